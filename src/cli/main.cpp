@@ -1,0 +1,3 @@
+#include "cli/Kvscale.h"
+
+int main(int argc, char** argv) { return kv::cli::RunKvscale(argc, argv); }

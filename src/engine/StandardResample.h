@@ -1,0 +1,28 @@
+#pragma once
+
+#include "engine/Raster.h"
+#include "engine/ResizeAlgorithm.h"
+
+namespace kv {
+
+// A rectangle of the source in source pixel units; it may be fractional and may reach past the
+// source's edges.
+struct SourceRect {
+    double x = 0;
+    double y = 0;
+    double width = 0;
+    double height = 0;
+};
+
+// Draws the source rectangle of src onto the whole of dst with one of the five interpolation modes.
+// Samples beyond the source's edges are mirrored (the tile-flip wrap). The high-quality modes filter
+// over the whole footprint of a destination pixel when reducing, so nothing aliases; the plain ones
+// sample the source at the kernel's own width. Rows are spread over the cores; the result does not
+// depend on how many.
+void DrawResampled(const Raster& dst, const Raster& src, const SourceRect& rect, InterpolationMode mode);
+
+// Resizes the whole of src onto the whole of dst by averaging the source area under each
+// destination pixel (reductions) and interpolating linearly (enlargements).
+void AreaAverageResize(const Raster& dst, const Raster& src);
+
+}  // namespace kv

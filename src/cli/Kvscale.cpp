@@ -1,12 +1,48 @@
 #include "cli/Kvscale.h"
 
 #include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli/CliSupport.h"
+#include "cli/Commands.h"
+#include "imageio/Bitmap.h"
 
 namespace kv::cli {
 
-int RunKvscale(int, char**) {
-    std::fputs("kvscale: not built yet\n", stderr);
-    return 2;
+namespace {
+
+constexpr const char* kUsage =
+    "usage:\n"
+    "  kvscale resize IN -o OUT [--size WxH] [--algorithm 0-9] [--correction keep|crop|none]\n"
+    "                 [--dpi R] [--quality Q]\n"
+    "  kvscale info IMAGE\n";
+
+}  // namespace
+
+int RunKvscale(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    InitialiseImaging();
+    try {
+        Arguments args(argc, argv, 2);
+        if (command == "resize") return RunResize(args);
+        if (command == "info") return RunInfo(args);
+        throw UsageError{"unknown command \"" + command + "\""};
+    } catch (const UsageError& error) {
+        std::fprintf(stderr, "kvscale: %s\n%s", error.message.c_str(), kUsage);
+        return kExitUsage;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "kvscale: %s\n", error.what());
+        return kExitFailed;
+    }
 }
 
 }  // namespace kv::cli

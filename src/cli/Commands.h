@@ -1,0 +1,11 @@
+#pragma once
+
+#include "cli/CliSupport.h"
+
+namespace kv::cli {
+
+// Each returns the exit status; usage errors are thrown as UsageError.
+int RunResize(Arguments& args);
+int RunInfo(Arguments& args);
+
+}  // namespace kv::cli

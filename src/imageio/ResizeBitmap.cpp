@@ -1,0 +1,134 @@
+#include "imageio/ResizeBitmap.h"
+
+#include <cstring>
+#include <stdexcept>
+
+#include "engine/AdvancedResize.h"
+#include "engine/CubicRangeResize.h"
+#include "engine/LanczosRangeResize.h"
+#include "engine/Progress.h"
+#include "imageio/Bitmap.h"
+
+namespace kv {
+
+namespace {
+
+// Holds a lock for the length of a scope.
+class ScopedLock {
+public:
+    ScopedLock(Bitmap& bitmap, ImageLockMode mode) : bitmap_(bitmap) {
+        const Rect whole{0, 0, bitmap.GetWidth(), bitmap.GetHeight()};
+        locked_ = bitmap.LockBits(whole, mode, PixelFormat24bppRGB, &data_) == Status::Ok;
+    }
+    ~ScopedLock() {
+        if (locked_) bitmap_.UnlockBits(&data_);
+    }
+    ScopedLock(const ScopedLock&) = delete;
+    ScopedLock& operator=(const ScopedLock&) = delete;
+
+    bool locked() const { return locked_; }
+    Raster raster() const { return data_.AsRaster(); }
+
+private:
+    Bitmap& bitmap_;
+    BitmapData data_;
+    bool locked_ = false;
+};
+
+bool RunOwnRoutine(const ResizeAlgorithmInfo& info, const Raster& dst, const Raster& src, CRSProgress* progress) {
+    switch (info.routine) {
+        case ResizeRoutine::LanczosRange: {
+            const double window = info.window == kWindowFromRatioClass
+                                      ? RatioClass(dst.width, dst.height, src.width, src.height)
+                                      : info.window;
+            return LanczosRangeResize(dst.pixels, dst.stride, src.pixels, src.stride, true, dst.width, dst.height,
+                                      src.width, src.height, info.sharpness, window, info.grain, info.kernelMode,
+                                      progress);
+        }
+        case ResizeRoutine::CubicRange:
+            return CubicRangeResize(dst.pixels, dst.stride, src.pixels, src.stride, true, dst.width, dst.height,
+                                    src.width, src.height, info.sharpness, info.grain, info.kernelMode, progress);
+        case ResizeRoutine::Advanced:
+            return AdvancedResize(true, dst.pixels, dst.stride, dst.width, dst.height, src.pixels, src.stride,
+                                  src.width, src.height, info.flag, progress);
+        case ResizeRoutine::Standard:
+            break;
+    }
+    return false;
+}
+
+}  // namespace
+
+CropCover CropCoverSize(int32_t dstWidth, int32_t dstHeight, int32_t srcWidth, int32_t srcHeight) {
+    // 64-bit products: a 40000-pixel side times another overflows 32 bits.
+    const int64_t dw = dstWidth, dh = dstHeight, sw = srcWidth, sh = srcHeight;
+    if (dw * sh > dh * sw) return {dstWidth, static_cast<int32_t>(dw * sh / sw)};
+    return {static_cast<int32_t>(dh * sw / sh), dstHeight};
+}
+
+bool ResizeBitmap(Bitmap& source, Bitmap& destination, ResizeAlgorithm algorithm, bool crop, CRSProgress* progress) {
+    const int32_t srcWidth = source.GetWidth();
+    const int32_t srcHeight = source.GetHeight();
+    if (srcWidth <= 0 || srcHeight <= 0 || destination.GetWidth() <= 0 || destination.GetHeight() <= 0) return false;
+    algorithm = ValidResizeAlgorithm(algorithm);
+
+    std::unique_ptr<Bitmap> temporary;
+    Bitmap* target = &destination;
+    if (crop) {
+        const CropCover cover = CropCoverSize(destination.GetWidth(), destination.GetHeight(), srcWidth, srcHeight);
+        if (cover.width <= 0 || cover.height <= 0) return false;
+        temporary = std::make_unique<Bitmap>(cover.width, cover.height, PixelFormat24bppRGB);
+        if (temporary->GetLastStatus() != Status::Ok) return false;
+        target = temporary.get();
+    }
+
+    const ResizeAlgorithmInfo& info = kResizeAlgorithms[static_cast<size_t>(algorithm)];
+    if (info.routine == ResizeRoutine::Standard) {
+        ResizeStandard(source, *target, algorithm);
+        if (temporary) CopyCentre(std::move(temporary), destination);
+        return true;
+    }
+
+    bool done = false;
+    {
+        ScopedLock sourceLock(source, ImageLockMode::Read);
+        if (!sourceLock.locked()) return false;
+        ScopedLock targetLock(*target, ImageLockMode::Write);
+        if (!targetLock.locked()) return false;
+        done = RunOwnRoutine(info, targetLock.raster(), sourceLock.raster(), progress);
+    }
+    if (done && temporary) CopyCentre(std::move(temporary), destination);
+    return done;
+}
+
+bool ResizeStandard(Bitmap& source, Bitmap& target, ResizeAlgorithm algorithm) {
+    const InterpolationMode mode = kResizeAlgorithms[static_cast<size_t>(ValidResizeAlgorithm(algorithm))].mode;
+    const SourceRect whole{0, 0, static_cast<double>(source.GetWidth()), static_cast<double>(source.GetHeight())};
+    target.DrawImage(source, Rect{0, 0, target.GetWidth(), target.GetHeight()}, whole, mode);
+    return true;
+}
+
+void CopyCentre(std::unique_ptr<Bitmap> temporary, Bitmap& destination) {
+    ScopedLock from(*temporary, ImageLockMode::Read);
+    ScopedLock to(destination, ImageLockMode::Write);
+    if (!from.locked() || !to.locked()) return;
+    const Raster src = from.raster();
+    const Raster dst = to.raster();
+    const int32_t top = (src.height - dst.height) / 2;
+    const int32_t left = (src.width - dst.width) / 2;
+    if (top < 0 || left < 0) return;
+    for (int32_t y = 0; y < dst.height; ++y)
+        std::memcpy(dst.Row(y), src.Row(top + y) + 3 * static_cast<size_t>(left), 3 * static_cast<size_t>(dst.width));
+}
+
+DibImagePtr MakeDibImage(Bitmap* bitmap) {
+    if (!bitmap || bitmap->GetType() != ImageType::Bitmap) throw std::invalid_argument("invalid Bitmap");
+    if (bitmap->GetWidth() == 0 || bitmap->GetHeight() == 0)
+        throw std::invalid_argument("invalid width or height argument: \t\t\t\t\t\t\t\t trying to create an empty dib");
+    ScopedLock lock(*bitmap, ImageLockMode::Read);
+    if (!lock.locked()) throw std::invalid_argument("invalid Bitmap");
+    return DibImagePtr(
+        new DibImage(lock.raster(), bitmap->GetHorizontalResolution(), bitmap->GetVerticalResolution()));
+}
+
+}  // namespace kv

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <memory>
+
+#include "engine/DibImage.h"
+#include "engine/ResizeAlgorithm.h"
+
+namespace kv {
+
+class Bitmap;
+class CRSProgress;
+
+// Resizes the whole source bitmap into the destination, which already has the output size (callers
+// make it 24-bit). With crop, the source is first resized to cover the destination with its own
+// aspect ratio and the centre is copied. False when a lock or a temporary fails or the routine was
+// stopped or ran out of memory; with crop the destination is then untouched.
+bool ResizeBitmap(Bitmap& source, Bitmap& destination, ResizeAlgorithm algorithm, bool crop, CRSProgress* progress);
+
+// The standard algorithms 0 to 4: draws the whole source onto the whole target with the algorithm's
+// interpolation mode and mirrored edges.
+bool ResizeStandard(Bitmap& source, Bitmap& target, ResizeAlgorithm algorithm);
+
+// Copies the centre of a temporary into the destination and releases the temporary.
+void CopyCentre(std::unique_ptr<Bitmap> temporary, Bitmap& destination);
+
+// The size of the crop temporary: the destination covered with the source's aspect ratio.
+struct CropCover {
+    int32_t width;
+    int32_t height;
+};
+CropCover CropCoverSize(int32_t dstWidth, int32_t dstHeight, int32_t srcWidth, int32_t srcHeight);
+
+// A 24-bit DIB copy of a bitmap. Throws std::invalid_argument ("invalid Bitmap", or the empty-DIB
+// message for a bitmap without pixels).
+DibImagePtr MakeDibImage(Bitmap* bitmap);
+
+}  // namespace kv

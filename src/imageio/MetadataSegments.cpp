@@ -1,0 +1,222 @@
+#include "imageio/MetadataSegments.h"
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+
+namespace kv {
+namespace {
+
+// Real files carry a few dozen segments before their image data and a handful of metadata chunks;
+// these caps only stop hostile files from making the walk long.
+constexpr int kMaxJpegSegments = 4096;
+constexpr int kMaxPngChunks = 1 << 20;
+// A colour profile may span up to 255 segments of 64 KiB.
+constexpr size_t kMaxMetadataBytes = 32u << 20;
+
+class SpanReader final : public ByteReader {
+public:
+    explicit SpanReader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+    uint64_t Size() const override { return bytes_.size(); }
+    size_t ReadAt(uint64_t offset, void* buffer, size_t size) const override {
+        if (offset >= bytes_.size()) return 0;
+        const size_t n = std::min<size_t>(size, bytes_.size() - static_cast<size_t>(offset));
+        std::memcpy(buffer, bytes_.data() + offset, n);
+        return n;
+    }
+
+private:
+    std::span<const uint8_t> bytes_;
+};
+
+uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+uint32_t Be32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
+}
+
+struct JpegSegment {
+    uint8_t marker = 0;
+    uint64_t offset = 0;  // of the 0xFF before the marker
+    uint32_t length = 0;  // of the payload, after the two length bytes
+};
+
+// Visits the segments from the start marker up to the image data (or the end marker); stops early
+// when visit returns false. False when the file does not start with a JPEG start marker.
+bool WalkJpegSegments(const ByteReader& file, const std::function<bool(const JpegSegment&)>& visit) {
+    uint8_t head[2];
+    if (file.ReadAt(0, head, 2) != 2 || head[0] != 0xFF || head[1] != 0xD8) return false;
+    uint64_t pos = 2;
+    for (int n = 0; n < kMaxJpegSegments; ++n) {
+        uint8_t b[4];
+        if (file.ReadAt(pos, b, 2) != 2 || b[0] != 0xFF) return true;
+        // Any number of 0xFF fill bytes may come before a marker.
+        while (b[1] == 0xFF) {
+            ++pos;
+            if (file.ReadAt(pos + 1, &b[1], 1) != 1) return true;
+        }
+        const uint64_t start = pos;
+        const uint8_t marker = b[1];
+        pos += 2;
+        if (marker == 0xDA || marker == 0xD9) return true;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
+        if (file.ReadAt(pos, b, 2) != 2) return true;
+        const uint16_t length = Be16(b);
+        if (length < 2 || pos + length > file.Size()) return true;
+        if (!visit({marker, start, static_cast<uint32_t>(length - 2)})) return true;
+        pos += length;
+    }
+    return true;
+}
+
+bool HasPrefix(const ByteReader& file, uint64_t offset, uint32_t length, const char* prefix, size_t prefixLength) {
+    if (length < prefixLength) return false;
+    std::vector<uint8_t> head(prefixLength);
+    return file.ReadAt(offset, head.data(), prefixLength) == prefixLength &&
+           std::memcmp(head.data(), prefix, prefixLength) == 0;
+}
+
+struct PngChunk {
+    uint32_t type = 0;
+    uint64_t offset = 0;  // of the length field
+    uint32_t length = 0;  // of the data
+};
+
+constexpr uint32_t ChunkType(const char (&name)[5]) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(name[0])) << 24 |
+           static_cast<uint32_t>(static_cast<uint8_t>(name[1])) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(name[2])) << 8 | static_cast<uint8_t>(name[3]);
+}
+
+constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+// Visits the chunks after the signature up to the end chunk. False when the signature is wrong.
+bool WalkPngChunks(const ByteReader& file, const std::function<bool(const PngChunk&)>& visit) {
+    uint8_t sig[8];
+    if (file.ReadAt(0, sig, 8) != 8 || std::memcmp(sig, kPngSignature, 8) != 0) return false;
+    uint64_t pos = 8;
+    for (int n = 0; n < kMaxPngChunks; ++n) {
+        uint8_t b[8];
+        if (file.ReadAt(pos, b, 8) != 8) return true;
+        const uint32_t length = Be32(b);
+        const uint32_t type = Be32(b + 4);
+        if (length > 0x7FFFFFFFu || pos + 12 + length > file.Size()) return true;
+        if (type == ChunkType("IEND")) return true;
+        if (!visit({type, pos, length})) return true;
+        pos += 12 + static_cast<uint64_t>(length);
+    }
+    return true;
+}
+
+bool AppendRange(const ByteReader& file, uint64_t offset, uint64_t length, std::vector<uint8_t>& out) {
+    if (out.size() + length > kMaxMetadataBytes) return false;
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(length));
+    if (file.ReadAt(offset, out.data() + at, static_cast<size_t>(length)) != length) {
+        out.resize(at);
+        return false;
+    }
+    return true;
+}
+
+// The text chunks that carry an Exif block, as image tools write it.
+bool IsExifTextChunk(const ByteReader& file, const PngChunk& chunk) {
+    if (chunk.type != ChunkType("tEXt") && chunk.type != ChunkType("zTXt") && chunk.type != ChunkType("iTXt"))
+        return false;
+    static constexpr char kExif[] = "Raw profile type exif";
+    static constexpr char kApp1[] = "Raw profile type APP1";
+    return HasPrefix(file, chunk.offset + 8, chunk.length, kExif, sizeof kExif) ||
+           HasPrefix(file, chunk.offset + 8, chunk.length, kApp1, sizeof kApp1);
+}
+
+}  // namespace
+
+bool JpegMetadataPrefix(const ByteReader& file, std::vector<uint8_t>& out) {
+    out.assign({0xFF, 0xD8});
+    bool any = false;
+    static constexpr char kExif[] = "Exif\0";  // with the array's own zero: "Exif" and two zeros
+    static constexpr char kIcc[] = "ICC_PROFILE";
+    const bool jpeg = WalkJpegSegments(file, [&](const JpegSegment& s) {
+        const uint64_t payload = s.offset + 4;
+        const bool keep = (s.marker == 0xE1 && HasPrefix(file, payload, s.length, kExif, sizeof kExif)) ||
+                          (s.marker == 0xE2 && HasPrefix(file, payload, s.length, kIcc, sizeof kIcc));
+        if (keep) {
+            if (!AppendRange(file, s.offset, 4 + static_cast<uint64_t>(s.length), out)) return false;
+            any = true;
+        }
+        return true;
+    });
+    out.push_back(0xFF);
+    out.push_back(0xD9);
+    return jpeg && any;
+}
+
+bool PngMetadataChunks(const ByteReader& file, std::vector<uint8_t>& out) {
+    out.assign(std::begin(kPngSignature), std::end(kPngSignature));
+    const bool png = WalkPngChunks(file, [&](const PngChunk& c) {
+        const bool keep = c.type == ChunkType("IHDR") || c.type == ChunkType("iCCP") ||
+                          c.type == ChunkType("eXIf") || IsExifTextChunk(file, c);
+        return !keep || AppendRange(file, c.offset, 12 + static_cast<uint64_t>(c.length), out);
+    });
+    static constexpr uint8_t kEnd[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+    out.insert(out.end(), std::begin(kEnd), std::end(kEnd));
+    return png;
+}
+
+std::optional<FrameSize> JpegFrameSize(std::span<const uint8_t> jpeg) {
+    const SpanReader file(jpeg);
+    std::optional<FrameSize> size;
+    WalkJpegSegments(file, [&](const JpegSegment& s) {
+        const bool frame = s.marker >= 0xC0 && s.marker <= 0xCF && s.marker != 0xC4 && s.marker != 0xC8 &&
+                           s.marker != 0xCC;
+        if (!frame) return true;
+        uint8_t b[5];
+        if (s.length >= 5 && file.ReadAt(s.offset + 4, b, 5) == 5) size = FrameSize{Be16(b + 3), Be16(b + 1)};
+        return false;
+    });
+    return size;
+}
+
+std::optional<FileDensity> ReadFileDensity(std::span<const uint8_t> bytes, ImageFormat format) {
+    const SpanReader file(bytes);
+    std::optional<FileDensity> density;
+    if (format == ImageFormat::Jpeg) {
+        static constexpr char kJfif[] = "JFIF";
+        WalkJpegSegments(file, [&](const JpegSegment& s) {
+            if (s.marker != 0xE0 || !HasPrefix(file, s.offset + 4, s.length, kJfif, sizeof kJfif)) return true;
+            uint8_t b[12];
+            if (s.length < 12 || file.ReadAt(s.offset + 4, b, 12) != 12) return false;
+            const uint8_t units = b[7];
+            const uint16_t x = Be16(b + 8);
+            const uint16_t y = Be16(b + 10);
+            if ((units == 1 || units == 2) && x != 0 && y != 0)
+                density = FileDensity{x, y, 1, static_cast<uint16_t>(units == 1 ? 2 : 3)};
+            return false;
+        });
+    } else if (format == ImageFormat::Png) {
+        WalkPngChunks(file, [&](const PngChunk& c) {
+            if (c.type != ChunkType("pHYs")) return true;
+            uint8_t b[9];
+            if (c.length != 9 || file.ReadAt(c.offset + 8, b, 9) != 9) return false;
+            const uint32_t x = Be32(b);
+            const uint32_t y = Be32(b + 4);
+            if (b[8] != 1 || x == 0 || y == 0 || x > 0x7FFFFFFF || y > 0x7FFFFFFF) return false;
+            // A density written from whole dots per inch is given back as that whole number; any
+            // other stays exact in dots per centimetre.
+            const auto wholeDpi = [](uint32_t ppm) -> std::optional<uint32_t> {
+                const double dpi = std::round(ppm * 0.0254);
+                if (dpi >= 1 && std::lround(dpi / 0.0254) == static_cast<long>(ppm)) return static_cast<uint32_t>(dpi);
+                return std::nullopt;
+            };
+            const auto dx = wholeDpi(x);
+            const auto dy = wholeDpi(y);
+            if (dx && dy)
+                density = FileDensity{*dx, *dy, 1, 2};
+            else
+                density = FileDensity{x, y, 100, 3};
+            return false;
+        });
+    }
+    return density;
+}
+
+}  // namespace kv

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "imageio/ByteReader.h"
+#include "imageio/ImagingTypes.h"
+
+namespace kv {
+
+// Small structural readers of JPEG and PNG files that find the metadata without decoding pixels.
+// Nothing in the file is trusted: every length is checked against the bytes that are there.
+
+// A JPEG file cut down to what its metadata needs: the start marker, its Exif (APP1) and colour
+// profile (APP2) segments from before the image data, and an end marker. False when the file does
+// not start like a JPEG file or holds no such segment.
+bool JpegMetadataPrefix(const ByteReader& file, std::vector<uint8_t>& out);
+
+// A PNG file cut down to its signature, header, colour profile, Exif chunk, Exif text profiles and
+// end chunk. False when the file does not start like a PNG file.
+bool PngMetadataChunks(const ByteReader& file, std::vector<uint8_t>& out);
+
+struct FrameSize {
+    uint16_t width = 0;
+    uint16_t height = 0;
+};
+// The size in the first frame header of a JPEG stream.
+std::optional<FrameSize> JpegFrameSize(std::span<const uint8_t> jpeg);
+
+// A file's own pixel density as Exif rationals: unit 2 (inch) or 3 (centimetre).
+struct FileDensity {
+    uint32_t xNumerator = 0;
+    uint32_t yNumerator = 0;
+    uint32_t denominator = 1;
+    uint16_t unit = 2;
+};
+// From a JPEG's JFIF header or a PNG's pHYs chunk; nothing when the file gives no absolute density.
+std::optional<FileDensity> ReadFileDensity(std::span<const uint8_t> file, ImageFormat format);
+
+}  // namespace kv

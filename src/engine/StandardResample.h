@@ -18,11 +18,18 @@ struct SourceRect {
 // Samples beyond the source's edges are mirrored (the tile-flip wrap). The high-quality modes filter
 // over the whole footprint of a destination pixel when reducing, so nothing aliases; the plain ones
 // sample the source at the kernel's own width. Rows are spread over the cores; the result does not
-// depend on how many.
-void DrawResampled(const Raster& dst, const Raster& src, const SourceRect& rect, InterpolationMode mode);
+// depend on how many. False, with dst untouched, for an empty raster or a rectangle that is empty,
+// not finite or beyond +-2^30; false, with dst partly written, when memory runs out.
+//
+// Modes: nearest neighbour takes the source pixel under each destination pixel's centre; bilinear
+// is the triangle of radius 1; bicubic the Keys cubic with a = -0.75 (crisp, may ring a little);
+// high-quality bilinear the triangle and high-quality bicubic the Catmull-Rom cubic (a = -0.5),
+// both stretched by the reduction factor when reducing.
+bool DrawResampled(const Raster& dst, const Raster& src, const SourceRect& rect, InterpolationMode mode);
 
 // Resizes the whole of src onto the whole of dst by averaging the source area under each
-// destination pixel (reductions) and interpolating linearly (enlargements).
-void AreaAverageResize(const Raster& dst, const Raster& src);
+// destination pixel (reductions) and interpolating linearly (enlargements), each direction on its
+// own. False when a raster is empty or memory runs out.
+bool AreaAverageResize(const Raster& dst, const Raster& src);
 
 }  // namespace kv

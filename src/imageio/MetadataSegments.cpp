@@ -4,6 +4,8 @@
 #include <cstring>
 #include <functional>
 
+#include <zlib.h>
+
 namespace kv {
 namespace {
 
@@ -200,11 +202,11 @@ std::optional<FileDensity> ReadFileDensity(std::span<const uint8_t> bytes, Image
             const uint32_t x = Be32(b);
             const uint32_t y = Be32(b + 4);
             if (b[8] != 1 || x == 0 || y == 0 || x > 0x7FFFFFFF || y > 0x7FFFFFFF) return false;
-            // A density written from whole dots per inch is given back as that whole number; any
-            // other stays exact in dots per centimetre.
+            // A density written from whole dots per inch (rounded either way to whole dots per
+            // metre) is given back as that whole number; any other stays exact per centimetre.
             const auto wholeDpi = [](uint32_t ppm) -> std::optional<uint32_t> {
                 const double dpi = std::round(ppm * 0.0254);
-                if (dpi >= 1 && std::lround(dpi / 0.0254) == static_cast<long>(ppm)) return static_cast<uint32_t>(dpi);
+                if (dpi >= 1 && std::fabs(dpi / 0.0254 - ppm) < 1.0) return static_cast<uint32_t>(dpi);
                 return std::nullopt;
             };
             const auto dx = wholeDpi(x);
@@ -217,6 +219,64 @@ std::optional<FileDensity> ReadFileDensity(std::span<const uint8_t> bytes, Image
         });
     }
     return density;
+}
+
+namespace {
+
+void AppendBe32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+void AppendChunk(std::vector<uint8_t>& out, const char (&type)[5], std::span<const uint8_t> data) {
+    AppendBe32(out, static_cast<uint32_t>(data.size()));
+    const size_t typeAt = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    const uLong crc = crc32(0, out.data() + typeAt, static_cast<uInt>(4 + data.size()));
+    AppendBe32(out, static_cast<uint32_t>(crc));
+}
+
+}  // namespace
+
+bool InsertPngMetadata(std::vector<uint8_t>& png, std::span<const uint8_t> exif, std::span<const uint8_t> icc) {
+    if (exif.size() > 0x7FFFFFF0u || icc.size() > 0x7FFFFFF0u) return false;
+    std::vector<uint8_t> profile;
+    if (!icc.empty()) {
+        // The profile name is required by the format; the profile itself is deflated.
+        static constexpr char kName[] = "ICC Profile";
+        profile.assign(kName, kName + sizeof kName);
+        profile.push_back(0);  // compression method: deflate
+        uLongf packed = compressBound(static_cast<uLong>(icc.size()));
+        const size_t at = profile.size();
+        profile.resize(at + packed);
+        if (compress2(profile.data() + at, &packed, icc.data(), static_cast<uLong>(icc.size()), Z_BEST_COMPRESSION) != Z_OK)
+            return false;
+        profile.resize(at + packed);
+    }
+
+    const SpanReader file(png);
+    std::vector<uint8_t> out(std::begin(kPngSignature), std::end(kPngSignature));
+    bool header = false;
+    bool inserted = false;
+    const bool ok = WalkPngChunks(file, [&](const PngChunk& c) {
+        const bool replaced = (!exif.empty() && (c.type == ChunkType("eXIf") || IsExifTextChunk(file, c))) ||
+                              (!icc.empty() && (c.type == ChunkType("iCCP") || c.type == ChunkType("sRGB")));
+        if (!replaced) {
+            const auto chunk = std::span<const uint8_t>(png).subspan(static_cast<size_t>(c.offset), 12 + c.length);
+            out.insert(out.end(), chunk.begin(), chunk.end());
+        }
+        if (c.type == ChunkType("IHDR") && !inserted) {
+            header = true;
+            inserted = true;
+            if (!profile.empty()) AppendChunk(out, "iCCP", profile);
+            if (!exif.empty()) AppendChunk(out, "eXIf", exif);
+        }
+        return true;
+    });
+    if (!ok || !header) return false;
+    AppendChunk(out, "IEND", {});
+    png.swap(out);
+    return true;
 }
 
 }  // namespace kv

@@ -39,4 +39,10 @@ struct FileDensity {
 // From a JPEG's JFIF header or a PNG's pHYs chunk; nothing when the file gives no absolute density.
 std::optional<FileDensity> ReadFileDensity(std::span<const uint8_t> file, ImageFormat format);
 
+// Puts an Exif block (a TIFF header and its IFDs) into an eXIf chunk and a colour profile into an
+// iCCP chunk right after the header of a PNG file, replacing any Exif, colour profile or sRGB chunks
+// it had. An empty span leaves that kind of chunk alone. False, the file unchanged, when the file is
+// not a well-formed PNG or the profile cannot be compressed.
+bool InsertPngMetadata(std::vector<uint8_t>& png, std::span<const uint8_t> exif, std::span<const uint8_t> icc);
+
 }  // namespace kv

@@ -233,11 +233,23 @@ void SetResolution(Exiv2::ExifData& exif, const FileDensity& density) {
     SetDatum(exif, Exiv2::ExifKey("Exif.Image.ResolutionUnit"), unit);
 }
 
-void RemoveResolution(Exiv2::ExifData& exif) {
+// The file's own density goes into the Exif block, so that no reader finds two resolutions.
+void SetFileDensity(Exiv2::ExifData& exif, std::span<const uint8_t> file, ImageFormat format) {
+    if (const auto density = ReadFileDensity(file, format)) {
+        SetResolution(exif, *density);
+        return;
+    }
     for (const char* key : {"Exif.Image.XResolution", "Exif.Image.YResolution", "Exif.Image.ResolutionUnit"}) {
         const auto it = exif.findKey(Exiv2::ExifKey(key));
         if (it != exif.end()) exif.erase(it);
     }
+}
+
+// An ICC profile starts with its own length.
+bool IsPlausibleIccProfile(const std::vector<uint8_t>& icc) {
+    return icc.size() >= 128 &&
+           (static_cast<uint32_t>(icc[0]) << 24 | static_cast<uint32_t>(icc[1]) << 16 |
+            static_cast<uint32_t>(icc[2]) << 8 | icc[3]) == icc.size();
 }
 
 // Adds the items to an Exif block; returns how many were written.
@@ -336,32 +348,41 @@ bool EmbedPropertyItems(std::vector<uint8_t>& file, ImageFormat format, const st
         return false;
     }
     InitialiseMetadata();
+    const PropertyItem* profile = FindItem(items, PropertyTag::ICCProfile);
+    if (profile && !IsPlausibleIccProfile(profile->value)) profile = nullptr;
     try {
+        if (format == ImageFormat::Png) {
+            Exiv2::ExifData exif;
+            Exiv2::Blob blob;
+            if (AddItems(exif, items, true) > 0) {
+                SetFileDensity(exif, file, format);
+                Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, exif);
+            }
+            if (blob.empty() && !profile) return true;
+            const std::span<const uint8_t> icc = profile ? std::span<const uint8_t>(profile->value) : std::span<const uint8_t>();
+            if (!InsertPngMetadata(file, blob, icc)) {
+                error = "The metadata could not be written into the PNG file.";
+                return false;
+            }
+            return true;
+        }
+
         Exiv2::Image::AutoPtr image = OpenImage(format, file.data(), file.size());
         image->readMetadata();
         Exiv2::ExifData& exif = image->exifData();
-        const size_t written = AddItems(exif, items, format != ImageFormat::Tiff);
-        if (format != ImageFormat::Tiff && written > 0) {
-            if (const auto density = ReadFileDensity(file, format))
-                SetResolution(exif, *density);
-            else
-                RemoveResolution(exif);
-        }
-        bool changed = written > 0;
-        if (const PropertyItem* profile = FindItem(items, PropertyTag::ICCProfile)) {
+        // A TIFF file's first IFD is its image: it keeps its own resolution, and a thumbnail IFD
+        // after it would read as a second page.
+        const size_t written = AddItems(exif, items, format == ImageFormat::Jpeg);
+        if (format == ImageFormat::Jpeg && written > 0) SetFileDensity(exif, file, format);
+        if (profile) {
             Exiv2::DataBuf icc(profile->value.data(), static_cast<long>(profile->value.size()));
-            try {
-                image->setIccProfile(icc, true);
-                changed = true;
-            } catch (const Exiv2::AnyError&) {
-                // A profile whose header contradicts its length is left out rather than written.
-            }
+            image->setIccProfile(icc, false);
         }
-        if (!changed) return true;
+        if (written == 0 && !profile) return true;
         image->writeMetadata();
         Exiv2::BasicIo& io = image->io();
         const long newSize = io.size();
-        if (io.open() != 0 || newSize <= 0) {
+        if (newSize <= 0 || io.open() != 0) {
             error = "The metadata could not be written.";
             return false;
         }

@@ -86,8 +86,13 @@ bool DrawNearest(const Raster& dst, const Raster& src, const SourceRect& rect) {
     const std::vector<int32_t> rows = resample::NearestIndices(rect.y, rect.height, dst.height, src.height);
     tbb::parallel_for(tbb::blocked_range<int32_t>(0, dst.height, 16), [&](const tbb::blocked_range<int32_t>& band) {
         for (int32_t y = band.begin(); y < band.end(); ++y) {
-            const uint8_t* in = src.Row(rows[static_cast<size_t>(y)]);
             uint8_t* out = dst.Row(y);
+            // An enlargement repeats each source row: copy the row just made instead.
+            if (y > band.begin() && rows[static_cast<size_t>(y)] == rows[static_cast<size_t>(y) - 1]) {
+                std::memcpy(out, dst.Row(y - 1), 3 * static_cast<size_t>(dst.width));
+                continue;
+            }
+            const uint8_t* in = src.Row(rows[static_cast<size_t>(y)]);
             for (int32_t x = 0; x < dst.width; ++x, out += 3) {
                 const uint8_t* p = in + 3 * static_cast<ptrdiff_t>(columns[static_cast<size_t>(x)]);
                 out[0] = p[0];

@@ -151,11 +151,12 @@ TEST(StandardResample, RampHalvesToTheAverageOfEachPair) {
 
 TEST(StandardResample, NearestPicksTheSourcePixelUnderEachCentre) {
     const Image src = Random(13, 11, 9);
-    const Image dst = Draw(src, 29, 7, InterpolationMode::NearestNeighbor);
-    for (int32_t y = 0; y < 7; ++y)
-        for (int32_t x = 0; x < 29; ++x) {
-            const int32_t sx = (2 * x + 1) * 13 / 58;
-            const int32_t sy = (2 * y + 1) * 11 / 14;
+    // Fewer columns and more rows than the source: rows repeat, columns are skipped.
+    const Image dst = Draw(src, 9, 23, InterpolationMode::NearestNeighbor);
+    for (int32_t y = 0; y < 23; ++y)
+        for (int32_t x = 0; x < 9; ++x) {
+            const int32_t sx = (2 * x + 1) * 13 / 18;
+            const int32_t sy = (2 * y + 1) * 11 / 46;
             ASSERT_EQ(0, std::memcmp(dst.At(x, y), src.At(sx, sy), 3)) << x << "," << y;
         }
 }

@@ -1,0 +1,142 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/IBatchStamping.h"
+#include "app/IDefaultPrinter.h"
+#include "app/IResizeBarListener.h"
+#include "app/IResizeDocument.h"
+#include "app/ImageFacts.h"
+#include "app/PresetMenus.h"
+#include "app/ResizeBarControls.h"
+#include "app/ResizeSettings.h"
+#include "app/SizeArithmetic.h"
+
+namespace kv {
+
+enum class PresetMenu { Sizes, Papers, Resolutions };
+
+struct MenuItem {
+    std::string label;
+    bool separator = false;
+    bool enabled = true;
+    bool operator==(const MenuItem&) const = default;
+};
+
+// The resize settings bar without its window: it keeps the output size model's record and the
+// bar's fields in step. The window forwards what the user does (texts typed, fields left, spin
+// steps, choices, menu entries) and shows what the presenter holds whenever it is told that the
+// state changed. The command-line tool drives it the same way, as a user acting on the bar.
+//
+// Every field shows the record in its own form: pixels or percent, print size in a print unit,
+// resolution in a resolution unit. An accepted edit in one form is converted into the others at
+// once; a rejected one is left as typed until the field is left, which shows the record again.
+// Every completed change of the size, correction or algorithm runs "settings changed": the output
+// raw size is shown again, in batch mode the selected batch items are stamped, and the document is
+// told (it restarts its preview unless its adjusting flag is set by a spin button).
+class ResizeBarPresenter {
+public:
+    explicit ResizeBarPresenter(ResizeSettings& settings);
+    ResizeBarPresenter(const ResizeBarPresenter&) = delete;
+    ResizeBarPresenter& operator=(const ResizeBarPresenter&) = delete;
+
+    void SetListener(IResizeBarListener* listener) { listener_ = listener; }
+    void SetBatchStamping(IBatchStamping* stamping) { stamping_ = stamping; }
+    void SetDefaultPrinter(const IDefaultPrinter* printer) { printer_ = printer; }
+
+    // The document whose image the bar shows, or none. Re-reads the image's facts and refreshes
+    // every text of the bar.
+    void SetDocument(IResizeDocument* document);
+    IResizeDocument* Document() const { return document_; }
+    // After the main frame switched the record's batch mode.
+    void OnBatchModeChanged();
+    // "Apply to All": stamps the settings onto every batch item.
+    void ApplyToAll();
+
+    // The user changed the text of one of the five fields. Returns whether that field's value was
+    // accepted into the record.
+    bool OnTextChanged(int fieldId, std::string_view text);
+    // The user left a field: a size field shows the record again, the resolution keeps its text.
+    void OnFieldLeft(int fieldId);
+    // A spin button stepped its field (by field or spin button id) by steps units, +1 up, -1 down.
+    void OnSpin(int controlId, int steps);
+    // The user let go of a spin button.
+    void OnSpinReleased();
+    // The bar's 500 ms timer, in case a spin button's release never arrived.
+    void OnTimer(bool keyOrButtonDown);
+    // A selector's choice: IDC_OUT_UNIT, IDC_CORRECTION, IDC_ALGORITHM, IDC_UNITS_SIZE, IDC_UNITS_RES.
+    void OnSelect(int selectorId, int index);
+    // IDC_EDIT_PIXEL (false) or IDC_EDIT_PRINT (true).
+    void OnEditPrints(bool editPrints);
+    // The check box: "apply to new" in batch mode, "lock settings" otherwise.
+    void OnCheckBox(bool checked);
+
+    // The entries of a preset menu as it opens, with its separators and enabled states.
+    std::vector<MenuItem> MenuItems(PresetMenu menu) const;
+    // The user chose the entry at a position of the menu (separators count as positions).
+    void OnMenuItem(PresetMenu menu, size_t position);
+    // The actions behind the entries, also for a box or paper that no entry lists.
+    void ChooseSizePreset(PixelSize box);
+    void ChooseOriginalSize();
+    void ChoosePaper(const PaperSize& paper);
+
+    // What the window shows. Text covers the fields, the read-only texts, the check box and the
+    // fixed labels; Selection the selectors; IsChecked the radio buttons and the check box.
+    std::string Text(int controlId) const;
+    bool IsEnabled(int controlId) const;
+    bool IsVisible(int controlId) const;
+    int Selection(int selectorId) const;
+    bool IsChecked(int controlId) const;
+    std::vector<std::string_view> SelectorItems(int selectorId) const;
+    std::string Tooltip(int controlId) const;
+
+    bool ImageOpen() const { return imageOpen_; }
+    const ResizeSettings& Settings() const { return settings_; }
+
+private:
+    class Updating;
+
+    void Refresh();
+    void SettingsChanged();
+    void Notify();
+
+    bool OnPixelFieldChanged(bool widthEdited);
+    bool OnPrintFieldChanged(bool widthEdited);
+    bool OnResolutionChanged();
+    void LinkAspect(bool fromWidth);
+    void SetResolution(float dpi, bool showInField);
+
+    void WritePixelField(bool width);
+    void WritePixelFields();
+    void WritePrintField(bool width);
+    void WritePrintFields();
+    void WriteResolutionField();
+    void WriteOriginalTexts();
+    void WriteText(int controlId, std::string text);
+    std::string PrintFieldText(int32_t pixels) const;
+    std::optional<ValueRange> FieldRange(int fieldId) const;
+
+    ResizeSettings& settings_;
+    IResizeDocument* document_ = nullptr;
+    IResizeBarListener* listener_ = nullptr;
+    IBatchStamping* stamping_ = nullptr;
+    const IDefaultPrinter* printer_ = nullptr;
+
+    // The image the bar last took from a document; its numbers stay when the document goes, so
+    // that the paper orientation can follow the image last shown.
+    ImageFacts image_;
+    bool imageOpen_ = false;
+    bool imageShown_ = false;
+    // Set while the bar writes its own fields (and while the window shows them), so that change
+    // notices caused by those writes are ignored.
+    bool updating_ = false;
+    std::map<int, std::string> texts_;
+};
+
+}  // namespace kv

@@ -1,0 +1,323 @@
+// JPEG files through libjpeg-turbo. Errors leave libjpeg through a setjmp error manager that lives
+// with each decode (never a global one); warnings about slightly damaged data are counted but not
+// fatal, so a damaged photo shows what libjpeg can recover. A progress monitor stops files with an
+// absurd number of progressive scans, each of which would otherwise cost a pass over the picture.
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+#include "imageio/Decoders.h"
+#include "imageio/PixelConvert.h"
+
+namespace kv {
+namespace {
+
+constexpr int kMaxScans = 100;
+constexpr size_t kFileChunk = 64 * 1024;
+const JOCTET kFakeEoi[2] = {0xFF, JPEG_EOI};
+
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+    int warnings;
+    bool tooManyScans;
+};
+
+void OnError(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    if (!err->tooManyScans) (*cinfo->err->format_message)(cinfo, err->message);
+    std::longjmp(err->jump, 1);
+}
+
+void OnMessage(j_common_ptr cinfo, int level) {
+    // Negative levels are warnings about damaged data; trace messages are ignored.
+    if (level < 0) reinterpret_cast<ErrorManager*>(cinfo->err)->warnings++;
+}
+
+void OnOutputMessage(j_common_ptr) {}
+
+void OnProgress(j_common_ptr cinfo) {
+    if (!cinfo->is_decompressor) return;
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) {
+        auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+        err->tooManyScans = true;
+        std::snprintf(err->message, sizeof err->message, "The JPEG file has more than %d scans", kMaxScans);
+        OnError(cinfo);
+    }
+}
+
+// A libjpeg source over a ByteReader: the memory block directly, or a file in chunks. Past the
+// end it hands out an end-of-image marker, so a truncated file ends as libjpeg recovers it.
+struct ReaderSource {
+    jpeg_source_mgr pub;
+    const ByteReader* file;
+    uint64_t offset;  // of the next chunk (file mode)
+    JOCTET* chunk;    // file mode only
+};
+
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+boolean FillInputBuffer(j_decompress_ptr cinfo) {
+    auto* src = reinterpret_cast<ReaderSource*>(cinfo->src);
+    size_t n = 0;
+    if (src->chunk) {
+        n = src->file->ReadAt(src->offset, src->chunk, kFileChunk);
+        src->offset += n;
+    }
+    if (n == 0) {
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        src->pub.next_input_byte = kFakeEoi;
+        src->pub.bytes_in_buffer = 2;
+    } else {
+        src->pub.next_input_byte = src->chunk;
+        src->pub.bytes_in_buffer = n;
+    }
+    return TRUE;
+}
+
+void SkipInputData(j_decompress_ptr cinfo, long count) {
+    auto* src = reinterpret_cast<ReaderSource*>(cinfo->src);
+    if (count <= 0) return;
+    const size_t skip = static_cast<size_t>(count);
+    if (skip <= src->pub.bytes_in_buffer) {
+        src->pub.next_input_byte += skip;
+        src->pub.bytes_in_buffer -= skip;
+        return;
+    }
+    const size_t beyond = skip - src->pub.bytes_in_buffer;
+    src->pub.bytes_in_buffer = 0;
+    if (src->chunk) {
+        src->offset += beyond;
+    } else {
+        src->pub.next_input_byte = kFakeEoi;  // memory mode: nothing beyond the block
+    }
+}
+
+// Everything one decode needs, created before the setjmp point and destroyed after it, so that a
+// longjmp never skips a destructor.
+struct JpegContext {
+    jpeg_decompress_struct cinfo;
+    ErrorManager err;
+    jpeg_progress_mgr progress;
+    ReaderSource source;
+    std::vector<JOCTET> chunk;
+    bool created = false;
+
+    explicit JpegContext(const ByteReader& file) {
+        std::memset(&cinfo, 0, sizeof cinfo);
+        std::memset(&err, 0, sizeof err);
+        std::memset(&progress, 0, sizeof progress);
+        std::memset(&source, 0, sizeof source);
+        cinfo.err = jpeg_std_error(&err.pub);
+        err.pub.error_exit = OnError;
+        err.pub.emit_message = OnMessage;
+        err.pub.output_message = OnOutputMessage;
+        progress.progress_monitor = OnProgress;
+        source.pub.init_source = InitSource;
+        source.pub.fill_input_buffer = FillInputBuffer;
+        source.pub.skip_input_data = SkipInputData;
+        source.pub.resync_to_restart = jpeg_resync_to_restart;
+        source.pub.term_source = TermSource;
+        source.file = &file;
+        if (const auto* memory = file.Memory()) {
+            source.pub.next_input_byte = memory->data();
+            source.pub.bytes_in_buffer = memory->size();
+        } else {
+            chunk.resize(kFileChunk);
+            source.chunk = chunk.data();
+        }
+    }
+    ~JpegContext() {
+        if (created) jpeg_destroy_decompress(&cinfo);
+    }
+    JpegContext(const JpegContext&) = delete;
+    JpegContext& operator=(const JpegContext&) = delete;
+};
+
+// Creates the decompressor and reads the header; false after a libjpeg error (message in ctx).
+// No C++ object with a destructor lives in this frame.
+bool ReadHeader(JpegContext& ctx, bool keepExif) {
+    if (setjmp(ctx.err.jump)) return false;
+    jpeg_create_decompress(&ctx.cinfo);
+    ctx.created = true;
+    ctx.cinfo.src = &ctx.source.pub;
+    ctx.cinfo.progress = &ctx.progress;
+    if (keepExif) jpeg_save_markers(&ctx.cinfo, JPEG_APP0 + 1, 0xFFFF);
+    if (jpeg_read_header(&ctx.cinfo, TRUE) != JPEG_HEADER_OK) {
+        std::snprintf(ctx.err.message, sizeof ctx.err.message, "The JPEG file holds no image");
+        return false;
+    }
+    return true;
+}
+
+struct Layout {
+    PixelFormat format;
+    uint32_t colourFlag;
+    J_COLOR_SPACE output;
+};
+
+bool LayoutOf(const jpeg_decompress_struct& cinfo, Layout& layout) {
+    switch (cinfo.jpeg_color_space) {
+    case JCS_GRAYSCALE: layout = {PixelFormat8bppIndexed, ImageFlagsColorSpaceGRAY, JCS_GRAYSCALE}; return true;
+    case JCS_YCbCr: layout = {PixelFormat24bppRGB, ImageFlagsColorSpaceYCBCR, JCS_EXT_BGR}; return true;
+    case JCS_RGB: layout = {PixelFormat24bppRGB, ImageFlagsColorSpaceRGB, JCS_EXT_BGR}; return true;
+    case JCS_CMYK: layout = {PixelFormat32bppCMYK, ImageFlagsColorSpaceCMYK, JCS_CMYK}; return true;
+    case JCS_YCCK: layout = {PixelFormat32bppCMYK, ImageFlagsColorSpaceYCCK, JCS_CMYK}; return true;
+    default: return false;
+    }
+}
+
+// Reads the resolution from the first IFD of an EXIF block: XResolution, YResolution and
+// ResolutionUnit (inches unless it says centimetres). False when the block does not say.
+class ExifResolution {
+public:
+    ExifResolution(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+
+    bool Read(float& dpiX, float& dpiY) {
+        if (size_ < 14 || std::memcmp(data_, "Exif\0\0", 6) != 0) return false;
+        data_ += 6;
+        size_ -= 6;
+        if (data_[0] == 'I' && data_[1] == 'I') little_ = true;
+        else if (data_[0] == 'M' && data_[1] == 'M') little_ = false;
+        else return false;
+        if (U16(2) != 42) return false;
+        const uint32_t ifd = U32(4);
+        if (ifd > size_ - 2) return false;
+        const uint32_t count = U16(ifd);
+        double x = 0, y = 0;
+        uint32_t unit = 2;
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint64_t entry = uint64_t{ifd} + 2 + 12ull * i;
+            if (entry + 12 > size_) break;
+            const uint32_t at = static_cast<uint32_t>(entry);
+            const uint16_t tag = U16(at), type = U16(at + 2);
+            if ((tag == PropertyTag::XResolution || tag == PropertyTag::YResolution) && type == PropertyTagType::Rational) {
+                const uint32_t offset = U32(at + 8);
+                if (uint64_t{offset} + 8 > size_) continue;
+                const uint32_t num = U32(offset), den = U32(offset + 4);
+                if (num == 0 || den == 0) continue;
+                (tag == PropertyTag::XResolution ? x : y) = static_cast<double>(num) / den;
+            } else if (tag == PropertyTag::ResolutionUnit && type == PropertyTagType::Short) {
+                unit = U16(at + 8);
+            }
+        }
+        if (x <= 0 || y <= 0 || (unit != 2 && unit != 3)) return false;
+        const double factor = unit == 3 ? 2.54 : 1.0;
+        dpiX = static_cast<float>(x * factor);
+        dpiY = static_cast<float>(y * factor);
+        return true;
+    }
+
+private:
+    uint16_t U16(uint32_t at) const {
+        if (uint64_t{at} + 2 > size_) return 0;
+        return little_ ? static_cast<uint16_t>(data_[at] | data_[at + 1] << 8)
+                       : static_cast<uint16_t>(data_[at] << 8 | data_[at + 1]);
+    }
+    uint32_t U32(uint32_t at) const {
+        if (uint64_t{at} + 4 > size_) return 0;
+        const uint32_t a = data_[at], b = data_[at + 1], c = data_[at + 2], d = data_[at + 3];
+        return little_ ? (a | b << 8 | c << 16 | d << 24) : (a << 24 | b << 16 | c << 8 | d);
+    }
+
+    const uint8_t* data_;
+    size_t size_;
+    bool little_ = true;
+};
+
+DecodeResult LibraryFailure(const JpegContext& ctx) {
+    return DecodeResult::Failure(ctx.err.tooManyScans ? Status::Aborted : Status::InvalidParameter,
+                                 std::string("The JPEG file cannot be read: ") + ctx.err.message);
+}
+
+// Decodes every row into pixels, which the caller has allocated at the output size.
+bool ReadRows(JpegContext& ctx, PixelBuffer& pixels) {
+    if (setjmp(ctx.err.jump)) return false;
+    jpeg_start_decompress(&ctx.cinfo);
+    JSAMPROW rows[16];
+    while (ctx.cinfo.output_scanline < ctx.cinfo.output_height) {
+        const JDIMENSION first = ctx.cinfo.output_scanline;
+        const JDIMENSION n = std::min<JDIMENSION>(16, ctx.cinfo.output_height - first);
+        for (JDIMENSION i = 0; i < n; ++i) rows[i] = pixels.Row(static_cast<int32_t>(first + i));
+        if (jpeg_read_scanlines(&ctx.cinfo, rows, n) == 0) break;
+    }
+    return true;
+}
+
+}  // namespace
+
+DecodeResult ProbeJpeg(const ByteReader& file, ImageHeader& header) {
+    JpegContext ctx(file);
+    if (!ReadHeader(ctx, true)) return LibraryFailure(ctx);
+    Layout layout;
+    if (!LayoutOf(ctx.cinfo, layout))
+        return DecodeResult::Failure(Status::InvalidParameter, "The JPEG file has an unsupported colour layout");
+    if (auto limit = CheckPixelLimit(ctx.cinfo.image_width, ctx.cinfo.image_height); !limit.ok()) return limit;
+
+    header.format = ImageFormat::Jpeg;
+    header.width = static_cast<int32_t>(ctx.cinfo.image_width);
+    header.height = static_cast<int32_t>(ctx.cinfo.image_height);
+    header.pixelFormat = layout.format;
+    header.flags = layout.colourFlag | ImageFlagsHasRealPixelSize;
+    header.dpiX = header.dpiY = kDefaultDpi;
+
+    const auto& c = ctx.cinfo;
+    if (c.saw_JFIF_marker && (c.density_unit == 1 || c.density_unit == 2) && c.X_density > 0 && c.Y_density > 0) {
+        const float factor = c.density_unit == 2 ? 2.54f : 1.0f;
+        header.dpiX = c.X_density * factor;
+        header.dpiY = c.Y_density * factor;
+        header.flags |= ImageFlagsHasRealDPI;
+    } else {
+        for (jpeg_saved_marker_ptr m = c.marker_list; m; m = m->next) {
+            if (m->marker != JPEG_APP0 + 1) continue;
+            float x = 0, y = 0;
+            if (ExifResolution(m->data, m->data_length).Read(x, y)) {
+                header.dpiX = x;
+                header.dpiY = y;
+                header.flags |= ImageFlagsHasRealDPI;
+                break;
+            }
+        }
+    }
+    return DecodeResult::Success();
+}
+
+DecodeResult DecodeJpeg(const ByteReader& file, int32_t scaleEighths, PixelBuffer& pixels) {
+    pixels = PixelBuffer{};
+    JpegContext ctx(file);
+    if (!ReadHeader(ctx, false)) return LibraryFailure(ctx);
+    Layout layout;
+    if (!LayoutOf(ctx.cinfo, layout))
+        return DecodeResult::Failure(Status::InvalidParameter, "The JPEG file has an unsupported colour layout");
+    if (auto limit = CheckPixelLimit(ctx.cinfo.image_width, ctx.cinfo.image_height); !limit.ok()) return limit;
+
+    ctx.cinfo.out_color_space = layout.output;
+    ctx.cinfo.scale_num = static_cast<unsigned>(std::clamp(scaleEighths, 1, 8));
+    ctx.cinfo.scale_denom = 8;
+    ctx.cinfo.dct_method = JDCT_ISLOW;
+    jpeg_calc_output_dimensions(&ctx.cinfo);
+    if (!AllocatePixels(pixels, static_cast<int32_t>(ctx.cinfo.output_width),
+                        static_cast<int32_t>(ctx.cinfo.output_height), layout.format))
+        return DecodeResult::Failure(Status::OutOfMemory, "Not enough memory to decode the JPEG image");
+    if (!ReadRows(ctx, pixels)) {
+        pixels = PixelBuffer{};
+        return LibraryFailure(ctx);
+    }
+    // Adobe's CMYK files store the inks inverted (255 is no ink); bitmaps hold 0 as no ink.
+    if (layout.format == PixelFormat32bppCMYK && ctx.cinfo.saw_Adobe_marker) {
+        for (int32_t y = 0; y < pixels.height; ++y) {
+            uint8_t* row = pixels.Row(y);
+            for (int32_t i = 0; i < 4 * pixels.width; ++i) row[i] = static_cast<uint8_t>(255 - row[i]);
+        }
+    }
+    return DecodeResult::Success();
+}
+
+}  // namespace kv

@@ -1,0 +1,7 @@
+#include "codecs/JpegError.h"
+
+namespace SlimJpeg {
+
+void Fail() { throw Error(); }
+
+}  // namespace SlimJpeg

@@ -1,0 +1,198 @@
+#include "engine/RangeClamp.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "engine/BandedPass.h"
+#include "engine/Grain.h"
+
+namespace kv {
+
+namespace {
+
+// One direction of the window. Positions inside [lo, hi] have a whole window around them; the
+// others borrow the window of the nearest of those. Without any such position the window is the
+// whole line.
+struct WindowAxis {
+    int32_t half;
+    int32_t lo;
+    int32_t hi;
+    bool whole;
+
+    WindowAxis(int32_t window, int32_t size)
+        : half(std::max(window, 0) / 2), lo(half), hi(size - half - 1), whole(size < 2 * half + 1) {}
+    int32_t Centre(int32_t p) const { return whole ? 0 : std::clamp(p, lo, hi); }
+};
+
+// Largest and smallest guide value of each pixel's window along one row.
+void RowRange(const uint8_t* g, int32_t width, const WindowAxis& ax, uint8_t* mx, uint8_t* mn) {
+    if (ax.whole) {
+        const auto [lo, hi] = std::minmax_element(g, g + width);
+        std::memset(mx, *hi, static_cast<size_t>(width));
+        std::memset(mn, *lo, static_cast<size_t>(width));
+        return;
+    }
+    const int32_t h = ax.half;
+    const int32_t n = ax.hi - ax.lo + 1;
+    uint8_t* hiOut = mx + ax.lo;
+    uint8_t* loOut = mn + ax.lo;
+    std::memcpy(hiOut, g, static_cast<size_t>(n));
+    std::memcpy(loOut, g, static_cast<size_t>(n));
+    for (int32_t d = 1; d <= 2 * h; ++d) {
+        const uint8_t* in = g + d;
+        for (int32_t x = 0; x < n; ++x) {
+            hiOut[x] = std::max(hiOut[x], in[x]);
+            loOut[x] = std::min(loOut[x], in[x]);
+        }
+    }
+    std::memset(mx, mx[ax.lo], static_cast<size_t>(ax.lo));
+    std::memset(mn, mn[ax.lo], static_cast<size_t>(ax.lo));
+    std::memset(mx + ax.hi + 1, mx[ax.hi], static_cast<size_t>(width - ax.hi - 1));
+    std::memset(mn + ax.hi + 1, mn[ax.hi], static_cast<size_t>(width - ax.hi - 1));
+}
+
+// Largest and smallest of `count` rows (row stride `width`) of precomputed row ranges.
+void ColumnRange(const uint8_t* rowMax, const uint8_t* rowMin, int32_t count, int32_t width, uint8_t* mx,
+                 uint8_t* mn) {
+    const size_t w = static_cast<size_t>(width);
+    std::memcpy(mx, rowMax, w);
+    std::memcpy(mn, rowMin, w);
+    for (int32_t r = 1; r < count; ++r) {
+        const uint8_t* hi = rowMax + static_cast<size_t>(r) * w;
+        const uint8_t* lo = rowMin + static_cast<size_t>(r) * w;
+        for (size_t x = 0; x < w; ++x) {
+            mx[x] = std::max(mx[x], hi[x]);
+            mn[x] = std::min(mn[x], lo[x]);
+        }
+    }
+}
+
+// The gain and its reciprocal for each half range t (1..127 occur).
+struct GainTable {
+    double u[256];
+    double inverse[256];
+
+    GainTable(double strength, double q4) {
+        for (int32_t t = 0; t < 256; ++t) {
+            double gain = ((t / strength) / q4) * 0.5;
+            if (gain < 1) gain = 1;
+            u[t] = gain;
+            inverse[t] = 1 / gain;
+        }
+    }
+};
+
+inline uint8_t Stretch(int32_t v, int32_t g, int32_t mx, int32_t mn, const GainTable& gains, int32_t grain) {
+    const int32_t mid = (mx + mn + 1) / 2;
+    int32_t t = mx - mid;
+    if (t == 0) t = 1;
+    const double u = gains.u[t];
+    if (u == 1) return static_cast<uint8_t>(g);
+    const int32_t dv = v - mid;
+    // A real quotient: in integers the test below would let the stretch leave the local range.
+    const double delta = static_cast<double>(dv) / t;
+    int64_t out;
+    if (std::fabs(delta) > gains.inverse[t]) {
+        out = delta > 0 ? mx : mn;
+    } else {
+        out = static_cast<int64_t>(static_cast<double>(mid) + u * static_cast<double>(dv));
+        if (grain != 0) out += GrainValue(static_cast<int32_t>(u * grain));
+    }
+    return static_cast<uint8_t>(std::clamp<int64_t>(out, 0, 255));
+}
+
+}  // namespace
+
+bool RangeClamp(uint8_t* plane, const uint8_t* guide, int32_t width, int32_t height, int32_t windowWidth,
+                int32_t windowHeight, double wr, double hr, double strength, CRSProgress* progress, int32_t grain) {
+    if (width <= 0 || height <= 0) return true;
+    const size_t w = static_cast<size_t>(width);
+    const WindowAxis ax(windowWidth, width);
+    const WindowAxis ay(windowHeight, height);
+    const GainTable gains(strength, std::sqrt(std::sqrt(wr * hr)));
+
+    // Every read must see the step's input: when the plane is its own guide, read from a copy.
+    std::unique_ptr<uint8_t[]> copy;
+    if (guide == plane) {
+        copy = TryAllocate<uint8_t>(w * static_cast<size_t>(height));
+        if (!copy) {
+            OutOfMemoryFlag.store(1);
+            return false;
+        }
+        std::memcpy(copy.get(), plane, w * static_cast<size_t>(height));
+        guide = copy.get();
+    }
+    const uint8_t* values = copy ? copy.get() : plane;
+
+    // A window as tall as the whole plane is the same for every row: find it once.
+    std::unique_ptr<uint8_t[]> wholeColumns;
+    if (ay.whole) {
+        wholeColumns = TryAllocate<uint8_t>(4 * w);
+        if (!wholeColumns) {
+            OutOfMemoryFlag.store(1);
+            return false;
+        }
+        uint8_t* colMax = wholeColumns.get();
+        uint8_t* colMin = colMax + w;
+        uint8_t* rowMax = colMin + w;
+        uint8_t* rowMin = rowMax + w;
+        std::memset(colMax, 0, w);
+        std::memset(colMin, 255, w);
+        for (int32_t y = 0; y < height; ++y) {
+            RowRange(guide + static_cast<size_t>(y) * w, width, ax, rowMax, rowMin);
+            for (size_t x = 0; x < w; ++x) {
+                colMax[x] = std::max(colMax[x], rowMax[x]);
+                colMin[x] = std::min(colMin[x], rowMin[x]);
+            }
+        }
+    }
+
+    const auto rows = [&](int32_t begin, int32_t end) {
+        const uint8_t* mx = nullptr;
+        const uint8_t* mn = nullptr;
+        std::unique_ptr<uint8_t[]> scratch;
+        uint8_t* rowMax = nullptr;
+        uint8_t* rowMin = nullptr;
+        int32_t firstGuideRow = 0;
+        if (ay.whole) {
+            mx = wholeColumns.get();
+            mn = mx + w;
+        } else {
+            // The row ranges of every guide row that a window of these rows reaches.
+            firstGuideRow = ay.Centre(begin) - ay.half;
+            const size_t guideRows = static_cast<size_t>(ay.Centre(end - 1) + ay.half - firstGuideRow + 1);
+            scratch = TryAllocate<uint8_t>((2 * guideRows + 2) * w);
+            if (!scratch) return false;
+            rowMax = scratch.get() + 2 * w;
+            rowMin = rowMax + guideRows * w;
+            for (size_t r = 0; r < guideRows; ++r)
+                RowRange(guide + (static_cast<size_t>(firstGuideRow) + r) * w, width, ax, rowMax + r * w,
+                         rowMin + r * w);
+        }
+        int32_t lastCentre = -1;
+        for (int32_t y = begin; y < end; ++y) {
+            if (!ay.whole) {
+                const int32_t centre = ay.Centre(y);
+                if (centre != lastCentre) {
+                    const size_t top = static_cast<size_t>(centre - ay.half - firstGuideRow) * w;
+                    ColumnRange(rowMax + top, rowMin + top, 2 * ay.half + 1, width, scratch.get(), scratch.get() + w);
+                    mx = scratch.get();
+                    mn = mx + w;
+                    lastCentre = centre;
+                }
+            }
+            const size_t row = static_cast<size_t>(y) * w;
+            for (size_t x = 0; x < w; ++x)
+                plane[row + x] = Stretch(values[row + x], guide[row + x], mx[x], mn[x], gains, grain);
+        }
+        return true;
+    };
+    // The grain draws from one generator in memory order: it keeps the rows on this thread.
+    const auto work = [&](int32_t begin, int32_t end) {
+        return grain != 0 ? rows(begin, end) : ParallelRange(begin, end, 8, rows);
+    };
+    return RunBanded(height, BandLength(height), progress, work, [&](int32_t y) { return PercentOf(y, height); });
+}
+
+}  // namespace kv

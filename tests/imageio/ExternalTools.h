@@ -16,10 +16,10 @@ inline bool HaveTool(const std::string& name) {
     return std::system(command.c_str()) == 0;
 }
 
-// The standard output of a shell command (standard error discarded).
-inline std::string RunTool(const std::string& command) {
+// The standard output of a shell command, followed by its standard error when asked for.
+inline std::string RunTool(const std::string& command, bool withErrors = false) {
     std::string output;
-    FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r");
+    FILE* pipe = ::popen((command + (withErrors ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
     if (!pipe) return output;
     char buffer[4096];
     size_t n;

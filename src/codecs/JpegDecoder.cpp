@@ -8,7 +8,6 @@
 #include "codecs/HuffDecoder.h"
 #include "codecs/JpegIdct.h"
 #include "codecs/JpegTables.h"
-#include "codecs/SamplingMap.h"
 #include "codecs/YccToRgb.h"
 
 namespace SlimJpeg {
@@ -24,7 +23,7 @@ struct DecodedComponent {
     int firstBlock = 0;  // within the MCU
     int widthBlocks = 0;
     int heightBlocks = 0;
-    std::array<int32_t, 64> multipliers{};
+    IdctMultipliers multipliers;
 };
 
 class DecoderImpl final : public Decoder {
@@ -303,7 +302,7 @@ void DecoderImpl::SetUpGeometry() {
     const unsigned paddedWidth = static_cast<unsigned>(mcusPerRow_ * mcuWidth_);
 
     blocksPerMcu_ = 0;
-    std::vector<SamplingMap> maps;
+    std::vector<RowConverter::Component> layout;
     for (int i = 0; i < componentCount_; ++i) {
         DecodedComponent& c = components_[i];
         c.blocks = c.h * c.v;
@@ -313,7 +312,7 @@ void DecoderImpl::SetUpGeometry() {
         const unsigned heightSamples = (height_ * c.v + vmax_ - 1) / vmax_;
         c.widthBlocks = static_cast<int>((widthSamples + 7) / 8);
         c.heightBlocks = static_cast<int>((heightSamples + 7) / 8);
-        maps.push_back(MakeSamplingMap(c.h, c.v, hmax_, vmax_, c.firstBlock));
+        layout.push_back({c.h, c.v, c.firstBlock});
     }
     coefficientsPerMcu_ = 64 * blocksPerMcu_;
 
@@ -326,7 +325,7 @@ void DecoderImpl::SetUpGeometry() {
     const RowConverter::Kind kind = !colour_ ? RowConverter::Kind::Grey
                                     : convertYcc_ ? RowConverter::Kind::Ycc
                                                   : RowConverter::Kind::Plain;
-    converter_ = std::make_unique<RowConverter>(kind, maps, static_cast<int>(width_), mcuWidth_, coefficientsPerMcu_);
+    converter_ = std::make_unique<RowConverter>(kind, layout, hmax_, vmax_, static_cast<int>(width_), coefficientsPerMcu_);
 }
 
 void DecoderImpl::ReadScanHeader() {
@@ -360,7 +359,7 @@ void DecoderImpl::ReadScanHeader() {
         DecodedComponent& c = components_[scan[i].index];
         const QuantTable* q = quantTables_[c.tq].get();
         if (!q) Fail();
-        for (int k = 0; k < 64; ++k) c.multipliers[k] = static_cast<int32_t>(q->values[k]) * scales[k];
+        for (int k = 0; k < 64; ++k) c.multipliers.Set(k, static_cast<int32_t>(q->values[k]) * scales[k]);
     }
 
     HuffmanSlots slots;
@@ -389,11 +388,12 @@ void DecoderImpl::ReadScanHeader() {
 void DecoderImpl::DecodeMcuRow() {
     std::fill(coefficients_.begin(), coefficients_.end(), int16_t{0});
     entropy_->DecodeRow(coefficients_.data());
+    const InverseDctRoutine inverseDct = SelectInverseDct();
     for (int mcu = 0; mcu < mcusPerRow_; ++mcu) {
         int16_t* const base = coefficients_.data() + static_cast<size_t>(mcu) * coefficientsPerMcu_;
         for (int i = 0; i < componentCount_; ++i) {
             const DecodedComponent& c = components_[i];
-            for (int b = 0; b < c.blocks; ++b) InverseDct(base + 64 * (c.firstBlock + b), c.multipliers.data());
+            for (int b = 0; b < c.blocks; ++b) inverseDct(base + 64 * (c.firstBlock + b), c.multipliers);
         }
     }
     bufferFirst_ = bufferEnd_;

@@ -1,5 +1,12 @@
 #include "codecs/JpegIdct.h"
 
+#include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define KV_HAVE_X86 1
+#endif
+
 namespace SlimJpeg {
 
 namespace {
@@ -50,14 +57,30 @@ inline int16_t ToSample(u32 x) {
     return static_cast<int16_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
+// A block with no AC coefficient is flat: both passes pass the DC product through unchanged.
+inline bool OnlyDc(const int16_t* block) {
+    uint64_t words[16];
+    std::memcpy(words, block, sizeof(words));
+    uint64_t any = words[0] & ~uint64_t{0xFFFF};
+    for (int i = 1; i < 16; ++i) any |= words[i];
+    return any == 0;
+}
+
+inline void FillFlat(int16_t* block, const IdctMultipliers& m) {
+    const int16_t sample = ToSample(static_cast<u32>(int32_t{block[0]}) * static_cast<u32>(m.natural[0]));
+    for (int i = 0; i < 64; ++i) block[i] = sample;
+}
+
 }  // namespace
 
-void InverseDct(int16_t* block, const int32_t* multipliers) {
+void InverseDctScalar(int16_t* block, const IdctMultipliers& multipliers) {
+    if (OnlyDc(block)) return FillFlat(block, multipliers);
     u32 ws[64];
     for (int row = 0; row < 8; ++row) {
         const int16_t* c = block + 8 * row;
-        const int32_t* m = multipliers + 8 * row;
+        const int32_t* m = multipliers.natural.data() + 8 * row;
         u32* w = ws + 8 * row;
+        // A row whose AC coefficients are all zero comes out of the butterfly as its DC product.
         if ((c[1] | c[2] | c[3] | c[4] | c[5] | c[6] | c[7]) == 0) {
             const u32 dc = static_cast<u32>(int32_t{c[0]}) * static_cast<u32>(m[0]);
             for (int i = 0; i < 8; ++i) w[i] = dc;
@@ -77,5 +100,114 @@ void InverseDct(int16_t* block, const int32_t* multipliers) {
         for (int i = 0; i < 8; ++i) block[8 * i + col] = ToSample(w[8 * i]);
     }
 }
+
+#ifdef KV_HAVE_X86
+
+namespace {
+
+#define KV_AVX2 __attribute__((target("avx2")))
+
+KV_AVX2 inline __m256i Fv(__m256i x) { return _mm256_srai_epi32(_mm256_add_epi32(x, _mm256_set1_epi32(128)), 8); }
+KV_AVX2 inline __m256i Mul(__m256i x, int c) { return _mm256_mullo_epi32(x, _mm256_set1_epi32(c)); }
+
+// The butterfly on eight vectors; each lane runs its own one-dimensional transform.
+KV_AVX2 inline void ButterflyV(__m256i* d) {
+    const __m256i tmp10 = _mm256_add_epi32(d[0], d[4]);
+    const __m256i tmp11 = _mm256_sub_epi32(d[0], d[4]);
+    const __m256i tmp13 = _mm256_add_epi32(d[2], d[6]);
+    const __m256i tmp12 = _mm256_sub_epi32(Mul(Fv(_mm256_sub_epi32(d[2], d[6])), 362), tmp13);
+    const __m256i tmp0 = _mm256_add_epi32(tmp10, tmp13);
+    const __m256i tmp3 = _mm256_sub_epi32(tmp10, tmp13);
+    const __m256i tmp1 = _mm256_add_epi32(tmp11, tmp12);
+    const __m256i tmp2 = _mm256_sub_epi32(tmp11, tmp12);
+
+    const __m256i z13 = _mm256_add_epi32(d[5], d[3]);
+    const __m256i z10 = _mm256_sub_epi32(d[5], d[3]);
+    const __m256i z11 = _mm256_add_epi32(d[1], d[7]);
+    const __m256i z12 = _mm256_sub_epi32(d[1], d[7]);
+    const __m256i tmp7 = _mm256_add_epi32(z11, z13);
+    const __m256i e196 = Mul(Fv(_mm256_sub_epi32(z10, z12)), 196);
+    const __m256i tmp6 = _mm256_sub_epi32(_mm256_sub_epi32(Mul(Fv(z12), 277), e196), tmp7);
+    const __m256i tmp5 = _mm256_sub_epi32(Mul(Fv(_mm256_sub_epi32(z11, z13)), 362), tmp6);
+    const __m256i tmp4 = _mm256_sub_epi32(_mm256_sub_epi32(Mul(Fv(z10), 669), e196), tmp5);
+
+    d[0] = _mm256_add_epi32(tmp0, tmp7);
+    d[1] = _mm256_add_epi32(tmp1, tmp6);
+    d[2] = _mm256_add_epi32(tmp2, tmp5);
+    d[3] = _mm256_add_epi32(tmp3, tmp4);
+    d[4] = _mm256_sub_epi32(tmp3, tmp4);
+    d[5] = _mm256_sub_epi32(tmp2, tmp5);
+    d[6] = _mm256_sub_epi32(tmp1, tmp6);
+    d[7] = _mm256_sub_epi32(tmp0, tmp7);
+}
+
+KV_AVX2 inline void Transpose8x8(__m256i* r) {
+    const __m256i t0 = _mm256_unpacklo_epi32(r[0], r[1]);
+    const __m256i t1 = _mm256_unpackhi_epi32(r[0], r[1]);
+    const __m256i t2 = _mm256_unpacklo_epi32(r[2], r[3]);
+    const __m256i t3 = _mm256_unpackhi_epi32(r[2], r[3]);
+    const __m256i t4 = _mm256_unpacklo_epi32(r[4], r[5]);
+    const __m256i t5 = _mm256_unpackhi_epi32(r[4], r[5]);
+    const __m256i t6 = _mm256_unpacklo_epi32(r[6], r[7]);
+    const __m256i t7 = _mm256_unpackhi_epi32(r[6], r[7]);
+    const __m256i u0 = _mm256_unpacklo_epi64(t0, t2);
+    const __m256i u1 = _mm256_unpackhi_epi64(t0, t2);
+    const __m256i u2 = _mm256_unpacklo_epi64(t1, t3);
+    const __m256i u3 = _mm256_unpackhi_epi64(t1, t3);
+    const __m256i u4 = _mm256_unpacklo_epi64(t4, t6);
+    const __m256i u5 = _mm256_unpackhi_epi64(t4, t6);
+    const __m256i u6 = _mm256_unpacklo_epi64(t5, t7);
+    const __m256i u7 = _mm256_unpackhi_epi64(t5, t7);
+    r[0] = _mm256_permute2x128_si256(u0, u4, 0x20);
+    r[1] = _mm256_permute2x128_si256(u1, u5, 0x20);
+    r[2] = _mm256_permute2x128_si256(u2, u6, 0x20);
+    r[3] = _mm256_permute2x128_si256(u3, u7, 0x20);
+    r[4] = _mm256_permute2x128_si256(u0, u4, 0x31);
+    r[5] = _mm256_permute2x128_si256(u1, u5, 0x31);
+    r[6] = _mm256_permute2x128_si256(u2, u6, 0x31);
+    r[7] = _mm256_permute2x128_si256(u3, u7, 0x31);
+}
+
+}  // namespace
+
+KV_AVX2 void InverseDctAvx2(int16_t* block, const IdctMultipliers& multipliers) {
+    if (OnlyDc(block)) return FillFlat(block, multipliers);
+    // Pass 1 runs along the rows, so each lane takes one row: the vectors hold the block's columns.
+    __m256i v[8];
+    for (int j = 0; j < 8; ++j)
+        v[j] = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * j)));
+    Transpose8x8(v);
+    for (int j = 0; j < 8; ++j)
+        v[j] = _mm256_mullo_epi32(
+            v[j], _mm256_load_si256(reinterpret_cast<const __m256i*>(multipliers.transposed.data() + 8 * j)));
+    ButterflyV(v);
+    // Pass 2 runs down the columns: each lane takes one column, the vectors hold the rows.
+    Transpose8x8(v);
+    ButterflyV(v);
+    const __m256i half = _mm256_set1_epi32(32768);
+    const __m256i offset = _mm256_set1_epi32(128);
+    const __m128i low = _mm_setzero_si128();
+    const __m128i high = _mm_set1_epi16(255);
+    for (int i = 0; i < 8; ++i) {
+        const __m256i x = _mm256_add_epi32(_mm256_srai_epi32(_mm256_add_epi32(v[i], half), 16), offset);
+        // Saturating to 16 bits keeps every value on the same side of 0..255 for the clamp.
+        __m128i s = _mm_packs_epi32(_mm256_castsi256_si128(x), _mm256_extracti128_si256(x, 1));
+        s = _mm_min_epi16(_mm_max_epi16(s, low), high);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * i), s);
+    }
+}
+
+InverseDctRoutine SelectInverseDct() {
+    static const InverseDctRoutine routine = __builtin_cpu_supports("avx2") ? InverseDctAvx2 : InverseDctScalar;
+    return routine;
+}
+
+#else
+
+void InverseDctAvx2(int16_t* block, const IdctMultipliers& multipliers) { InverseDctScalar(block, multipliers); }
+
+InverseDctRoutine SelectInverseDct() { return InverseDctScalar; }
+
+#endif
 
 }  // namespace SlimJpeg

@@ -137,7 +137,9 @@ TEST(DericheTest, CoefficientsFollowTheirDefinitions) {
         sumP += t.np[k];
         sumM += t.nm[k];
         sumD += t.d[k];
-        if (k > 0) EXPECT_DOUBLE_EQ(t.nm[k], t.np[k] - t.d[k] * t.np[0]);
+        if (k > 0) {
+            EXPECT_DOUBLE_EQ(t.nm[k], t.np[k] - t.d[k] * t.np[0]);
+        }
     }
     // The causal and anticausal halves of a unit impulse add up to the Gaussian's unit area.
     EXPECT_NEAR((sumP + sumM) / (1 + sumD), 1.0, 1e-2);

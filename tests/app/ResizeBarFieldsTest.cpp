@@ -50,10 +50,14 @@ TEST_F(BarTest, PixelFieldsAcceptWholeNumbersFromThreeToOneHundredThousand) {
     }
 }
 
-TEST_F(BarTest, PercentWithoutAnImageStoresNothing) {
-    settings.inPercents = true;
-    settings.percentWidth = 100;
+TEST_F(BarTest, WithoutAnImagePercentAndPrintSizesStoreNothing) {
     EnterBatchMode();  // the fields are editable without an image only in batch mode
+    EXPECT_EQ(Text(IDC_OUT_PRNWIDTH), "2.1333");
+    EXPECT_FALSE(bar.OnTextChanged(IDC_OUT_PRNWIDTH, "2"));
+    EXPECT_EQ(settings.width, 640);
+
+    settings.inPercents = true;
+    bar.SetDocument(nullptr);
     EXPECT_EQ(Text(IDC_OUT_PRNWIDTH), "");
 
     EXPECT_FALSE(bar.OnTextChanged(IDC_OUT_WIDTH, "50"));
@@ -88,6 +92,7 @@ TEST_F(BarTest, PercentOfTheOpenImage) {
     settings.correction = SizeCorrection::None;
     EXPECT_TRUE(bar.OnTextChanged(IDC_OUT_HEIGHT, "33.333"));
     EXPECT_EQ(settings.height, 166);
+    EXPECT_EQ(Text(IDC_OUT_WIDTH), "0.3");  // the fields are no longer linked
     bar.OnFieldLeft(IDC_OUT_HEIGHT);
     EXPECT_EQ(Text(IDC_OUT_HEIGHT), "33.2");
     EXPECT_DOUBLE_EQ(settings.percentHeight, 33.2);
@@ -224,6 +229,7 @@ TEST_F(BarTest, SpinStepsInTheFieldsOwnUnit) {
     EXPECT_FLOAT_EQ(settings.dpi, static_cast<float>(119.11 * 2.54));
 
     bar.OnSelect(IDC_OUT_UNIT, 1);
+    EXPECT_EQ(Text(IDC_OUT_WIDTH), "100.83");  // 3025 of 3000 pixels
     bar.OnTextChanged(IDC_OUT_WIDTH, "0.5");
     bar.OnSpin(IDC_SPIN_WIDTH, -1);  // clamped to 0.1%, 3 of 3000 pixels
     EXPECT_EQ(Text(IDC_OUT_WIDTH), "0.1");

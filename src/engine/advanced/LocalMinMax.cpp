@@ -24,13 +24,17 @@ public:
         storage_ = TryAllocate<uint8_t>(4 * size);
         if (!storage_) return false;
         for (int32_t i = 0; i < 4; ++i) buffer_[i] = storage_.get() + static_cast<size_t>(i) * size;
-        const size_t pad = static_cast<size_t>(radius) * static_cast<size_t>(bytes);
-        const size_t tail = static_cast<size_t>(radius + count) * static_cast<size_t>(bytes);
+        return true;
+    }
+
+    // Starts a new line: the doubling of the previous one overwrote the padding.
+    void Reset() {
+        const size_t pad = Offset(radius_);
+        const size_t tail = Offset(radius_ + count_);
         std::memset(buffer_[0], 255, pad);
         std::memset(buffer_[0] + tail, 255, pad);
         std::memset(buffer_[2], 0, pad);
         std::memset(buffer_[2] + tail, 0, pad);
-        return true;
     }
 
     // Where element i of the line goes, for the minimum and for the maximum.
@@ -102,6 +106,7 @@ bool LocalMinMax(const PlaneRef& minimum, const PlaneRef& maximum, const PlaneRe
         if (!line.Allocate(width, radius, 1)) return false;
         for (int32_t y = first; y < end; ++y) {
             if (Stopped(stop)) return true;
+            line.Reset();
             std::memcpy(line.MinInput(0), luma.Row(y), static_cast<size_t>(width));
             std::memcpy(line.MaxInput(0), luma.Row(y), static_cast<size_t>(width));
             line.Run();
@@ -117,6 +122,7 @@ bool LocalMinMax(const PlaneRef& minimum, const PlaneRef& maximum, const PlaneRe
         for (int32_t s = first; s < end; ++s) {
             if (Stopped(stop)) return true;
             const ptrdiff_t column = static_cast<ptrdiff_t>(s) * kStrip;
+            line.Reset();
             for (int32_t y = 0; y < height; ++y) {
                 std::memcpy(line.MinInput(y), minimum.Row(y) + column, kStrip);
                 std::memcpy(line.MaxInput(y), maximum.Row(y) + column, kStrip);

@@ -1,5 +1,6 @@
 #include "app/OutputSizeRules.h"
 
+#include "app/ImageFactsReader.h"
 #include "app/SizeArithmetic.h"
 
 namespace kv {
@@ -58,6 +59,11 @@ void StampSize(const ResizeSettings& settings, const std::optional<ImageFacts>& 
     }
     item.algorithm = settings.algorithm;
     item.correction = settings.correction;
+}
+
+void StampSize(const ResizeSettings& settings, const std::filesystem::path& image, StampSource source,
+               StampedSettings& item) {
+    StampSize(settings, ReadImageFacts(image), source, item);
 }
 
 }  // namespace kv

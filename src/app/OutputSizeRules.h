@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 
 #include "app/ImageFacts.h"
@@ -35,6 +36,9 @@ enum class StampSource {
 // Stamps the settings onto an item for its image; image is nothing when the file did not open.
 // The item's algorithm and correction always become the record's.
 void StampSize(const ResizeSettings& settings, const std::optional<ImageFacts>& image, StampSource source,
+               StampedSettings& item);
+// The same for an image file, opened as far as its header.
+void StampSize(const ResizeSettings& settings, const std::filesystem::path& image, StampSource source,
                StampedSettings& item);
 
 }  // namespace kv

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "app/ImageFactsReader.h"
 #include "app/OutputSizeRules.h"
+#include "common/TestFiles.h"
+#include "imageio/Bitmap.h"
 
 namespace kv {
 namespace {
@@ -102,6 +105,34 @@ TEST(StampSize, SizeForAGivenImage) {
         StampSize(s, c.image, c.source, item);
         EXPECT_EQ(item, c.expected) << c.name << ": " << item.width << "x" << item.height << " " << item.dpi;
     }
+}
+
+TEST(StampSize, ReadsTheImageFileAsFarAsItsHeader) {
+    test::TempDir dir;
+    Bitmap picture(400, 200, PixelFormat24bppRGB);
+    picture.SetResolution(254, 254);  // a whole number of dots per metre, as PNG stores it
+    ASSERT_EQ(picture.Save(dir / "wide.png", "image/png"), Status::Ok);
+    test::WriteBytes(dir / "broken.png", {0x89, 'P', 'N', 'G', 1, 2, 3});
+
+    const std::optional<ImageFacts> facts = ReadImageFacts(dir / "wide.png");
+    ASSERT_TRUE(facts);
+    EXPECT_EQ(facts->width, 400);
+    EXPECT_EQ(facts->height, 200);
+    EXPECT_EQ(facts->BitsPerPixel(), 24);
+    EXPECT_FLOAT_EQ(facts->dpiX, 254);
+    EXPECT_FALSE(ReadImageFacts(dir / "broken.png"));
+    EXPECT_FALSE(ReadImageFacts(dir / "missing.png"));
+
+    ResizeSettings s;
+    StampedSettings item;
+    StampSize(s, dir / "wide.png", StampSource::CurrentSettings, item);
+    EXPECT_EQ(item, (StampedSettings{640, 320, 300, 4, SizeCorrection::KeepAspect}));
+    StampSize(s, dir / "wide.png", StampSource::ImageOwnSize, item);
+    EXPECT_EQ(item.width, 400);
+    EXPECT_FLOAT_EQ(item.dpi, 254);
+    StampSize(s, dir / "broken.png", StampSource::CurrentSettings, item);
+    EXPECT_EQ(item.width, 640);
+    EXPECT_EQ(item.height, 480);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@ namespace {
 // these caps only stop hostile files from making the walk long.
 constexpr int kMaxJpegSegments = 4096;
 constexpr int kMaxPngChunks = 1 << 20;
+constexpr int kMaxFillBytes = 1 << 16;
 // A colour profile may span up to 255 segments of 64 KiB.
 constexpr size_t kMaxMetadataBytes = 32u << 20;
 
@@ -51,10 +52,10 @@ bool WalkJpegSegments(const ByteReader& file, const std::function<bool(const Jpe
     for (int n = 0; n < kMaxJpegSegments; ++n) {
         uint8_t b[4];
         if (file.ReadAt(pos, b, 2) != 2 || b[0] != 0xFF) return true;
-        // Any number of 0xFF fill bytes may come before a marker.
-        while (b[1] == 0xFF) {
+        // 0xFF fill bytes may come before a marker; a run longer than any writer makes ends the walk.
+        for (int fill = 0; b[1] == 0xFF; ++fill) {
             ++pos;
-            if (file.ReadAt(pos + 1, &b[1], 1) != 1) return true;
+            if (fill == kMaxFillBytes || file.ReadAt(pos + 1, &b[1], 1) != 1) return true;
         }
         const uint64_t start = pos;
         const uint8_t marker = b[1];

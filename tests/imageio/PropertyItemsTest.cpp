@@ -10,6 +10,7 @@
 
 #include "ExternalTools.h"
 #include "common/TestFiles.h"
+#include "imageio/Decoders.h"
 #include "imageio/Encoders.h"
 #include "imageio/PixelConvert.h"
 
@@ -246,6 +247,16 @@ std::vector<uint8_t> EncodedImage(ImageFormat format, float dpi) {
     return out;
 }
 
+PixelBuffer Decode(const std::vector<uint8_t>& file) {
+    const MemoryReader reader(Shared(file));
+    ImageHeader header;
+    PixelBuffer pixels;
+    EXPECT_TRUE(ProbeImage(reader, header).ok());
+    EXPECT_TRUE(DecodeImage(reader, header.format, pixels).ok());
+    EXPECT_EQ(pixels.format, PixelFormat24bppRGB);
+    return pixels;
+}
+
 // The items a save carries over: the source's, without its resolution, with a Software tag.
 std::vector<PropertyItem> CarriedItems(const std::string& source) {
     auto items = ReadFromFile(DataPath(source), ImageFormat::Jpeg);
@@ -273,8 +284,14 @@ TEST(PropertyItemsEmbed, CameraTagsThumbnailAndProfileReadBack) {
     for (const auto& trip : kRoundTrips) {
         SCOPED_TRACE(trip.extension);
         auto file = EncodedImage(trip.format, 200);
+        const PixelBuffer before = Decode(file);
         std::string error;
         ASSERT_TRUE(EmbedPropertyItems(file, trip.format, items, error)) << error;
+        // The pixels are untouched by the metadata around them.
+        const PixelBuffer after = Decode(file);
+        ASSERT_EQ(after.format, before.format);
+        for (int32_t y = 0; y < before.height; ++y)
+            EXPECT_EQ(std::memcmp(before.Row(y), after.Row(y), static_cast<size_t>(before.width) * 3), 0) << "row " << y;
         const auto back = ReadFromMemory(file, trip.format);
         for (const uint32_t id : {0x010Fu, 0x0110u, 0x0131u, 0x829Au, 0x829Du, 0x8827u, 0x9003u, 0x9286u, 0x0000u, 0x8773u}) {
             SCOPED_TRACE(testing::Message() << "tag 0x" << std::hex << id);
@@ -359,6 +376,17 @@ TEST(PropertyItemsEmbed, InconsistentItemsAndStaleValuesAreNotWritten) {
                        {0x010E, PropertyTagType::ASCII, Ascii("no zero")},
                        {0x011A, PropertyTagType::Rational, Bytes({0x2C, 1, 0, 0, 1, 0, 0, 0})}});
     for (const uint32_t id : {0x0110u, 0x8827u, 0x9003u, 0x0111u, 0x8773u}) EXPECT_EQ(Find(back, id), nullptr) << id;
+}
+
+TEST(PropertyItemsEmbed, AnExifBlockTooLargeForAJpegSegmentDropsItsLargestItems) {
+    auto items = CarriedItems("Canon_40D.jpg");
+    items.push_back({PropertyTag::ExifMakerNote, PropertyTagType::Undefined, std::vector<uint8_t>(70000, 'm')});
+    auto file = EncodedImage(ImageFormat::Jpeg, 96);
+    std::string error;
+    ASSERT_TRUE(EmbedPropertyItems(file, ImageFormat::Jpeg, items, error)) << error;
+    const auto back = ReadFromMemory(file, ImageFormat::Jpeg);
+    EXPECT_EQ(Find(back, PropertyTag::ExifMakerNote), nullptr);
+    for (const uint32_t id : {0x010Fu, 0x9003u, 0x501Bu, 0x8773u}) EXPECT_NE(Find(back, id), nullptr) << std::hex << id;
 }
 
 TEST(PropertyItemsEmbed, BmpAndGifAndEmptyListsLeaveTheFileAlone) {

@@ -105,12 +105,12 @@ inline Image ReadPnm(const std::filesystem::path& path) {
 }
 
 // Runs a shell command line; true when it exits with 0.
-inline bool Run(const std::string& command) {
+inline bool RunCommand(const std::string& command) {
     const int status = std::system((command + " >/dev/null 2>&1").c_str());
     return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-inline bool HaveJpegTools() { return Run("command -v cjpeg") && Run("command -v djpeg"); }
+inline bool HaveJpegTools() { return RunCommand("command -v cjpeg") && RunCommand("command -v djpeg"); }
 
 // The largest difference of any sample and the mean difference.
 struct Difference {

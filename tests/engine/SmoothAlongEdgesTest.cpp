@@ -42,7 +42,7 @@ TEST(SmoothAlongEdges, VerticalStepEdgeIsFoundAndKept) {
     }
     TestPlane coherence(32, 16);
     TestPlane winner(32, 16);
-    EdgeCoherence(magnitude.ref, direction.ref, coherence.ref, winner.ref, stop);
+    EdgeCoherence(magnitude.ref, direction.ref, coherence.ref, winner.ref, 0, 0, stop);
     for (int32_t y = 0; y < 16; ++y) {
         for (int32_t x = 0; x < 32; ++x) {
             const bool edge = x == 9 || x == 10;
@@ -97,7 +97,7 @@ TEST(SmoothAlongEdges, CoherenceVotesOfTheLeftColumnOrTheBorderNeighbourhood) {
     magnitude.at(12, 12) = 0;
     TestPlane coherence(16, 16);
     TestPlane winner(16, 16);
-    EdgeCoherence(magnitude.ref, direction.ref, coherence.ref, winner.ref, stop);
+    EdgeCoherence(magnitude.ref, direction.ref, coherence.ref, winner.ref, 0, 0, stop);
     // An inner pixel counts only the column to its left, 3 votes each: not its own column 5 (3).
     EXPECT_EQ(winner.at(5, 8), 1);
     EXPECT_EQ(coherence.at(5, 8), 99);
@@ -111,6 +111,15 @@ TEST(SmoothAlongEdges, CoherenceVotesOfTheLeftColumnOrTheBorderNeighbourhood) {
     // No gradient: no direction.
     EXPECT_EQ(winner.at(12, 12), kNoEdge);
     EXPECT_EQ(coherence.at(12, 12), 0);
+
+    // With the thresholds the tie's coherence 33 and a magnitude of 14 lose their direction.
+    magnitude.at(6, 8) = 14;
+    EdgeCoherence(magnitude.ref, direction.ref, coherence.ref, winner.ref, 55, 15, stop);
+    EXPECT_EQ(winner.at(5, 8), 1);
+    EXPECT_EQ(winner.at(8, 8), kNoEdge);
+    EXPECT_EQ(coherence.at(8, 8), 33);
+    EXPECT_EQ(winner.at(6, 8), kNoEdge);
+    EXPECT_EQ(winner.at(0, 8), 2);
 }
 
 TEST(SmoothAlongEdges, RoundsAverageAlongTheDirectionFromThePreviousRound) {

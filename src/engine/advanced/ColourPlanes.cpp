@@ -15,15 +15,6 @@ bool ColourPlanes::Allocate(int32_t width, int32_t height, int32_t channels) {
     return true;
 }
 
-Ycc ToYcc(uint8_t blue, uint8_t green, uint8_t red) {
-    const int32_t b = blue;
-    const int32_t g = green;
-    const int32_t r = red;
-    return {static_cast<uint8_t>((1224 * r + 2403 * g + 469 * b + 2048) >> 12),
-            static_cast<uint8_t>((2048 * b - 1357 * g - 691 * r + 522240) >> 12),
-            static_cast<uint8_t>((2048 * r - 1713 * g - 335 * b + 522240) >> 12)};
-}
-
 void FillColourPlanes(const ColourPlanes& planes, const PixelRows& raster) {
     const PlaneRef& luma = planes.luma();
     const int32_t channels = planes.channels();

@@ -39,10 +39,17 @@ void FillColourPlanes(const ColourPlanes& planes, const PixelRows& raster);
 // tables may be absent for a one-channel image.
 void ComposeRaster(const MutablePixelRows& raster, const ColourPlanes& planes, const ColourTables* tables);
 
-// The conversion of one pixel, for the tests of the arithmetic.
+// The conversion of one pixel to luminance and colour differences, each 0 .. 255.
 struct Ycc {
     uint8_t y, cb, cr;
 };
-Ycc ToYcc(uint8_t blue, uint8_t green, uint8_t red);
+inline Ycc ToYcc(uint8_t blue, uint8_t green, uint8_t red) {
+    const int32_t b = blue;
+    const int32_t g = green;
+    const int32_t r = red;
+    return {static_cast<uint8_t>((1224 * r + 2403 * g + 469 * b + 2048) >> 12),
+            static_cast<uint8_t>((2048 * b - 1357 * g - 691 * r + 522240) >> 12),
+            static_cast<uint8_t>((2048 * r - 1713 * g - 335 * b + 522240) >> 12)};
+}
 
 }  // namespace kv::advanced

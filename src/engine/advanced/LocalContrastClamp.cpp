@@ -4,12 +4,6 @@
 
 namespace kv::advanced {
 
-uint8_t ContrastClampPixel(int32_t y, int32_t mn, int32_t mx, int32_t c, double gainScale) {
-    const double gain = std::max(1.0, std::max(1, mx - mn) / gainScale);
-    const int32_t v = static_cast<int32_t>(gain * (y - c) + c);
-    return static_cast<uint8_t>(std::min(std::max(v, mn), mx));
-}
-
 void LocalContrastClamp(const PlaneRef& luma, const PlaneRef& minimum, const PlaneRef& maximum, const PlaneRef& mean,
                         double gainScale, const StopFlag& stop) {
     ForEachBand(luma.height, kTile, [&](int32_t first, int32_t end) {

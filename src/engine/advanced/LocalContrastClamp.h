@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "engine/advanced/AdvancedCommon.h"
@@ -13,6 +14,10 @@ void LocalContrastClamp(const PlaneRef& luma, const PlaneRef& minimum, const Pla
                         double gainScale, const StopFlag& stop);
 
 // The rule for one pixel.
-uint8_t ContrastClampPixel(int32_t y, int32_t mn, int32_t mx, int32_t c, double gainScale);
+inline uint8_t ContrastClampPixel(int32_t y, int32_t mn, int32_t mx, int32_t c, double gainScale) {
+    const double gain = std::max(1.0, std::max(1, mx - mn) / gainScale);
+    const int32_t v = static_cast<int32_t>(gain * (y - c) + c);
+    return static_cast<uint8_t>(std::min(std::max(v, mn), mx));
+}
 
 }  // namespace kv::advanced

@@ -1,6 +1,7 @@
 #include "engine/advanced/SmoothAlongEdges.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "engine/advanced/AdvancedTables.h"
@@ -55,32 +56,61 @@ bool EdgeGradients(const PlaneRef& luma, const PlaneRef& magnitude, const PlaneR
     });
 }
 
+namespace {
+
+struct Vote {
+    uint8_t coherence;
+    uint8_t direction;
+};
+
+// The winner of a count of votes: the largest count, a tie going to the higher direction.
+Vote Decide(const int32_t (&votes)[4]) {
+    int32_t best = 0;
+    for (int32_t d = 1; d < 4; ++d)
+        if (votes[d] >= votes[best]) best = d;
+    return {static_cast<uint8_t>(11 * votes[best]), static_cast<uint8_t>(best)};
+}
+
+// An inner pixel's vote depends only on the three directions of the column to its left (3 votes
+// each), so all 64 outcomes are tabulated, indexed by 16 above + 4 beside + below.
+const std::array<Vote, 64>& LeftColumnVotes() {
+    static const std::array<Vote, 64> table = [] {
+        std::array<Vote, 64> t{};
+        for (int32_t i = 0; i < 64; ++i) {
+            int32_t votes[4] = {};
+            votes[i >> 4] += 3;
+            votes[(i >> 2) & 3] += 3;
+            votes[i & 3] += 3;
+            t[static_cast<size_t>(i)] = Decide(votes);
+        }
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
 void EdgeCoherence(const PlaneRef& magnitude, const PlaneRef& direction, const PlaneRef& coherence,
-                   const PlaneRef& winner, const StopFlag& stop) {
+                   const PlaneRef& winner, int32_t coherenceThreshold, int32_t magnitudeThreshold,
+                   const StopFlag& stop) {
     const int32_t width = magnitude.width;
     const int32_t height = magnitude.height;
-    // Counts the votes, picks the largest count (a tie goes to the higher direction) and writes.
-    const auto decide = [](const int32_t (&votes)[4], uint8_t& coh, uint8_t& dir) {
-        int32_t best = 0;
-        for (int32_t d = 1; d < 4; ++d)
-            if (votes[d] >= votes[best]) best = d;
-        coh = static_cast<uint8_t>(11 * votes[best]);
-        dir = static_cast<uint8_t>(best);
+    const bool keepCoherence = coherence.data != nullptr;
+    const auto& leftColumn = LeftColumnVotes();
+    // The final direction of a pixel from its magnitude and its vote.
+    const auto settle = [&](int32_t x, int32_t y, uint8_t mag, Vote vote) {
+        if (mag == 0) vote = {0, kNoEdge};
+        if (keepCoherence) coherence.Row(y)[x] = vote.coherence;
+        winner.Row(y)[x] =
+            (vote.coherence < coherenceThreshold || mag < magnitudeThreshold) ? kNoEdge : vote.direction;
     };
     const auto border = [&](int32_t x, int32_t y) {
-        uint8_t& coh = coherence.Row(y)[x];
-        uint8_t& dir = winner.Row(y)[x];
-        if (magnitude.Row(y)[x] == 0) {
-            coh = 0;
-            dir = kNoEdge;
-            return;
-        }
         int32_t votes[4] = {};
         for (int32_t dy = -1; dy <= 1; ++dy) {
             const uint8_t* row = direction.Row(std::clamp(y + dy, 0, height - 1));
             for (int32_t dx = -1; dx <= 1; ++dx) ++votes[row[std::clamp(x + dx, 0, width - 1)]];
         }
-        decide(votes, coh, dir);
+        settle(x, y, magnitude.Row(y)[x], Decide(votes));
     };
     ForEachBand(height, kBandRows, [&](int32_t first, int32_t end) {
         for (int32_t y = first; y < end; ++y) {
@@ -94,20 +124,8 @@ void EdgeCoherence(const PlaneRef& magnitude, const PlaneRef& direction, const P
             const uint8_t* up = direction.Row(y - 1);
             const uint8_t* mid = direction.Row(y);
             const uint8_t* dn = direction.Row(y + 1);
-            uint8_t* coh = coherence.Row(y);
-            uint8_t* dir = winner.Row(y);
-            for (int32_t x = 1; x < width - 1; ++x) {
-                if (mag[x] == 0) {
-                    coh[x] = 0;
-                    dir[x] = kNoEdge;
-                    continue;
-                }
-                int32_t votes[4] = {};
-                votes[up[x - 1]] += 3;
-                votes[mid[x - 1]] += 3;
-                votes[dn[x - 1]] += 3;
-                decide(votes, coh[x], dir[x]);
-            }
+            for (int32_t x = 1; x < width - 1; ++x)
+                settle(x, y, mag[x], leftColumn[static_cast<size_t>(16 * up[x - 1] + 4 * mid[x - 1] + dn[x - 1])]);
             border(width - 1, y);
         }
         return true;
@@ -150,27 +168,17 @@ bool SmoothAlongEdges(const PlaneRef& luma, int32_t coherenceThreshold, int32_t 
                       const StopFlag& stop) {
     OwnedPlane magnitude;
     OwnedPlane direction;
-    OwnedPlane coherence;
     OwnedPlane winner;
     if (!magnitude.Allocate(luma.width, luma.height) || !direction.Allocate(luma.width, luma.height) ||
-        !coherence.Allocate(luma.width, luma.height) || !winner.Allocate(luma.width, luma.height))
+        !winner.Allocate(luma.width, luma.height))
         return false;
     if (!EdgeGradients(luma, magnitude.ref(), direction.ref(), stop)) return false;
     if (Stopped(stop)) return true;
-    EdgeCoherence(magnitude.ref(), direction.ref(), coherence.ref(), winner.ref(), stop);
+    // The coherence is only compared with its threshold, so it is never stored.
+    EdgeCoherence(magnitude.ref(), direction.ref(), PlaneRef{}, winner.ref(), coherenceThreshold, magnitudeThreshold,
+                  stop);
     if (Stopped(stop)) return true;
     direction.Free();
-    ForEachBand(luma.height, kBandRows, [&](int32_t first, int32_t end) {
-        for (int32_t y = first; y < end; ++y) {
-            const uint8_t* mag = magnitude.ref().Row(y);
-            const uint8_t* coh = coherence.ref().Row(y);
-            uint8_t* dir = winner.ref().Row(y);
-            for (int32_t x = 0; x < luma.width; ++x)
-                if (coh[x] < coherenceThreshold || mag[x] < magnitudeThreshold) dir[x] = kNoEdge;
-        }
-        return true;
-    });
-    coherence.Free();
     // The magnitudes are spent; their plane holds the rounds' alternate copy.
     SmoothRounds(luma, winner.ref(), magnitude.ref(), rounds, stop);
     return true;

@@ -18,10 +18,13 @@ bool EdgeGradients(const PlaneRef& luma, const PlaneRef& magnitude, const PlaneR
 
 // Coherence (0 .. 99) and the winning direction of every pixel, by a vote of the directions
 // around it: the 3 x 3 neighbourhood (clamped into the plane) for a pixel on the plane's border,
-// only the column to its left for any other pixel. A pixel without gradient gets coherence 0 and
-// no direction (kNoEdge). `direction` is read, `coherence` and `winner` are written.
+// only the column to its left for any other pixel; a tie goes to the higher direction. A pixel
+// without gradient gets coherence 0 and no direction (kNoEdge), and so does a pixel whose
+// coherence is below `coherenceThreshold` or whose magnitude is below `magnitudeThreshold`.
+// `direction` is read, `winner` is written, and `coherence` too unless it is empty.
 void EdgeCoherence(const PlaneRef& magnitude, const PlaneRef& direction, const PlaneRef& coherence,
-                   const PlaneRef& winner, const StopFlag& stop);
+                   const PlaneRef& winner, int32_t coherenceThreshold, int32_t magnitudeThreshold,
+                   const StopFlag& stop);
 
 // Rounds of averaging along the edges: each pixel with a direction takes (a + b + c + 1) / 3 of
 // itself and its two neighbours along that direction, read from the previous round. On the first

@@ -22,7 +22,8 @@ bool UnsharpLuma(const PlaneRef& luma, int32_t amount, double sigma, int32_t thr
                 const int32_t e = row[x];
                 const int32_t d = blurred[x];
                 const int32_t v = e * (256 + amount) - amount * d;
-                if (std::abs(d - e) > threshold) row[x] = static_cast<uint8_t>(std::min(v < 0 ? 0 : v >> 8, 255));
+                const int32_t sharpened = std::min(v < 0 ? 0 : v >> 8, 255);
+                row[x] = static_cast<uint8_t>(std::abs(d - e) > threshold ? sharpened : e);
             }
         }
         return true;

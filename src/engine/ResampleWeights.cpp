@@ -127,6 +127,7 @@ WeightTable BuildWeightTable(Filter filter, bool widen, double start, double len
     table.outCount = outCount;
     table.maxCount = maxCount;
     table.stride = (maxCount + 3) & ~3;
+    table.footprint = 2.0 * support;
     table.first.resize(static_cast<size_t>(outCount));
     table.count.resize(static_cast<size_t>(outCount));
     table.weights.assign(static_cast<size_t>(outCount) * static_cast<size_t>(table.stride), 0);

@@ -34,6 +34,8 @@ struct WeightTable {
     std::vector<int32_t> first;
     std::vector<int32_t> count;
     std::vector<int16_t> weights;  // outCount * stride, zero past each count
+    double footprint = 0;          // source pixels under the filter of one output pixel
+    std::vector<int32_t> vectorWeights;  // the weights laid out for the vector kernels, when they run
 
     const int16_t* Weights(int32_t i) const { return weights.data() + static_cast<ptrdiff_t>(i) * stride; }
 };

@@ -22,12 +22,13 @@ const YccTables& DecoderColourTables() {
 }
 
 RowConverter::RowConverter(Kind kind, const std::vector<Component>& components, int hmax, int vmax, int width,
-                           int coefficientsPerMcu)
+                           int coefficientsPerMcu, bool useVector)
     : kind_(kind),
       width_(width),
       mcuWidth_(8 * hmax),
       mcusPerRow_((width + 8 * hmax - 1) / (8 * hmax)),
-      coefficientsPerMcu_(coefficientsPerMcu) {
+      coefficientsPerMcu_(coefficientsPerMcu),
+      useVector_(useVector) {
     for (const Component& c : components) {
         maps_.push_back(MakeSamplingMap(c.h, c.v, hmax, vmax, c.firstBlock));
         std::vector<int32_t> columns(static_cast<size_t>(width));
@@ -152,7 +153,7 @@ template <int Ratio>
 void RowConverter::ConvertReplicated(const int16_t* samples, int count, uint8_t* const* rows) const {
 #ifdef KV_HAVE_X86
     if constexpr (Ratio <= 2) {
-        if (HaveAvx2()) {
+        if (useVector_ && HaveAvx2()) {
             for (int y = 0; y < count; ++y)
                 ConvertRowAvx2<Ratio>(samples + maps_[0].rows[y], samples + maps_[1].rows[y], crDelta_, mcusPerRow_,
                                       coefficientsPerMcu_, chromaH_, rows[y]);

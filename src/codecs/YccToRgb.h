@@ -29,9 +29,10 @@ public:
     };
 
     // width: the image width in pixels. The rows handed to Convert must hold the width padded to
-    // whole MCUs.
+    // whole MCUs. useVector: take the vector routines where the processor has them (they give the
+    // same bytes; tests compare the two).
     RowConverter(Kind kind, const std::vector<Component>& components, int hmax, int vmax, int width,
-                 int coefficientsPerMcu);
+                 int coefficientsPerMcu, bool useVector = true);
 
     // Writes rows [0, count) of the MCU row held in samples (one sample per 16-bit value) to rows.
     void Convert(const int16_t* samples, int count, uint8_t* const* rows) const;
@@ -53,6 +54,7 @@ private:
     int replicationRatio_ = 0;
     int chromaH_ = 1;
     int crDelta_ = 0;  // from a Cb sample to its Cr sample, in coefficients
+    bool useVector_;
 };
 
 }  // namespace SlimJpeg

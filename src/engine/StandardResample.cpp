@@ -22,12 +22,15 @@ namespace {
 using resample::Filter;
 using resample::WeightTable;
 
-// Coordinates beyond this stay far from overflowing the tap arithmetic.
-constexpr double kMaxCoordinate = 1 << 30;
+// A source rectangle may reach this many source sizes past each edge (plus a few pixels, for tiny
+// sources). That is far more than a preview needs, and it keeps the weight tables, whose cost grows
+// with the rectangle, in proportion to the source.
+constexpr double kMaxReach = 4.0;
 
-bool ValidSpan(double start, double length) {
-    return std::isfinite(start) && std::isfinite(length) && length > 0 && std::fabs(start) <= kMaxCoordinate &&
-           std::fabs(start + length) <= kMaxCoordinate;
+bool ValidSpan(double start, double length, int32_t size) {
+    const double reach = kMaxReach * size + 16.0;
+    return std::isfinite(start) && std::isfinite(length) && length > 0 && start >= -reach &&
+           start + length <= size + reach;
 }
 
 // Relative costs of the two passes, measured with resample_bench: one tap of a horizontal sum
@@ -175,7 +178,8 @@ ModeFilter FilterFor(InterpolationMode mode) {
 }  // namespace
 
 bool DrawResampled(const Raster& dst, const Raster& src, const SourceRect& rect, InterpolationMode mode) {
-    if (!dst.IsValid() || !src.IsValid() || !ValidSpan(rect.x, rect.width) || !ValidSpan(rect.y, rect.height))
+    if (!dst.IsValid() || !src.IsValid() || !ValidSpan(rect.x, rect.width, src.width) ||
+        !ValidSpan(rect.y, rect.height, src.height))
         return false;
     try {
         if (mode == InterpolationMode::NearestNeighbor) return DrawNearest(dst, src, rect);

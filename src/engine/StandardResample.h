@@ -19,7 +19,8 @@ struct SourceRect {
 // over the whole footprint of a destination pixel when reducing, so nothing aliases; the plain ones
 // sample the source at the kernel's own width. Rows are spread over the cores; the result does not
 // depend on how many. False, with dst untouched, for an empty raster or a rectangle that is empty,
-// not finite or beyond +-2^30; false, with dst partly written, when memory runs out.
+// not finite or reaches more than four source sizes past an edge; false, with dst partly written,
+// when memory runs out.
 //
 // Modes: nearest neighbour takes the source pixel under each destination pixel's centre; bilinear
 // is the triangle of radius 1; bicubic the Keys cubic with a = -0.75 (crisp, may ring a little);

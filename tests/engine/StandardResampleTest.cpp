@@ -126,7 +126,6 @@ constexpr Size kShapes[] = {
 };
 
 TEST(StandardResample, ConstantImageStaysExactlyConstant) {
-    const Image dummy(1, 1);
     for (const Size& s : kShapes) {
         const Image src = Filled(s.srcW, s.srcH, 0, 77, 255);
         for (InterpolationMode mode : kAllModes) {

@@ -285,7 +285,7 @@ TEST(StandardResample, RowPaddingNeitherLeaksNorGetsOverwritten) {
     for (resample::Isa isa : {resample::Isa::Plain, resample::BestIsa()}) {
         resample::SetActiveIsa(isa);
         // An enlargement and a reduction, so both orders of the passes write the rows.
-        for (const auto [w, h] : {std::pair{45, 12}, std::pair{50, 40}, std::pair{14, 7}})
+        for (const auto& [w, h] : {std::pair{45, 12}, std::pair{50, 40}, std::pair{14, 7}})
             for (InterpolationMode mode : kAllModes) {
                 Image outPacked(w, h), outPadded(w, h, 7);
                 DrawResampled(outPacked.raster, packed.raster, Whole(packed), mode);

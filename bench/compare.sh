@@ -110,6 +110,11 @@ for job in "${jobs[@]}"; do
   [ $use_kvscale = 1 ] && time_ms "${kv_cmd[@]}" >/dev/null
   time_ms "${vips_cmd[@]}" >/dev/null
   [ $use_convert = 1 ] && time_ms "${im_cmd[@]}" >/dev/null
+  # Timing a result of the wrong size would compare different jobs.
+  for out in $([ $use_kvscale = 1 ] && echo kv.jpg) vips.jpg; do
+    got=$(vipsheader -f width "$work/$out")x$(vipsheader -f height "$work/$out")
+    [ "$got" = "${w}x$h" ] || echo "warning: $out is $got, not ${w}x$h" >&2
+  done
 
   kv=() vp=() im=()
   for ((run = 0; run < runs; run++)); do

@@ -1,9 +1,12 @@
 #include "cli/JpegCommands.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +15,7 @@
 #include "codecs/JpegCoder.h"
 #include "codecs/JpegDecoder.h"
 #include "codecs/JpegOStream.h"
+#include "imageio/Bitmap.h"
 
 namespace kv::cli {
 
@@ -82,13 +86,16 @@ int Decode(const std::filesystem::path& in, const std::filesystem::path& out) {
     return 0;
 }
 
-// A binary PPM (P6) or PGM (P5) with 8-bit samples, as RGB rows.
+// An image to encode, as R, G, B rows.
 struct PnmImage {
     unsigned width = 0;
     unsigned height = 0;
     std::vector<uint8_t> rgb;
+    uint16_t dpiX = 96;
+    uint16_t dpiY = 96;
 };
 
+// A binary PPM (P6) or PGM (P5) with 8-bit samples.
 bool ReadPnm(const std::vector<uint8_t>& bytes, PnmImage& image) {
     size_t pos = 0;
     const auto skipSpace = [&] {
@@ -131,16 +138,64 @@ bool ReadPnm(const std::vector<uint8_t>& bytes, PnmImage& image) {
     return true;
 }
 
+uint16_t Density(float dpi) {
+    if (!(dpi >= 1.0f)) return 96;
+    return static_cast<uint16_t>(std::min(65535.0f, std::round(dpi)));
+}
+
+// Any file the imaging layer opens, locked as 24-bit rows.
+bool ReadWithBitmap(const std::filesystem::path& path, PnmImage& image, std::string& message) {
+    auto bitmap = Bitmap::FromFile(path);
+    if (bitmap->GetLastStatus() != Status::Ok) {
+        message = bitmap->GetLastErrorMessage();
+        return false;
+    }
+    const int32_t width = bitmap->GetWidth(), height = bitmap->GetHeight();
+    if (width <= 0 || height <= 0 || width > 65535 || height > 65535) {
+        message = "the image is too large for a JPEG file";
+        return false;
+    }
+    BitmapData data;
+    if (bitmap->LockBits({0, 0, width, height}, ImageLockMode::Read, PixelFormat24bppRGB, &data) != Status::Ok) {
+        message = bitmap->GetLastErrorMessage();
+        return false;
+    }
+    image.width = static_cast<unsigned>(width);
+    image.height = static_cast<unsigned>(height);
+    image.rgb.resize(static_cast<size_t>(width) * height * 3);
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* bgr = data.scan0 + static_cast<ptrdiff_t>(y) * data.stride;
+        uint8_t* rgb = image.rgb.data() + static_cast<size_t>(y) * width * 3;
+        for (int32_t x = 0; x < width; ++x) {
+            rgb[3 * x] = bgr[3 * x + 2];
+            rgb[3 * x + 1] = bgr[3 * x + 1];
+            rgb[3 * x + 2] = bgr[3 * x];
+        }
+    }
+    bitmap->UnlockBits(&data);
+    image.dpiX = Density(bitmap->GetHorizontalResolution());
+    image.dpiY = Density(bitmap->GetVerticalResolution());
+    return true;
+}
+
 int Encode(const std::filesystem::path& in, const std::filesystem::path& out, int quality) {
-    std::vector<uint8_t> bytes;
-    if (IoResult read = ReadWholeFile(in, bytes); !read.ok()) return Failure(read.message);
     PnmImage image;
-    if (!ReadPnm(bytes, image)) return Failure(in.string() + ": not a readable image");
-    bytes = {};
+    char magic[2] = {};
+    std::ifstream(in, std::ios::binary).read(magic, 2);
+    if (magic[0] == 'P' && (magic[1] == '5' || magic[1] == '6')) {
+        std::vector<uint8_t> bytes;
+        if (IoResult read = ReadWholeFile(in, bytes); !read.ok()) return Failure(read.message);
+        if (!ReadPnm(bytes, image)) return Failure(in.string() + ": not a readable PPM or PGM image");
+    } else {
+        std::string message;
+        if (!ReadWithBitmap(in, image, message))
+            return Failure(in.string() + ": " + (message.empty() ? "cannot be opened as an image" : message));
+    }
 
     kv::OQZStream stream;
     try {
-        auto coder = SlimJpeg::CreateCoder(stream, image.width, image.height, true, quality, false, false, 0, 1, 1);
+        auto coder = SlimJpeg::CreateCoder(stream, image.width, image.height, true, quality, false, false, 2,
+                                           image.dpiX, image.dpiY);
         const size_t rowBytes = static_cast<size_t>(image.width) * 3;
         for (unsigned y = 0; y < image.height; ++y) coder->WriteRow(image.rgb.data() + rowBytes * y);
     } catch (const SlimJpeg::Error&) {

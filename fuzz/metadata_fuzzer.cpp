@@ -1,5 +1,7 @@
 // Reads the property items of arbitrary bytes as a JPEG, PNG and TIFF file, then writes whatever
-// items came out into small files of each of those formats and reads them back.
+// items came out into small files of each of those formats and reads them back. The same bytes
+// also make a list of items of any tag, type and length, written the same way.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -21,22 +23,42 @@ std::vector<uint8_t> SmallFile(kv::ImageFormat format) {
     return out;
 }
 
-}  // namespace
+// Records of tag (2 bytes), type (1), length (1) and value.
+std::vector<kv::PropertyItem> ItemsFromBytes(const uint8_t* data, size_t size) {
+    std::vector<kv::PropertyItem> items;
+    size_t pos = 0;
+    while (pos + 4 <= size && items.size() < 64) {
+        kv::PropertyItem item;
+        item.id = static_cast<uint32_t>(data[pos] | data[pos + 1] << 8);
+        item.type = data[pos + 2] % 14;
+        const size_t length = std::min<size_t>(data[pos + 3], size - pos - 4);
+        item.value.assign(data + pos + 4, data + pos + 4 + length);
+        pos += 4 + length;
+        items.push_back(std::move(item));
+    }
+    return items;
+}
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+void WriteAndReadBack(const std::vector<kv::PropertyItem>& items) {
     static const kv::ImageFormat kFormats[] = {kv::ImageFormat::Jpeg, kv::ImageFormat::Png, kv::ImageFormat::Tiff};
     static const std::vector<uint8_t> kTargets[] = {SmallFile(kv::ImageFormat::Jpeg), SmallFile(kv::ImageFormat::Png),
                                                     SmallFile(kv::ImageFormat::Tiff)};
-    const kv::MemoryReader reader(std::make_shared<const std::vector<uint8_t>>(data, data + size));
-    for (const kv::ImageFormat format : kFormats) {
-        const auto items = kv::ReadPropertyItems(reader, format);
-        if (items.empty()) continue;
-        for (size_t i = 0; i < 3; ++i) {
-            std::vector<uint8_t> file = kTargets[i];
-            std::string error;
-            if (kv::EmbedPropertyItems(file, kFormats[i], items, error))
-                kv::ReadPropertyItems(kv::MemoryReader(std::make_shared<const std::vector<uint8_t>>(std::move(file))), kFormats[i]);
-        }
+    for (size_t i = 0; i < 3; ++i) {
+        std::vector<uint8_t> file = kTargets[i];
+        std::string error;
+        if (kv::EmbedPropertyItems(file, kFormats[i], items, error))
+            kv::ReadPropertyItems(kv::MemoryReader(std::make_shared<const std::vector<uint8_t>>(std::move(file))), kFormats[i]);
     }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const kv::MemoryReader reader(std::make_shared<const std::vector<uint8_t>>(data, data + size));
+    for (const kv::ImageFormat format : {kv::ImageFormat::Jpeg, kv::ImageFormat::Png, kv::ImageFormat::Tiff}) {
+        const auto items = kv::ReadPropertyItems(reader, format);
+        if (!items.empty()) WriteAndReadBack(items);
+    }
+    WriteAndReadBack(ItemsFromBytes(data, size));
     return 0;
 }

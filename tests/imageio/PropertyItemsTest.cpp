@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "ExternalTools.h"
 #include "common/TestFiles.h"
@@ -387,6 +388,34 @@ TEST(PropertyItemsEmbed, AnExifBlockTooLargeForAJpegSegmentDropsItsLargestItems)
     const auto back = ReadFromMemory(file, ImageFormat::Jpeg);
     EXPECT_EQ(Find(back, PropertyTag::ExifMakerNote), nullptr);
     for (const uint32_t id : {0x010Fu, 0x9003u, 0x501Bu, 0x8773u}) EXPECT_NE(Find(back, id), nullptr) << std::hex << id;
+}
+
+TEST(PropertyItemsThreads, ReadingAndWritingFromSeveralThreadsGivesWhatOneThreadGives) {
+    const auto items = CarriedItems("DSCN0010.jpg");
+    const auto target = EncodedImage(ImageFormat::Jpeg, 96);
+    auto expected = target;
+    std::string error;
+    ASSERT_TRUE(EmbedPropertyItems(expected, ImageFormat::Jpeg, items, error));
+    const auto expectedItems = ReadFromMemory(expected, ImageFormat::Jpeg);
+
+    constexpr int kThreads = 4;
+    std::vector<std::vector<uint8_t>> files(kThreads);
+    std::vector<std::vector<PropertyItem>> read(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 10; ++round) {
+                files[t] = target;
+                std::string e;
+                EmbedPropertyItems(files[t], ImageFormat::Jpeg, items, e);
+                read[t] = ReadFromMemory(files[t], ImageFormat::Jpeg);
+            }
+        });
+    for (auto& thread : threads) thread.join();
+    for (int t = 0; t < kThreads; ++t) {
+        EXPECT_EQ(files[t], expected);
+        EXPECT_EQ(read[t], expectedItems);
+    }
 }
 
 TEST(PropertyItemsEmbed, BmpAndGifAndEmptyListsLeaveTheFileAlone) {

@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "engine/BandedPass.h"
+#include "engine/VectorUnits.h"
 
 namespace kv {
 
@@ -61,87 +62,94 @@ namespace {
 
 // Lines filtered side by side: the recursion runs along a line, so the vector units work across
 // kLanes neighbouring lines at once, each lane with exactly the arithmetic of a single line.
-constexpr int32_t kLanes = 8;
+constexpr int32_t kLanes = 16;
 
-// Rounds to the nearest integer, ties to even, for 0 <= f <= 255: adding 1.5 * 2^23 leaves no
-// fraction bits, so the float addition itself rounds.
+// Rounds to the nearest integer, ties to even, and clamps to 0..255. Adding 1.5 * 2^23 leaves no
+// fraction bits, so the float addition itself rounds (exact for |f| < 2^22, far beyond what a
+// blur of bytes makes); clamping the rounded integer equals rounding the clamped value. Written
+// without branches so that it vectorises.
 inline uint8_t RoundToByte(float f) {
-    f = f < 0.0f ? 0.0f : f;
-    f = f > 255.0f ? 255.0f : f;
     const float magic = 12582912.0f;
-    return static_cast<uint8_t>(static_cast<int32_t>((f + magic) - magic));
+    const int32_t r = static_cast<int32_t>((f + magic) - magic);
+    return static_cast<uint8_t>(r < 0 ? 0 : (r > 255 ? 255 : r));
 }
 
-// Filters `lanes` (at most kLanes) lines of n samples in place. Sample s of lane l is at
-// base[s * sampleStride + l * laneStride]. x and yp hold n * kLanes doubles each.
-void FilterLines(uint8_t* base, ptrdiff_t sampleStride, ptrdiff_t laneStride, int32_t lanes, int32_t n,
-                 const DericheTerms& c, double* x, double* yp) {
-    constexpr int32_t L = kLanes;
-    // Missing lanes repeat the last real one and are never written back.
-    if (laneStride == 1) {
-        for (int32_t s = 0; s < n; ++s) {
-            const uint8_t* p = base + s * sampleStride;
-            for (int32_t l = 0; l < L; ++l) x[s * L + l] = p[std::min(l, lanes - 1)];
-        }
-    } else {
-        for (int32_t l = 0; l < L; ++l) {
-            const uint8_t* p = base + std::min(l, lanes - 1) * laneStride;
-            for (int32_t s = 0; s < n; ++s) x[s * L + l] = p[s * sampleStride];
-        }
-    }
+// A byte as a double, by way of a signed integer: the form the vectoriser converts in bulk.
+inline double Sample(uint8_t v) { return static_cast<double>(static_cast<int32_t>(v)); }
 
-    // Causal pass. np[4] is zero, so its product is left out of the full taps.
-    const int32_t head = std::min(n, 4);
-    for (int32_t s = 0; s < head; ++s) {
-        for (int32_t l = 0; l < L; ++l) {
-            double sx = 0, sy = 0;
-            for (int32_t k = 0; k <= 4; ++k) {
-                if (s - k >= 0) {
-                    sx += c.np[k] * x[(s - k) * L + l];
-                    if (k > 0) sy += c.d[k] * yp[(s - k) * L + l];
-                } else {
-                    sx += (c.np[k] - c.b[k]) * x[l];
-                }
-            }
-            yp[s * L + l] = sx - sy;
-        }
-    }
-    {
-        const double n0 = c.np[0], n1 = c.np[1], n2 = c.np[2], n3 = c.np[3];
-        const double d1 = c.d[1], d2 = c.d[2], d3 = c.d[3], d4 = c.d[4];
-        for (int32_t s = 4; s < n; ++s) {
-            const double* x0 = x + s * L;
-            double* y0 = yp + s * L;
+// Filters kLanes lines of n samples in place; sample s of lane l is base[s * stride + l]. yp holds
+// n * kLanes doubles (the causal result). The input samples needed after their output has been
+// written are kept in small rings, so the plane is read and written once.
+//
+// The sums are grouped so that the term of the previous output comes last: the recursion's
+// dependency chain is then one multiply and one subtraction long.
+KV_ALWAYS_INLINE void FilterBlockBody(uint8_t* __restrict base, ptrdiff_t stride, int32_t n,
+                                                            const DericheTerms& c, double* __restrict yp) {
+    constexpr int32_t L = kLanes;
+    double first[L];
+    double x[4][L];  // x[q & 3]: input sample q
+    for (int32_t l = 0; l < L; ++l) first[l] = Sample(base[l]);
+
+    const double n0 = c.np[0], n1 = c.np[1], n2 = c.np[2], n3 = c.np[3];
+    const double d1 = c.d[1], d2 = c.d[2], d3 = c.d[3], d4 = c.d[4];
+    for (int32_t s = 0; s < n; ++s) {
+        const uint8_t* in = base + s * stride;
+        double* x0 = x[s & 3];
+        for (int32_t l = 0; l < L; ++l) x0[l] = Sample(in[l]);
+        double* y0 = yp + s * L;
+        if (s >= 4) {
+            // np[4] is zero: its product is left out.
+            const double* x1 = x[(s - 1) & 3];
+            const double* x2 = x[(s - 2) & 3];
+            const double* x3 = x[(s - 3) & 3];
             for (int32_t l = 0; l < L; ++l) {
-                const double sx = n0 * x0[l] + n1 * x0[l - L] + n2 * x0[l - 2 * L] + n3 * x0[l - 3 * L];
-                const double sy = d1 * y0[l - L] + d2 * y0[l - 2 * L] + d3 * y0[l - 3 * L] + d4 * y0[l - 4 * L];
+                const double sx = n0 * x0[l] + n1 * x1[l] + n2 * x2[l] + n3 * x3[l];
+                y0[l] = (sx - (d4 * y0[l - 4 * L] + d3 * y0[l - 3 * L] + d2 * y0[l - 2 * L])) - d1 * y0[l - L];
+            }
+        } else {
+            for (int32_t l = 0; l < L; ++l) {
+                double sx = 0, sy = 0;
+                for (int32_t k = 0; k <= 4; ++k) {
+                    if (s - k >= 0) {
+                        sx += c.np[k] * x[(s - k) & 3][l];
+                        if (k > 0) sy += c.d[k] * yp[(s - k) * L + l];
+                    } else {
+                        sx += (c.np[k] - c.b[k]) * first[l];
+                    }
+                }
                 y0[l] = sx - sy;
             }
         }
     }
 
-    // Anticausal pass from the far end, combined with the causal result into the output. Only
-    // the last four anticausal values are needed; they rotate through a small ring.
+    // Anticausal pass from the far end, added to the causal one and written out. x[q & 3] now
+    // holds the original input q for q = s + 1 .. s + 4; ym[k] the anticausal value of s + k.
+    double last[L];
+    for (int32_t l = 0; l < L; ++l) last[l] = Sample(base[(n - 1) * stride + l]);
     double ring[5][L];
-    double* ym[5] = {ring[0], ring[1], ring[2], ring[3], ring[4]};  // ym[k]: sample s + k
+    double* ym[5] = {ring[0], ring[1], ring[2], ring[3], ring[4]};
     const double m1 = c.nm[1], m2 = c.nm[2], m3 = c.nm[3], m4 = c.nm[4];
-    const double d1 = c.d[1], d2 = c.d[2], d3 = c.d[3], d4 = c.d[4];
-    const double* last = x + (n - 1) * L;
     for (int32_t s = n - 1; s >= 0; --s) {
         double* y0 = ym[0];
-        const double* x0 = x + s * L;
         if (s + 4 < n) {
+            const double* x1 = x[(s + 1) & 3];
+            const double* x2 = x[(s + 2) & 3];
+            const double* x3 = x[(s + 3) & 3];
+            const double* x4 = x[s & 3];
+            const double* y1 = ym[1];
+            const double* y2 = ym[2];
+            const double* y3 = ym[3];
+            const double* y4 = ym[4];
             for (int32_t l = 0; l < L; ++l) {
-                const double sx = m1 * x0[l + L] + m2 * x0[l + 2 * L] + m3 * x0[l + 3 * L] + m4 * x0[l + 4 * L];
-                const double sy = d1 * ym[1][l] + d2 * ym[2][l] + d3 * ym[3][l] + d4 * ym[4][l];
-                y0[l] = sx - sy;
+                const double sx = m1 * x1[l] + m2 * x2[l] + m3 * x3[l] + m4 * x4[l];
+                y0[l] = (sx - (d4 * y4[l] + d3 * y3[l] + d2 * y2[l])) - d1 * y1[l];
             }
         } else {
             for (int32_t l = 0; l < L; ++l) {
                 double sx = 0, sy = 0;
                 for (int32_t k = 1; k <= 4; ++k) {
                     if (s + k <= n - 1) {
-                        sx += c.nm[k] * x0[k * L + l];
+                        sx += c.nm[k] * x[(s + k) & 3][l];
                         sy += c.d[k] * ym[k][l];
                     } else {
                         sx += (c.nm[k] - c.e[k]) * last[l];
@@ -150,9 +158,13 @@ void FilterLines(uint8_t* base, ptrdiff_t sampleStride, ptrdiff_t laneStride, in
                 y0[l] = sx - sy;
             }
         }
-        uint8_t* out = base + s * sampleStride;
+        uint8_t* io = base + s * stride;
+        double* xs = x[s & 3];
+        for (int32_t l = 0; l < L; ++l) xs[l] = Sample(io[l]);
         const double* yc = yp + s * L;
-        for (int32_t l = 0; l < lanes; ++l) out[l * laneStride] = RoundToByte(static_cast<float>(yc[l] + y0[l]));
+        uint8_t out[L];
+        for (int32_t l = 0; l < L; ++l) out[l] = RoundToByte(static_cast<float>(yc[l] + y0[l]));
+        for (int32_t l = 0; l < L; ++l) io[l] = out[l];
         double* oldest = ym[4];
         ym[4] = ym[3];
         ym[3] = ym[2];
@@ -162,25 +174,56 @@ void FilterLines(uint8_t* base, ptrdiff_t sampleStride, ptrdiff_t laneStride, in
     }
 }
 
-// One direction of the blur: `lines` lines of n samples, line i starting at base + i * lineStride.
-bool BlurLines(uint8_t* base, int32_t lines, ptrdiff_t lineStride, int32_t n, ptrdiff_t sampleStride,
-               const DericheTerms& terms, CRSProgress* progress, int32_t offset, int32_t total) {
+using BlockFilter = void (*)(uint8_t*, ptrdiff_t, int32_t, const DericheTerms&, double*);
+KV_VECTOR_VARIANTS(void, FilterBlock,
+                   (uint8_t * base, ptrdiff_t stride, int32_t n, const DericheTerms& c, double* yp),
+                   (base, stride, n, c, yp))
+
+// One direction of the blur over `lines` lines of n samples. Down the columns, whole blocks of
+// kLanes columns are filtered where they lie; along the rows, and for the last columns, a block is
+// first turned into kLanes contiguous lanes in a scratch buffer (missing lanes repeat the last
+// real one and are never written back).
+bool BlurLines(uint8_t* plane, int32_t width, int32_t height, bool columns, const DericheTerms& terms,
+               CRSProgress* progress) {
+    const int32_t lines = columns ? width : height;
+    const int32_t n = columns ? height : width;
+    const ptrdiff_t w = width;
+    const BlockFilter filter = KV_PICK_VARIANT(FilterBlock);
     const auto work = [&](int32_t begin, int32_t end) {
         const int32_t blocks = (end - begin + kLanes - 1) / kLanes;
         return ParallelRange(0, blocks, 1, [&](int32_t b0, int32_t b1) {
-            auto x = TryAllocate<double>(static_cast<size_t>(n) * kLanes);
             auto yp = TryAllocate<double>(static_cast<size_t>(n) * kLanes);
-            if (!x || !yp) return false;
+            std::unique_ptr<uint8_t[]> scratch;
             for (int32_t b = b0; b < b1; ++b) {
                 const int32_t line = begin + b * kLanes;
-                FilterLines(base + line * lineStride, sampleStride, lineStride, std::min(kLanes, end - line), n, terms,
-                            x.get(), yp.get());
+                const int32_t lanes = std::min(kLanes, end - line);
+                if (!yp) return false;
+                if (columns && lanes == kLanes) {
+                    filter(plane + line, w, n, terms, yp.get());
+                    continue;
+                }
+                if (!scratch) scratch = TryAllocate<uint8_t>(static_cast<size_t>(n) * kLanes);
+                if (!scratch) return false;
+                // Sample s of lane l of this block in the plane.
+                const ptrdiff_t sampleStep = columns ? w : 1;
+                const ptrdiff_t laneStep = columns ? 1 : w;
+                uint8_t* origin = plane + (columns ? line : line * w);
+                for (int32_t l = 0; l < kLanes; ++l) {
+                    const uint8_t* in = origin + std::min(l, lanes - 1) * laneStep;
+                    for (int32_t s = 0; s < n; ++s) scratch[static_cast<size_t>(s) * kLanes + l] = in[s * sampleStep];
+                }
+                filter(scratch.get(), kLanes, n, terms, yp.get());
+                for (int32_t l = 0; l < lanes; ++l) {
+                    uint8_t* out = origin + l * laneStep;
+                    for (int32_t s = 0; s < n; ++s) out[s * sampleStep] = scratch[static_cast<size_t>(s) * kLanes + l];
+                }
             }
             return true;
         });
     };
+    const int32_t offset = columns ? 0 : 50;
     return RunBanded(lines, BandLength(lines, kLanes), progress, work,
-                     [&](int32_t i) { return PercentOf(i, total, 50) + offset; });
+                     [&](int32_t i) { return PercentOf(i, lines, 50) + offset; });
 }
 
 }  // namespace
@@ -190,9 +233,8 @@ bool DericheBlur(uint8_t* plane, int32_t width, int32_t height, int32_t horizont
     if (width <= 0 || height <= 0) return true;
     const DericheTerms columnTerms = DericheCoefficients(DericheSigma(verticalExtent));
     const DericheTerms rowTerms = DericheCoefficients(DericheSigma(horizontalExtent));
-    const ptrdiff_t w = width;
-    if (!BlurLines(plane, width, 1, height, w, columnTerms, progress, 0, width)) return false;
-    return BlurLines(plane, height, w, width, 1, rowTerms, progress, 50, height);
+    if (!BlurLines(plane, width, height, true, columnTerms, progress)) return false;
+    return BlurLines(plane, width, height, false, rowTerms, progress);
 }
 
 }  // namespace kv

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 #include "engine/BandedPass.h"
 #include "engine/KernelWeight.h"
+#include "engine/VectorUnits.h"
 
 namespace kv {
 
@@ -35,6 +37,85 @@ struct AxisTaps {
     }
 };
 
+// trunc(sum + 0.5) held to 0..255; clamping before the truncation gives the same byte and keeps
+// the conversion defined. Branch-free, so that it vectorises.
+KV_ALWAYS_INLINE uint8_t ToByte(double sum) {
+    double v = sum + 0.5;
+    v = v < 0.0 ? 0.0 : v;
+    v = v > 255.0 ? 255.0 : v;
+    return static_cast<uint8_t>(static_cast<int32_t>(v));
+}
+
+// One row along: out[j] = sum over k of weight[j][k] * row[index[j][k]].
+template <int T>
+KV_ALWAYS_INLINE void AcrossFixed(const double* __restrict row, const int32_t* __restrict index,
+                                  const double* __restrict weight, int32_t n, double* __restrict out) {
+    for (int32_t j = 0; j < n; ++j) {
+        const double* w = weight + static_cast<ptrdiff_t>(j) * T;
+        const int32_t* at = index + static_cast<ptrdiff_t>(j) * T;
+        double sum = 0;
+        for (int k = 0; k < T; ++k) sum += w[k] * row[at[k]];
+        out[j] = sum;
+    }
+}
+
+KV_ALWAYS_INLINE void AcrossBody(const double* row, const int32_t* index, const double* weight, int32_t taps,
+                                 int32_t n, double* out) {
+    switch (taps) {
+        case 2:
+            return AcrossFixed<2>(row, index, weight, n, out);
+        case 4:
+            return AcrossFixed<4>(row, index, weight, n, out);
+        case 6:
+            return AcrossFixed<6>(row, index, weight, n, out);
+        default:
+            for (int32_t j = 0; j < n; ++j) {
+                double sum = 0;
+                for (int32_t k = 0; k < taps; ++k)
+                    sum += weight[static_cast<ptrdiff_t>(j) * taps + k] * row[index[static_cast<ptrdiff_t>(j) * taps + k]];
+                out[j] = sum;
+            }
+    }
+}
+
+// One destination row down: the rows along weighted by the row's taps, summed in tap order. The
+// common tap counts run in one sweep; others accumulate in `sum` (n doubles).
+template <int T>
+KV_ALWAYS_INLINE void DownFixed(const double* const* lines, const double* w, int32_t n, uint8_t* __restrict out) {
+    const double* __restrict l[T];
+    for (int k = 0; k < T; ++k) l[k] = lines[k];
+    for (int32_t j = 0; j < n; ++j) {
+        double sum = w[0] * l[0][j];
+        for (int k = 1; k < T; ++k) sum += w[k] * l[k][j];
+        out[j] = ToByte(sum);
+    }
+}
+
+KV_ALWAYS_INLINE void DownBody(const double* const* lines, const double* w, int32_t taps, int32_t n, double* sum,
+                               uint8_t* out) {
+    switch (taps) {
+        case 2:
+            return DownFixed<2>(lines, w, n, out);
+        case 4:
+            return DownFixed<4>(lines, w, n, out);
+        case 6:
+            return DownFixed<6>(lines, w, n, out);
+        default:
+            for (int32_t j = 0; j < n; ++j) sum[j] = w[0] * lines[0][j];
+            for (int32_t k = 1; k < taps; ++k)
+                for (int32_t j = 0; j < n; ++j) sum[j] += w[k] * lines[k][j];
+            for (int32_t j = 0; j < n; ++j) out[j] = ToByte(sum[j]);
+    }
+}
+
+KV_VECTOR_VARIANTS(void, Across,
+                   (const double* row, const int32_t* index, const double* weight, int32_t taps, int32_t n,
+                    double* out),
+                   (row, index, weight, taps, n, out))
+KV_VECTOR_VARIANTS(void, Down,
+                   (const double* const* lines, const double* w, int32_t taps, int32_t n, double* sum, uint8_t* out),
+                   (lines, w, taps, n, sum, out))
+
 }  // namespace
 
 bool KernelResample(uint8_t* dst, const uint8_t* src, int32_t srcWidth, int32_t srcHeight, int32_t dstWidth,
@@ -53,13 +134,27 @@ bool KernelResample(uint8_t* dst, const uint8_t* src, int32_t srcWidth, int32_t 
     }
     const int32_t taps = 2 * extent;
     const size_t t = static_cast<size_t>(taps);
+    const size_t dw = static_cast<size_t>(dstWidth);
+    const size_t sw = static_cast<size_t>(srcWidth);
+    if (taps == 0) {
+        // No taps, no sum: every result is trunc(0.5) = 0.
+        return RunBanded(
+            dstHeight, BandLength(dstHeight), progress,
+            [&](int32_t begin, int32_t end) {
+                std::fill(dst + static_cast<size_t>(begin) * dw, dst + static_cast<size_t>(end) * dw, uint8_t{0});
+                return true;
+            },
+            [&](int32_t i) { return PercentOf(i, dstHeight); });
+    }
 
-    // One table of weights per phase, so that no transcendental function is evaluated per pixel.
+    // One table of weights per phase, so that no transcendental function is evaluated per pixel;
+    // each destination column gets its own copy of its phase's weights and its clamped taps.
     auto weights = TryAllocate<double>(kPhases * t);
     AxisTaps columns;
     AxisTaps rows;
-    auto columnIndex = TryAllocate<int32_t>(static_cast<size_t>(dstWidth) * t);
-    if (!weights || !columnIndex || !columns.Make(srcWidth, dstWidth, extent) ||
+    auto columnIndex = TryAllocate<int32_t>(dw * t);
+    auto columnWeight = TryAllocate<double>(dw * t);
+    if (!weights || !columnIndex || !columnWeight || !columns.Make(srcWidth, dstWidth, extent) ||
         !rows.Make(srcHeight, dstHeight, extent)) {
         OutOfMemoryFlag.store(1);
         return false;
@@ -68,62 +163,48 @@ bool KernelResample(uint8_t* dst, const uint8_t* src, int32_t srcWidth, int32_t 
         for (int32_t k = 0; k < taps; ++k)
             weights[static_cast<size_t>(p) * t + static_cast<size_t>(k)] =
                 KernelWeight((k - (extent - 1)) - p * 0.0009765625, p1, p2, type);
-    for (int32_t j = 0; j < dstWidth; ++j)
-        for (int32_t k = 0; k < taps; ++k)
-            columnIndex[static_cast<size_t>(j) * t + static_cast<size_t>(k)] =
-                std::clamp(columns.first[j] + k, 0, srcWidth - 1);
+    for (size_t j = 0; j < dw; ++j)
+        for (size_t k = 0; k < t; ++k) {
+            columnIndex[j * t + k] = std::clamp(columns.first[j] + static_cast<int32_t>(k), 0, srcWidth - 1);
+            columnWeight[j * t + k] = weights[static_cast<size_t>(columns.phase[j]) * t + k];
+        }
 
-    const size_t dw = static_cast<size_t>(dstWidth);
-    const size_t sw = static_cast<size_t>(srcWidth);
+    const auto across = KV_PICK_VARIANT(Across);
+    const auto down = KV_PICK_VARIANT(Down);
     const auto clampRow = [&](int32_t r) { return std::clamp(r, 0, srcHeight - 1); };
 
     // The two-dimensional weighted sum is taken in two passes of doubles, along the rows first,
-    // then down the columns: the same products, summed in another order.
+    // then down the columns: the same products, summed in another order. A band of destination
+    // rows first makes the source rows it reaches into rows along, then combines them.
     const auto band = [&](int32_t begin, int32_t end) {
-        if (taps == 0) {
-            std::fill(dst + static_cast<size_t>(begin) * dw, dst + static_cast<size_t>(end) * dw, uint8_t{0});
-            return true;
-        }
         const int32_t firstRow = clampRow(rows.first[begin]);
         const int32_t lastRow = clampRow(rows.first[end - 1] + taps - 1);
-        auto across = TryAllocate<double>(static_cast<size_t>(lastRow - firstRow + 1) * dw);
-        if (!across) return false;
+        auto along = TryAllocate<double>(static_cast<size_t>(lastRow - firstRow + 1) * dw);
+        if (!along) return false;
 
-        const bool acrossDone = ParallelRange(firstRow, lastRow + 1, 4, [&](int32_t r0, int32_t r1) {
+        const bool alongDone = ParallelRange(firstRow, lastRow + 1, 4, [&](int32_t r0, int32_t r1) {
+            auto row = TryAllocate<double>(sw);
+            if (!row) return false;
             for (int32_t r = r0; r < r1; ++r) {
                 const uint8_t* in = src + static_cast<size_t>(r) * sw;
-                double* out = across.get() + static_cast<size_t>(r - firstRow) * dw;
-                for (size_t j = 0; j < dw; ++j) {
-                    const double* w = weights.get() + static_cast<size_t>(columns.phase[j]) * t;
-                    const int32_t* index = columnIndex.get() + j * t;
-                    double sum = 0;
-                    for (size_t k = 0; k < t; ++k) sum += w[k] * in[index[k]];
-                    out[j] = sum;
-                }
+                for (size_t x = 0; x < sw; ++x) row[x] = static_cast<int32_t>(in[x]);
+                across(row.get(), columnIndex.get(), columnWeight.get(), taps, dstWidth,
+                       along.get() + static_cast<size_t>(r - firstRow) * dw);
             }
             return true;
         });
-        if (!acrossDone) return false;
+        if (!alongDone) return false;
 
         return ParallelRange(begin, end, 4, [&](int32_t i0, int32_t i1) {
-            auto sum = TryAllocate<double>(dw);
-            if (!sum) return false;
+            const bool fixed = taps == 2 || taps == 4 || taps == 6;
+            auto sum = TryAllocate<double>(fixed ? 0 : dw);
+            auto lines = TryAllocate<const double*>(t);
+            if (!sum || !lines) return false;
             for (int32_t i = i0; i < i1; ++i) {
-                const double* w = weights.get() + static_cast<size_t>(rows.phase[i]) * t;
-                const double* line = across.get() + static_cast<size_t>(clampRow(rows.first[i]) - firstRow) * dw;
-                for (size_t j = 0; j < dw; ++j) sum[j] = w[0] * line[j];
-                for (int32_t k = 1; k < taps; ++k) {
-                    const double wk = w[k];
-                    line = across.get() + static_cast<size_t>(clampRow(rows.first[i] + k) - firstRow) * dw;
-                    for (size_t j = 0; j < dw; ++j) sum[j] += wk * line[j];
-                }
-                uint8_t* out = dst + static_cast<size_t>(i) * dw;
-                for (size_t j = 0; j < dw; ++j) {
-                    double v = sum[j] + 0.5;
-                    v = v < 0.0 ? 0.0 : v;
-                    v = v > 255.0 ? 255.0 : v;
-                    out[j] = static_cast<uint8_t>(static_cast<int32_t>(v));
-                }
+                for (int32_t k = 0; k < taps; ++k)
+                    lines[k] = along.get() + static_cast<size_t>(clampRow(rows.first[i] + k) - firstRow) * dw;
+                down(lines.get(), weights.get() + static_cast<size_t>(rows.phase[i]) * t, taps, dstWidth, sum.get(),
+                     dst + static_cast<size_t>(i) * dw);
             }
             return true;
         });

@@ -4,13 +4,40 @@
 #include <cstring>
 
 #include "engine/BandedPass.h"
+#include "engine/VectorUnits.h"
 
 namespace kv {
+
+namespace {
+
+// One interior row. The division by 100 - amount is made in floats: the numerator is below 2^15
+// and the divisor at most 100, so a quotient that is not whole lies at least 1/100 from the next
+// integer, far beyond the float's rounding error, and truncating the float quotient gives the
+// integer one. Written without tables or branches so that it vectorises.
+KV_ALWAYS_INLINE void SharpenRowBody(const uint8_t* __restrict above, const uint8_t* __restrict here,
+                                     const uint8_t* __restrict below, int32_t width, int32_t amount,
+                                     uint8_t* __restrict out) {
+    const float divisor = static_cast<float>(100 - amount);
+    for (int32_t x = 1; x + 1 < width; ++x) {
+        const int32_t sum = above[x - 1] + above[x] + above[x + 1] + here[x - 1] + here[x] + here[x + 1] +
+                            below[x - 1] + below[x] + below[x + 1];
+        const int32_t numerator = 100 * here[x] - amount * (sum / 9);
+        const int32_t v = static_cast<int32_t>(static_cast<float>(numerator) / divisor);
+        out[x] = static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+    }
+}
+
+KV_VECTOR_VARIANTS(void, SharpenRow,
+                   (const uint8_t* above, const uint8_t* here, const uint8_t* below, int32_t width, int32_t amount,
+                    uint8_t* out),
+                   (above, here, below, width, amount, out))
+
+}  // namespace
 
 bool SharpenPlane(uint8_t* plane, int32_t width, int32_t height, int32_t amount, CRSProgress* progress) {
     if (height < 3) return true;
     // 100 would divide by zero; only a sharpness far beyond the algorithm table's gets there.
-    amount = std::min(amount, 99);
+    amount = std::clamp(amount, 0, 99);
     const size_t w = static_cast<size_t>(width);
     auto original = TryAllocate<uint8_t>(w * static_cast<size_t>(height));
     if (!original) {
@@ -19,18 +46,7 @@ bool SharpenPlane(uint8_t* plane, int32_t width, int32_t height, int32_t amount,
     }
     std::memcpy(original.get(), plane, w * static_cast<size_t>(height));
 
-    // The result depends only on the pixel and the truncated mean: one table of 256 x 256 answers
-    // instead of a division per pixel.
-    auto table = TryAllocate<uint8_t>(256 * 256);
-    if (!table) {
-        OutOfMemoryFlag.store(1);
-        return false;
-    }
-    for (int32_t p = 0; p < 256; ++p)
-        for (int32_t mean = 0; mean < 256; ++mean)
-            table[static_cast<size_t>(p) * 256 + static_cast<size_t>(mean)] =
-                static_cast<uint8_t>(std::clamp((100 * p - amount * mean) / (100 - amount), 0, 255));
-
+    const auto sharpenRow = KV_PICK_VARIANT(SharpenRow);
     const int32_t interiorRows = height - 2;
     const auto rows = [&](int32_t begin, int32_t end) {
         for (int32_t i = begin; i < end; ++i) {
@@ -38,12 +54,7 @@ bool SharpenPlane(uint8_t* plane, int32_t width, int32_t height, int32_t amount,
             const uint8_t* above = original.get() + (y - 1) * w;
             const uint8_t* here = above + w;
             const uint8_t* below = here + w;
-            uint8_t* out = plane + y * w;
-            for (size_t x = 1; x + 1 < w; ++x) {
-                const int32_t sum = above[x - 1] + above[x] + above[x + 1] + here[x - 1] + here[x] + here[x + 1] +
-                                    below[x - 1] + below[x] + below[x + 1];
-                out[x] = table[static_cast<size_t>(here[x]) * 256 + static_cast<size_t>(sum / 9)];
-            }
+            sharpenRow(above, here, below, width, amount, plane + y * w);
         }
         return true;
     };

@@ -61,6 +61,7 @@ TEST(KernelResampleTest, EqualSizeReproducesTheSourceWithEveryInterpolatingKerne
         double p1, p2;
     };
     for (const Kernel k : {Kernel{KernelType::WindowedSinc, 2, 1}, Kernel{KernelType::WindowedSinc, 3, 1},
+                           Kernel{KernelType::WindowedSinc, 4, 2},
                            Kernel{KernelType::MitchellNetravali, 0, 0.5}, Kernel{KernelType::Triangle, 0, 0.5}}) {
         Bytes dst(src.size());
         ASSERT_TRUE(KernelResample(dst.data(), src.data(), 37, 23, 37, 23, k.p1, k.p2, k.type, nullptr));

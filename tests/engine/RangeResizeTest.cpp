@@ -12,6 +12,7 @@
 #include "engine/CubicRangeResize.h"
 #include "engine/LanczosRangeResize.h"
 #include "engine/Progress.h"
+#include "engine/VectorUnits.h"
 
 namespace kv {
 namespace {
@@ -136,6 +137,24 @@ TEST_F(RangeResizeTest, ResultDoesNotDependOnTheNumberOfThreads) {
                 ASSERT_TRUE(a.run(two.data(), 3 * j.dw, src.data(), 3 * j.sw, true, j.dw, j.dh, j.sw, j.sh, nullptr));
             }
             EXPECT_EQ(one, two) << Describe(a, j);
+        }
+}
+
+TEST_F(RangeResizeTest, ResultDoesNotDependOnTheVectorUnits) {
+    // Widths that leave remainders after every vector and lane block.
+    const Job jobs[] = {{97, 61, 389, 250}, {211, 157, 83, 61}, {45, 33, 67, 149}};
+    for (const Algorithm& a : Algorithms())
+        for (const Job& j : jobs) {
+            const Bytes src = test::NoisyBytes(static_cast<size_t>(3 * j.sw * j.sh), 46, 3 * j.sw);
+            Bytes plain(static_cast<size_t>(3 * j.dw * j.dh)), best(plain.size());
+            UseVectorUnits(VectorUnits::Plain);
+            ASSERT_TRUE(a.run(plain.data(), 3 * j.dw, src.data(), 3 * j.sw, true, j.dw, j.dh, j.sw, j.sh, nullptr));
+            for (const VectorUnits units : {VectorUnits::Avx2, VectorUnits::Avx512}) {
+                UseVectorUnits(units);
+                ASSERT_TRUE(a.run(best.data(), 3 * j.dw, src.data(), 3 * j.sw, true, j.dw, j.dh, j.sw, j.sh, nullptr));
+                EXPECT_EQ(plain, best) << Describe(a, j) << " units " << int(ActiveVectorUnits());
+            }
+            UseVectorUnits(BestVectorUnits());
         }
 }
 

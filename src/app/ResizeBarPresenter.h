@@ -86,8 +86,9 @@ public:
     void ChooseOriginalSize();
     void ChoosePaper(const PaperSize& paper);
 
-    // What the window shows. Text covers the fields, the read-only texts, the check box and the
-    // fixed labels; Selection the selectors; IsChecked the radio buttons and the check box.
+    // What the window shows. Text is a field's content, a read-only text, the check box's text or
+    // else the control's fixed label (a field's own label is ControlLabel's); Selection is a
+    // selector's entry; IsChecked covers the radio buttons and the check box.
     std::string Text(int controlId) const;
     bool IsEnabled(int controlId) const;
     bool IsVisible(int controlId) const;

@@ -56,7 +56,7 @@ bool VerticalFirst(const WeightTable& horizontal, const WeightTable& vertical, c
 // over the source rows its own rows read, so a band overlaps its neighbours by about one kernel:
 // bands long enough keep that repeated work small, and enough of them keep both cores busy.
 int32_t BandRows(const WeightTable& vertical, double rowsPerOutput, int32_t outRows, bool verticalFirst) {
-    const double perOverlap = verticalFirst ? 16.0 : 4.0 * vertical.maxCount / std::max(rowsPerOutput, 1e-9);
+    const double perOverlap = verticalFirst ? 16.0 : 8.0 * vertical.maxCount / std::max(rowsPerOutput, 1e-9);
     const auto wanted = static_cast<int32_t>(std::clamp(perOverlap, 8.0, 256.0));
     return std::max(1, std::min(wanted, (outRows + 7) / 8));
 }

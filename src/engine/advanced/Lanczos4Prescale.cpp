@@ -18,14 +18,16 @@ constexpr int32_t kPhases = 256;
 constexpr int32_t kBandRows = 16;
 
 // Position of destination index i in the source: the base index and the fraction in 1/256,
-// exactly, in 64-bit integers. Top-left aligned: index 0 maps to 0.
+// exact. Top-left aligned: index 0 maps to 0. The product of two sides and 256 can pass 64 bits
+// for absurdly long rows, so it is formed in 128.
+__extension__ typedef __int128 Wide;
 struct Position {
     int32_t base;
     int32_t phase;
 };
 Position PositionOf(int64_t i, int64_t srcSize, int64_t dstSize) {
-    const int64_t base = i * srcSize / dstSize;
-    const int64_t phase = i * srcSize * kPhases / dstSize - kPhases * base;
+    const Wide base = static_cast<Wide>(i) * srcSize / dstSize;
+    const Wide phase = static_cast<Wide>(i) * srcSize * kPhases / dstSize - kPhases * base;
     return {static_cast<int32_t>(base), static_cast<int32_t>(phase)};
 }
 

@@ -66,10 +66,7 @@ void TermDestination(j_compress_ptr cinfo) {
     writer.out->resize(writer.out->size() - cinfo->dest->free_in_buffer);
 }
 
-uint16_t Density(float dpi) {
-    if (!(dpi >= 1)) return 1;
-    return dpi >= 65535 ? 65535 : static_cast<uint16_t>(dpi + 0.5f);
-}
+uint16_t Density(float dpi) { return dpi >= 65535 ? 65535 : static_cast<uint16_t>(dpi + 0.5f); }
 
 // How the rows reach libjpeg: handed over as they are, or converted one at a time.
 enum class Feed { Direct, Grey, Convert };
@@ -92,9 +89,15 @@ bool Compress(JpegWriter& w, const PixelBuffer& pixels, int32_t quality, float d
         w.cinfo.comp_info[0].v_samp_factor = 2;
     }
     w.cinfo.write_JFIF_header = TRUE;
-    w.cinfo.density_unit = 1;  // dots per inch
-    w.cinfo.X_density = Density(dpiX);
-    w.cinfo.Y_density = Density(dpiY);
+    if (dpiX >= 1 && dpiY >= 1) {
+        w.cinfo.density_unit = 1;  // dots per inch
+        w.cinfo.X_density = Density(dpiX);
+        w.cinfo.Y_density = Density(dpiY);
+    } else {
+        w.cinfo.density_unit = 0;  // no resolution, square pixels
+        w.cinfo.X_density = 1;
+        w.cinfo.Y_density = 1;
+    }
     jpeg_start_compress(&w.cinfo, TRUE);
     const int32_t bits = GetPixelFormatSize(pixels.format);
     while (w.cinfo.next_scanline < w.cinfo.image_height) {

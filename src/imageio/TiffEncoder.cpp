@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -167,11 +168,11 @@ bool WriteImage(TIFF* tif, const PixelBuffer& pixels, const TiffLayout& layout, 
         }
         TIFFSetField(tif, TIFFTAG_COLORMAP, red.data(), green.data(), blue.data());
     }
-    if (dpiX > 0 && dpiY > 0) {
-        TIFFSetField(tif, TIFFTAG_XRESOLUTION, dpiX);
-        TIFFSetField(tif, TIFFTAG_YRESOLUTION, dpiY);
-        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    }
+    // The resolution fields are required; without a resolution they say square pixels.
+    const bool dpi = dpiX > 0 && dpiY > 0 && std::isfinite(dpiX) && std::isfinite(dpiY);
+    TIFFSetField(tif, TIFFTAG_XRESOLUTION, dpi ? dpiX : 1.0f);
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION, dpi ? dpiY : 1.0f);
+    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, dpi ? RESUNIT_INCH : RESUNIT_NONE);
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
 
     // Every row goes through a buffer of our own: the predictor may work in place on what it gets.

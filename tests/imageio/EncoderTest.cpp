@@ -113,14 +113,14 @@ std::vector<uint8_t> Bgra(const PixelBuffer& pixels, int32_t y) {
 }
 
 // The largest difference of any colour sample (and of alpha, when asked) between two images.
-// Pixels of a that are fully transparent may be left out: some formats keep no colour for them.
-int MaxDifference(const PixelBuffer& a, const PixelBuffer& b, bool alpha, bool skipTransparent = false) {
+// Pixels of a that are not opaque may be left out, for formats that keep no partial transparency.
+int MaxDifference(const PixelBuffer& a, const PixelBuffer& b, bool alpha, bool opaqueOnly = false) {
     int worst = 0;
     for (int32_t y = 0; y < a.height; ++y) {
         const auto ra = Bgra(a, y);
         const auto rb = Bgra(b, y);
         for (size_t i = 0; i < ra.size(); ++i) {
-            if (skipTransparent && ra[i | 3] == 0) continue;
+            if (opaqueOnly && ra[i | 3] != 255) continue;
             if (alpha || i % 4 != 3) worst = std::max(worst, std::abs(ra[i] - rb[i]));
         }
     }
@@ -239,7 +239,7 @@ TEST(EncoderFormats, GifKeepsAPaletteAndReducesEverythingElse) {
         const Decoded d = DecodeOk(EncodeOk(source, ImageFormat::Gif));
         ASSERT_EQ(FormatName(d.pixels.format), "8bppIndexed");
         // An indexed image keeps its colours exactly; a 13 x 7 image has fewer than 256 colours
-        // of its own, so the reduction keeps them too, within a step of rounding.
+        // of its own, so the reduction keeps its opaque ones too, within a step of rounding.
         EXPECT_LE(MaxDifference(source, d.pixels, false, true), IsIndexedPixelFormat(c.in) ? 0 : 2);
     }
     // Thousands of colours come out dithered: noisy, but close on average.
@@ -293,6 +293,7 @@ TEST(EncoderResolution, EveryFormatThatCanCarriesTheDpi) {
         float readX, readY;  // read back (whole dots per inch, or the nearest dots per metre)
     };
     for (const Case& c : {Case{ImageFormat::Jpeg, 150, 300, 150, 300}, Case{ImageFormat::Jpeg, 72.4f, 72.6f, 72, 73},
+                          Case{ImageFormat::Jpeg, 0, 0, 96, 96},  // no resolution: the reader's default
                           Case{ImageFormat::Png, 150, 300, 150.0124f, 299.9994f},
                           Case{ImageFormat::Tiff, 150, 300.5f, 150, 300.5f},
                           Case{ImageFormat::Bmp, 150, 300, 150.0124f, 299.9994f},

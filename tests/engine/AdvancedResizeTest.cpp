@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <tbb/task_arena.h>
 
+#include <cstdio>
 #include <random>
 #include <thread>
 #include <vector>
@@ -246,6 +248,56 @@ TEST_F(AdvancedResizeTest, ClearsTheOutOfMemoryFlagAndRejectsBadArguments) {
     EXPECT_FALSE(AdvancedResize(true, d, 120, 40, 30, s, 60, 20, -1, true, nullptr));
     EXPECT_FALSE(AdvancedResize(true, d, 119, 40, 30, s, 60, 20, 15, true, nullptr));  // stride < 3 x width
     EXPECT_FALSE(AdvancedResize(true, d, 120, 40, 30, s, 59, 20, 15, true, nullptr));
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define KV_ADDRESS_SPACE_LIMITS 0  // the sanitizers reserve address space of their own
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define KV_ADDRESS_SPACE_LIMITS 0
+#endif
+#endif
+#ifndef KV_ADDRESS_SPACE_LIMITS
+#define KV_ADDRESS_SPACE_LIMITS 1
+#endif
+
+// Bytes of address space the process holds now.
+size_t AddressSpace() {
+    unsigned long pages = 0;
+    FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (statm) {
+        if (std::fscanf(statm, "%lu", &pages) != 1) pages = 0;
+        std::fclose(statm);
+    }
+    return pages * 4096;
+}
+
+// Resizes 256 x 256 to 1024 x 1024 with the address space capped `headroom` bytes above what the
+// images take: 0 when it finished, 1 when it failed with OutOfMemoryFlag set, 2 otherwise.
+int ResizeWithHeadroom(size_t headroom) {
+    const Image src = Scene(256, 256);
+    Image dst(1024, 1024);
+    tbb::task_arena alone(1);  // no worker threads, whose stacks would need room too
+    alone.initialize();
+    bool ok = true;
+    alone.execute([&] {
+        const rlimit limit{AddressSpace() + headroom, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_AS, &limit);
+        ok = Resize(dst, src, true);
+    });
+    return ok ? 0 : (OutOfMemoryFlag.load() ? 1 : 2);
+}
+
+TEST_F(AdvancedResizeTest, MemoryRunningOutMidwayFailsCleanly) {
+    if (!KV_ADDRESS_SPACE_LIMITS) GTEST_SKIP() << "address-space limits do not work under this sanitizer";
+    // Each run is a fresh child process. The working planes (3 MB for the colour planes, then 1 MB
+    // each) run out at one step or another; the call must answer false and set OutOfMemoryFlag, or
+    // finish once everything fits.
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    const size_t mb = size_t{1} << 20;
+    for (size_t headroom : {mb / 2, 2 * mb, 7 * mb / 2, 5 * mb})
+        EXPECT_EXIT(std::_Exit(ResizeWithHeadroom(headroom)), testing::ExitedWithCode(1), "") << "headroom " << headroom;
+    EXPECT_EXIT(std::_Exit(ResizeWithHeadroom(64 * mb)), testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

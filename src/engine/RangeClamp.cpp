@@ -6,6 +6,7 @@
 
 #include "engine/BandedPass.h"
 #include "engine/Grain.h"
+#include "engine/VectorUnits.h"
 
 namespace kv {
 
@@ -26,7 +27,8 @@ struct WindowAxis {
 };
 
 // Largest and smallest guide value of each pixel's window along one row.
-void RowRange(const uint8_t* g, int32_t width, const WindowAxis& ax, uint8_t* mx, uint8_t* mn) {
+KV_ALWAYS_INLINE void RowRangeBody(const uint8_t* __restrict g, int32_t width, const WindowAxis& ax,
+                                   uint8_t* __restrict mx, uint8_t* __restrict mn) {
     if (ax.whole) {
         const auto [lo, hi] = std::minmax_element(g, g + width);
         std::memset(mx, *hi, static_cast<size_t>(width));
@@ -53,8 +55,8 @@ void RowRange(const uint8_t* g, int32_t width, const WindowAxis& ax, uint8_t* mx
 }
 
 // Largest and smallest of `count` rows (row stride `width`) of precomputed row ranges.
-void ColumnRange(const uint8_t* rowMax, const uint8_t* rowMin, int32_t count, int32_t width, uint8_t* mx,
-                 uint8_t* mn) {
+KV_ALWAYS_INLINE void ColumnRangeBody(const uint8_t* __restrict rowMax, const uint8_t* __restrict rowMin,
+                                      int32_t count, int32_t width, uint8_t* __restrict mx, uint8_t* __restrict mn) {
     const size_t w = static_cast<size_t>(width);
     std::memcpy(mx, rowMax, w);
     std::memcpy(mn, rowMin, w);
@@ -68,10 +70,15 @@ void ColumnRange(const uint8_t* rowMax, const uint8_t* rowMin, int32_t count, in
     }
 }
 
-// The gain and its reciprocal for each half range t (1..127 occur).
+// The gain of each half range t (1..127 occur), and what decides a pixel without division: the
+// gain is 1 exactly for t below keepBelow (it grows with t), and |v - mid| / t > 1 / u exactly
+// when |v - mid| > limit[t] (the quotient grows with |v - mid| and does not depend on its sign).
+// Both are found with the very double operations the step is defined by.
 struct GainTable {
     double u[256];
     double inverse[256];
+    int32_t limit[256];
+    int32_t keepBelow = 256;
 
     GainTable(double strength, double q4) {
         for (int32_t t = 0; t < 256; ++t) {
@@ -79,10 +86,17 @@ struct GainTable {
             if (gain < 1) gain = 1;
             u[t] = gain;
             inverse[t] = 1 / gain;
+            if (gain != 1 && keepBelow == 256) keepBelow = t;
+            int32_t within = 0;
+            const double divisor = t == 0 ? 1 : t;
+            while (within < 255 && !(std::fabs(static_cast<double>(within + 1) / divisor) > inverse[t])) ++within;
+            limit[t] = within;
         }
     }
 };
 
+// The step for one pixel, as defined: the reference for the row loop below, and the path that
+// adds grain (which must draw in memory order).
 inline uint8_t Stretch(int32_t v, int32_t g, int32_t mx, int32_t mn, const GainTable& gains, int32_t grain) {
     const int32_t mid = (mx + mn + 1) / 2;
     int32_t t = mx - mid;
@@ -102,6 +116,38 @@ inline uint8_t Stretch(int32_t v, int32_t g, int32_t mx, int32_t mn, const GainT
     return static_cast<uint8_t>(std::clamp<int64_t>(out, 0, 255));
 }
 
+// The same step for a row without grain, with the decisions taken from the table so that it
+// runs without branches.
+KV_ALWAYS_INLINE void StretchRowBody(const uint8_t* __restrict v, const uint8_t* __restrict g,
+                                     const uint8_t* __restrict mx, const uint8_t* __restrict mn, int32_t n,
+                                     const GainTable& gains, uint8_t* __restrict out) {
+    for (int32_t x = 0; x < n; ++x) {
+        const int32_t hi = mx[x];
+        const int32_t lo = mn[x];
+        const int32_t mid = (hi + lo + 1) >> 1;
+        int32_t t = hi - mid;
+        t = t == 0 ? 1 : t;
+        const int32_t dv = v[x] - mid;
+        const int32_t magnitude = dv < 0 ? -dv : dv;
+        const int32_t stretched = static_cast<int32_t>(static_cast<double>(mid) + gains.u[t] * static_cast<double>(dv));
+        int32_t r = magnitude > gains.limit[t] ? (dv > 0 ? hi : lo) : stretched;
+        r = r < 0 ? 0 : (r > 255 ? 255 : r);
+        out[x] = static_cast<uint8_t>(t < gains.keepBelow ? g[x] : r);
+    }
+}
+
+KV_VECTOR_VARIANTS(void, RowRange,
+                   (const uint8_t* g, int32_t width, const WindowAxis& ax, uint8_t* mx, uint8_t* mn),
+                   (g, width, ax, mx, mn))
+KV_VECTOR_VARIANTS(void, ColumnRange,
+                   (const uint8_t* rowMax, const uint8_t* rowMin, int32_t count, int32_t width, uint8_t* mx,
+                    uint8_t* mn),
+                   (rowMax, rowMin, count, width, mx, mn))
+KV_VECTOR_VARIANTS(void, StretchRow,
+                   (const uint8_t* v, const uint8_t* g, const uint8_t* mx, const uint8_t* mn, int32_t n,
+                    const GainTable& gains, uint8_t* out),
+                   (v, g, mx, mn, n, gains, out))
+
 }  // namespace
 
 bool RangeClamp(uint8_t* plane, const uint8_t* guide, int32_t width, int32_t height, int32_t windowWidth,
@@ -111,6 +157,9 @@ bool RangeClamp(uint8_t* plane, const uint8_t* guide, int32_t width, int32_t hei
     const WindowAxis ax(windowWidth, width);
     const WindowAxis ay(windowHeight, height);
     const GainTable gains(strength, std::sqrt(std::sqrt(wr * hr)));
+    const auto rowRange = KV_PICK_VARIANT(RowRange);
+    const auto columnRange = KV_PICK_VARIANT(ColumnRange);
+    const auto stretchRow = KV_PICK_VARIANT(StretchRow);
 
     // Every read must see the step's input: when the plane is its own guide, read from a copy.
     std::unique_ptr<uint8_t[]> copy;
@@ -140,7 +189,7 @@ bool RangeClamp(uint8_t* plane, const uint8_t* guide, int32_t width, int32_t hei
         std::memset(colMax, 0, w);
         std::memset(colMin, 255, w);
         for (int32_t y = 0; y < height; ++y) {
-            RowRange(guide + static_cast<size_t>(y) * w, width, ax, rowMax, rowMin);
+            rowRange(guide + static_cast<size_t>(y) * w, width, ax, rowMax, rowMin);
             for (size_t x = 0; x < w; ++x) {
                 colMax[x] = std::max(colMax[x], rowMax[x]);
                 colMin[x] = std::min(colMin[x], rowMin[x]);
@@ -167,7 +216,7 @@ bool RangeClamp(uint8_t* plane, const uint8_t* guide, int32_t width, int32_t hei
             rowMax = scratch.get() + 2 * w;
             rowMin = rowMax + guideRows * w;
             for (size_t r = 0; r < guideRows; ++r)
-                RowRange(guide + (static_cast<size_t>(firstGuideRow) + r) * w, width, ax, rowMax + r * w,
+                rowRange(guide + (static_cast<size_t>(firstGuideRow) + r) * w, width, ax, rowMax + r * w,
                          rowMin + r * w);
         }
         int32_t lastCentre = -1;
@@ -176,15 +225,19 @@ bool RangeClamp(uint8_t* plane, const uint8_t* guide, int32_t width, int32_t hei
                 const int32_t centre = ay.Centre(y);
                 if (centre != lastCentre) {
                     const size_t top = static_cast<size_t>(centre - ay.half - firstGuideRow) * w;
-                    ColumnRange(rowMax + top, rowMin + top, 2 * ay.half + 1, width, scratch.get(), scratch.get() + w);
+                    columnRange(rowMax + top, rowMin + top, 2 * ay.half + 1, width, scratch.get(), scratch.get() + w);
                     mx = scratch.get();
                     mn = mx + w;
                     lastCentre = centre;
                 }
             }
             const size_t row = static_cast<size_t>(y) * w;
-            for (size_t x = 0; x < w; ++x)
-                plane[row + x] = Stretch(values[row + x], guide[row + x], mx[x], mn[x], gains, grain);
+            if (grain == 0) {
+                stretchRow(values + row, guide + row, mx, mn, width, gains, plane + row);
+            } else {
+                for (size_t x = 0; x < w; ++x)
+                    plane[row + x] = Stretch(values[row + x], guide[row + x], mx[x], mn[x], gains, grain);
+            }
         }
         return true;
     };

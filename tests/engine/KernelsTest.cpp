@@ -319,12 +319,14 @@ TEST(AreaShrinkTest, WholeFactorsAverageExactlyAndColumnsMatchRows) {
     Bytes transposed(w * h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) transposed[x * h + y] = src[y * w + x];
-    Bytes columns(h * 7);
-    ASSERT_TRUE(AreaShrinkColumns(columns.data(), transposed.data(), h, w, 7, nullptr));
-    Bytes rows7(7 * h);
-    ASSERT_TRUE(AreaShrinkRows(rows7.data(), src.data(), w, h, 7, nullptr));
-    for (int y = 0; y < h; ++y)
-        for (int i = 0; i < 7; ++i) EXPECT_EQ(columns[i * h + y], rows7[y * 7 + i]);
+    for (const int n : {8, 7}) {  // a whole factor and a fractional step
+        Bytes columns(static_cast<size_t>(h * n));
+        ASSERT_TRUE(AreaShrinkColumns(columns.data(), transposed.data(), h, w, n, nullptr));
+        Bytes shrunk(static_cast<size_t>(n * h));
+        ASSERT_TRUE(AreaShrinkRows(shrunk.data(), src.data(), w, h, n, nullptr));
+        for (int y = 0; y < h; ++y)
+            for (int i = 0; i < n; ++i) EXPECT_EQ(columns[i * h + y], shrunk[y * n + i]) << n;
+    }
 }
 
 TEST(AreaShrinkTest, VeryLongSpansAndWideRowsDoNotOverflow) {

@@ -332,8 +332,9 @@ TEST(EncoderErrors, BadPixelsAndUnknownFormatsAreRefused) {
     }
 }
 
-TEST(EncoderOutput, ImageMagickReadsEveryEncoderOutput) {
+TEST(EncoderOutput, ImageMagickAndExiftoolReadEveryEncoderOutput) {
     if (!test::HaveTool("identify")) GTEST_SKIP() << "ImageMagick is not installed";
+    const bool exiftool = test::HaveTool("exiftool");
     test::TempDir dir;
     struct Case {
         ImageFormat format;
@@ -352,6 +353,15 @@ TEST(EncoderOutput, ImageMagickReadsEveryEncoderOutput) {
             // Anything ImageMagick has to say about a file shows on the same line.
             const std::string said = test::RunTool("identify -format '%m %wx%h\\n' " + test::Quoted(path), true);
             EXPECT_THAT(said, testing::MatchesRegex(std::string(c.magick) + " 13x7\n"));
+            if (!exiftool || c.format == ImageFormat::Gif || c.format == ImageFormat::Bmp) continue;
+            // exiftool's check of the file's structure; it knows only the baseline TIFF colour
+            // models, so a CMYK file draws a remark about its photometric tag.
+            const auto tags = test::ExifToolTags(path, "-validate -warning -error");
+            EXPECT_EQ(tags.count("ExifTool:Error"), 0u);
+            if (in == PixelFormat32bppCMYK && c.format == ImageFormat::Tiff)
+                EXPECT_EQ(tags.at("ExifTool:Warning"), "Invalid value for IFD0 tag 0x0106 PhotometricInterpretation");
+            else
+                EXPECT_EQ(tags.count("ExifTool:Warning"), 0u) << tags.at("ExifTool:Warning");
         }
     }
 }

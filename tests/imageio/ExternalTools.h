@@ -33,9 +33,9 @@ inline std::string Quoted(const std::filesystem::path& path) { return "'" + path
 // exiftool's reading of a file as "Group:Tag" -> value (numbers unformatted, -n), including its
 // "ExifTool:Warning" and "ExifTool:Error" entries. Of two tags of one name in one group the last
 // is kept.
-inline std::map<std::string, std::string> ExifToolTags(const std::filesystem::path& file) {
+inline std::map<std::string, std::string> ExifToolTags(const std::filesystem::path& file, const std::string& options = {}) {
     std::map<std::string, std::string> tags;
-    std::istringstream lines(RunTool("exiftool -a -args -n -G1 " + Quoted(file)));
+    std::istringstream lines(RunTool("exiftool -a -args -n -G1 " + options + " " + Quoted(file)));
     std::string line;
     while (std::getline(lines, line)) {
         if (line.size() < 2 || line[0] != '-') continue;

@@ -214,11 +214,16 @@ void SetDatum(Exiv2::ExifData& exif, const Exiv2::ExifKey& key, const Exiv2::Val
         exif.add(key, &value);
 }
 
+// One item the metadata library refuses is left out; the others are still written.
 bool SetItem(Exiv2::ExifData& exif, const std::string& group, uint16_t tag, const PropertyItem& item) {
-    Exiv2::Value::AutoPtr value = Exiv2::Value::create(static_cast<Exiv2::TypeId>(item.type));
-    if (value->read(item.value.data(), static_cast<long>(item.value.size()), Exiv2::littleEndian) != 0) return false;
-    SetDatum(exif, Exiv2::ExifKey(tag, group), *value);
-    return true;
+    try {
+        Exiv2::Value::AutoPtr value = Exiv2::Value::create(static_cast<Exiv2::TypeId>(item.type));
+        if (value->read(item.value.data(), static_cast<long>(item.value.size()), Exiv2::littleEndian) != 0) return false;
+        SetDatum(exif, Exiv2::ExifKey(tag, group), *value);
+        return true;
+    } catch (const Exiv2::AnyError&) {
+        return false;
+    }
 }
 
 void SetResolution(Exiv2::ExifData& exif, const FileDensity& density) {

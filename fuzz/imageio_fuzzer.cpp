@@ -9,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool ready = [] {
         // Small enough that a hostile header cannot make one input take seconds.
-        kv::SetDecodePixelLimit(uint64_t{1} << 20);
+        kv::SetDecodePixelLimit(uint64_t{1} << 18);
         kv::InitialiseImaging();
         return true;
     }();

@@ -248,6 +248,14 @@ bool ReadRows(JpegContext& ctx, PixelBuffer& pixels) {
         for (JDIMENSION i = 0; i < n; ++i) rows[i] = pixels.Row(static_cast<int32_t>(first + i));
         if (jpeg_read_scanlines(&ctx.cinfo, rows, n) == 0) break;
     }
+    // Rows libjpeg did not deliver (it never stops early with this source) are cleared, and so is
+    // the padding at the end of every row, which no sample fills.
+    const size_t used = static_cast<size_t>(pixels.width) * (GetPixelFormatSize(pixels.format) / 8);
+    for (int32_t y = 0; y < pixels.height; ++y) {
+        const bool delivered = static_cast<JDIMENSION>(y) < ctx.cinfo.output_scanline;
+        const size_t from = delivered ? used : 0;
+        std::memset(pixels.Row(y) + from, 0, static_cast<size_t>(pixels.stride) - from);
+    }
     return true;
 }
 
@@ -303,8 +311,9 @@ DecodeResult DecodeJpeg(const ByteReader& file, int32_t scaleEighths, PixelBuffe
     ctx.cinfo.scale_denom = 8;
     ctx.cinfo.dct_method = JDCT_ISLOW;
     jpeg_calc_output_dimensions(&ctx.cinfo);
+    // Every row is written below (missing data reads as grey), so the memory is not cleared first.
     if (!AllocatePixels(pixels, static_cast<int32_t>(ctx.cinfo.output_width),
-                        static_cast<int32_t>(ctx.cinfo.output_height), layout.format))
+                        static_cast<int32_t>(ctx.cinfo.output_height), layout.format, false))
         return DecodeResult::Failure(Status::OutOfMemory, "Not enough memory to decode the JPEG image");
     if (!ReadRows(ctx, pixels)) {
         pixels = PixelBuffer{};

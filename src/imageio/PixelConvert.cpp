@@ -336,13 +336,14 @@ int32_t PixelRowStride(PixelFormat format, int32_t width) {
     return bytes > std::numeric_limits<int32_t>::max() ? 0 : static_cast<int32_t>(bytes);
 }
 
-bool AllocatePixels(PixelBuffer& buffer, int32_t width, int32_t height, PixelFormat format) {
+bool AllocatePixels(PixelBuffer& buffer, int32_t width, int32_t height, PixelFormat format, bool zeroFill) {
     buffer = PixelBuffer{};
     const int32_t stride = PixelRowStride(format, width);
     if (stride == 0 || height <= 0) return false;
     const uint64_t bytes = static_cast<uint64_t>(stride) * static_cast<uint64_t>(height);
     if (bytes > std::numeric_limits<size_t>::max() / 2) return false;
-    buffer.data.reset(new (std::nothrow) uint8_t[static_cast<size_t>(bytes)]());
+    buffer.data.reset(zeroFill ? new (std::nothrow) uint8_t[static_cast<size_t>(bytes)]()
+                               : new (std::nothrow) uint8_t[static_cast<size_t>(bytes)]);
     if (!buffer.data) return false;
     buffer.width = width;
     buffer.height = height;

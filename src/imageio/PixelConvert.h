@@ -30,10 +30,10 @@ bool IsKnownPixelFormat(PixelFormat format);
 // would not fit in an int32_t or the format is unknown.
 int32_t PixelRowStride(PixelFormat format, int32_t width);
 
-// Allocates zero-filled pixels of a size and format (stride as PixelRowStride). Indexed formats
-// get the grey palette. False, with the buffer left empty, for a bad size or format or when the
-// memory is not available.
-bool AllocatePixels(PixelBuffer& buffer, int32_t width, int32_t height, PixelFormat format);
+// Allocates pixels of a size and format (stride as PixelRowStride), zero-filled unless the caller
+// writes every byte itself. Indexed formats get the grey palette. False, with the buffer left
+// empty, for a bad size or format or when the memory is not available.
+bool AllocatePixels(PixelBuffer& buffer, int32_t width, int32_t height, PixelFormat format, bool zeroFill = true);
 
 // The palette an indexed format gets when made empty: 2, 16 or 256 evenly spaced opaque greys.
 std::vector<uint32_t> GreyPalette(PixelFormat format);

@@ -1,0 +1,180 @@
+#include "document/KVScaleCrafterDoc.h"
+
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "app/OutputSizeRules.h"
+#include "base/AtomicFile.h"
+#include "document/DocumentCommands.h"
+#include "document/NeighbourFiles.h"
+#include "document/OutputCheck.h"
+#include "document/SaveImage.h"
+#include "imageio/ResizeBitmap.h"
+
+namespace kv {
+
+namespace {
+
+constexpr size_t kMaxSystemText = 512;
+
+std::string Fill(std::string_view pattern, const std::string& value) {
+    std::string text(pattern);
+    if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, value);
+    return text;
+}
+
+}  // namespace
+
+CKVScaleCrafterDoc::CKVScaleCrafterDoc(ResizeSettings& settings, IUserPrompt* prompt, ICommandTarget* frame,
+                                       PreviewOptions previewOptions)
+    : settings_(settings), prompt_(prompt), preview_(frame, std::move(previewOptions)) {}
+
+CKVScaleCrafterDoc::~CKVScaleCrafterDoc() = default;
+
+void CKVScaleCrafterDoc::Say(const std::string& text) {
+    if (prompt_) prompt_->ShowMessage(text);
+}
+
+// ---- Opening ----
+
+bool CKVScaleCrafterDoc::OnOpenDocument(const std::filesystem::path& path) {
+    // The file must be readable before anything of the open image is given up.
+    auto bytes = std::make_shared<std::vector<uint8_t>>();
+    if (const IoResult read = ReadWholeFile(path, *bytes); !read.ok()) {
+        Say(read.message);
+        return false;
+    }
+    try {
+        preview_.StopWorker();
+        image_.reset();
+        preview_.Reset(nullptr);
+        width_ = height_ = 0;
+        dpiX_ = 0;
+
+        std::unique_ptr<Bitmap> bitmap = Bitmap::FromMemory(std::shared_ptr<const std::vector<uint8_t>>(std::move(bytes)));
+        if (bitmap->GetLastStatus() != Status::Ok || bitmap->GetPixelFormat() == PixelFormatUndefined) {
+            Say(Fill(DocumentText::kCantOpenFile, path.string()));
+            return false;
+        }
+        image_ = std::move(bitmap);
+        width_ = image_->GetWidth();
+        height_ = image_->GetHeight();
+        modified_ = false;
+        path_ = path;
+        dpiX_ = image_->GetHorizontalResolution();
+        preview_.Reset(image_);
+        ApplyOpenRule(settings_, *OpenImageFacts());
+        if (host_) host_->ShowInSettingsBar(*this);
+        return true;
+    } catch (const std::exception&) {
+        image_.reset();
+        preview_.Reset(nullptr);
+        width_ = height_ = 0;
+        return false;
+    }
+}
+
+std::optional<ImageFacts> CKVScaleCrafterDoc::OpenImageFacts() const {
+    if (!image_) return std::nullopt;
+    return ImageFacts{width_, height_, image_->GetPixelFormat(), dpiX_};
+}
+
+void CKVScaleCrafterDoc::OnSettingsChanged() {
+    // While a spin button steps a field the preview waits for the user to let go.
+    if (!adjusting_.load() && host_) host_->UpdateAllViews();
+}
+
+// ---- Saving ----
+
+int CKVScaleCrafterDoc::SaveImage(Bitmap& result, std::filesystem::path path, int quiet, Bitmap& source,
+                                  int32_t quality) {
+    return kv::SaveImage(result, std::move(path), quiet, source, quality, settings_.dpi, prompt_);
+}
+
+bool CKVScaleCrafterDoc::OnResizeAndSave(const std::filesystem::path& output, CRSProgress* progress) {
+    if (!image_) return false;
+    bool saved = false;
+    try {
+        saved = ResizeAndSave(output, progress);
+    } catch (const std::exception&) {
+        saved = false;
+    }
+    if (!saved) Say(DocumentText::kCantCreateOutput);
+    return saved;
+}
+
+bool CKVScaleCrafterDoc::ResizeAndSave(const std::filesystem::path& output, CRSProgress* progress) {
+    // Asked without creating the file, so that a failure later leaves nothing behind.
+    if (const IoResult writable = CheckOutputWritable(output); !writable.ok()) {
+        std::string system = std::strerror(writable.error);
+        if (system.size() > kMaxSystemText) system.resize(kMaxSystemText);
+        Say(Fill(DocumentText::kCantSaveFile, output.string()) + "\n" + system);
+        return false;
+    }
+
+    std::unique_ptr<Bitmap> result;
+    if (settings_.width == width_ && settings_.height == height_) {
+        // The image's own size: no resampling, and the pixel format stays (an indexed GIF stays
+        // indexed).
+        result = image_->Clone(image_->GetPixelFormat());
+        if (!result) return false;
+    } else {
+        result = std::make_unique<Bitmap>(settings_.width, settings_.height, PixelFormat24bppRGB);
+        if (result->GetLastStatus() != Status::Ok) return false;
+        if (progress) CancelRequested.store(0);
+        // Read locks are shared, so the resize reads the image itself even while a preview job
+        // reads it too.
+        if (!ResizeBitmap(*image_, *result, settings_.algorithm, settings_.correction == SizeCorrection::Crop, progress))
+            return false;
+    }
+    return SaveImage(*result, output, 0, *image_, settings_.jpegQuality) == 1;
+}
+
+// ---- Next and Previous ----
+
+std::filesystem::path CKVScaleCrafterDoc::FindNeighbourFile(bool forward) const {
+    if (path_.empty()) return {};
+    return kv::FindNeighbourFile(path_, forward, failedCandidates_);
+}
+
+bool CKVScaleCrafterDoc::Open(const std::filesystem::path& path) {
+    return opener_ ? opener_->OpenDocumentFile(path) : OnOpenDocument(path);
+}
+
+void CKVScaleCrafterDoc::Navigate(bool forward) {
+    // The first candidate still skips what the previous command failed to open.
+    std::filesystem::path candidate = FindNeighbourFile(forward);
+    failedCandidates_.clear();
+    while (!candidate.empty()) {
+        if (Open(candidate)) return;
+        failedCandidates_.push_back(candidate);
+        candidate = FindNeighbourFile(forward);
+    }
+    // No other image, or every other one failed to open.
+    if (prompt_) prompt_->Beep();
+}
+
+// ---- Previews ----
+
+PreviewOutcome CKVScaleCrafterDoc::RequestPreview(const PixelRect& source, const PixelRect& destination) {
+    const PreviewOutcome outcome = preview_.RequestPreview(source, destination, settings_.algorithm,
+                                                           OutputSize{settings_.width, settings_.height});
+    if (outcome == PreviewOutcome::FromCache && host_) host_->UpdateAllViews();
+    return outcome;
+}
+
+void CKVScaleCrafterDoc::OnPreviewReady() {
+    if (host_) host_->UpdateAllViews();
+}
+
+bool CKVScaleCrafterDoc::OnCommand(int id) {
+    switch (id) {
+        case CommandId::ID_PREVIEW_READY: OnPreviewReady(); return true;
+        case DocumentCommand::ID_VIEW_NEXT: OnNextFile(); return true;
+        case DocumentCommand::ID_VIEW_PREVIOUS: OnPreviousFile(); return true;
+        default: return false;
+    }
+}
+
+}  // namespace kv

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/IResizeDocument.h"
+#include "app/ResizeSettings.h"
+#include "base/CommandTarget.h"
+#include "base/UserPrompt.h"
+#include "document/IDocumentHost.h"
+#include "document/PixelRect.h"
+#include "document/PreviewPipeline.h"
+#include "imageio/Bitmap.h"
+
+namespace kv {
+
+// The texts the document shows the user.
+namespace DocumentText {
+inline constexpr const char* kCantOpenFile = "Can't open file\n%s!";                // string 23
+inline constexpr const char* kCantSaveFile = "Can't save file %s.";                 // string 147
+inline constexpr const char* kCantCreateOutput =
+    "Can't create output image!\r\nMay be not enough memory!\r\n\r\n";  // string 122
+}  // namespace DocumentText
+
+// The one image the user works on: opening it, its previews, "Resize and Save" and stepping to the
+// next or previous image of its folder. Lives on the user-interface thread; only the preview
+// worker runs beside it. The output settings are the application's record, which the settings bar
+// edits and the document reads.
+class CKVScaleCrafterDoc final : public IResizeDocument {
+public:
+    // frame receives the preview worker's posted commands; prompt shows messages and beeps. Either
+    // may be absent.
+    CKVScaleCrafterDoc(ResizeSettings& settings, IUserPrompt* prompt, ICommandTarget* frame,
+                       PreviewOptions previewOptions = {});
+    ~CKVScaleCrafterDoc();
+    CKVScaleCrafterDoc(const CKVScaleCrafterDoc&) = delete;
+    CKVScaleCrafterDoc& operator=(const CKVScaleCrafterDoc&) = delete;
+
+    void SetHost(IDocumentHost* host) { host_ = host; }
+    void SetOpener(IDocumentOpener* opener) { opener_ = opener; }
+
+    // Opens an image file as the document's image. The whole file is read into memory first, so
+    // the file itself is free again at once (and may be overwritten by its own result). A file
+    // that cannot be read keeps the previous image; one that does not decode leaves no image.
+    bool OnOpenDocument(const std::filesystem::path& path);
+
+    // "Resize and Save" once the user chose the output path: the image resized to the output
+    // settings (a plain copy when the size is the image's own) and written with SaveImage. Nothing
+    // is created at the path unless the whole result is written. On failure the user is told
+    // "Can't create output image!" after any more specific message. progress may watch the resize.
+    bool OnResizeAndSave(const std::filesystem::path& output, CRSProgress* progress = nullptr);
+
+    // Writes a resized image of this document's source with the output settings' resolution.
+    int SaveImage(Bitmap& result, std::filesystem::path path, int quiet, Bitmap& source, int32_t quality);
+
+    // Next and Previous: open the neighbouring image of the folder, skipping those that fail to
+    // open (each with its message), or beep when there is none.
+    void OnNextFile() { Navigate(true); }
+    void OnPreviousFile() { Navigate(false); }
+    std::filesystem::path FindNeighbourFile(bool forward) const;
+
+    // A view asks for an own-algorithm preview of a visible part (image and output coordinates).
+    PreviewOutcome RequestPreview(const PixelRect& source, const PixelRect& destination);
+    std::unique_ptr<Bitmap> TakeCurrentPreview() { return preview_.TakeCurrentPreview(); }
+    bool HasCachedPreview(ResizeAlgorithm algorithm) const { return preview_.HasCachedResult(algorithm); }
+    // ID_PREVIEW_READY arrived on the user-interface thread.
+    void OnPreviewReady();
+    // The commands the document handles: ID_PREVIEW_READY, Next and Previous. False for others.
+    bool OnCommand(int id);
+
+    bool HasImage() const { return image_ != nullptr; }
+    Bitmap* Image() const { return image_.get(); }
+    int32_t ImageWidth() const { return width_; }
+    int32_t ImageHeight() const { return height_; }
+    float HorizontalResolution() const { return dpiX_; }
+    const std::filesystem::path& Path() const { return path_; }
+    bool IsModified() const { return modified_; }
+
+    // What the settings bar asks of the document.
+    std::optional<ImageFacts> OpenImageFacts() const override;
+    void OnSettingsChanged() override;
+    bool IsAdjusting() const override { return adjusting_.load(); }
+    void SetAdjusting(bool adjusting) override { adjusting_.store(adjusting); }
+
+private:
+    void Navigate(bool forward);
+    bool Open(const std::filesystem::path& path);
+    bool ResizeAndSave(const std::filesystem::path& output, CRSProgress* progress);
+    void Say(const std::string& text);
+
+    ResizeSettings& settings_;
+    IUserPrompt* prompt_;
+    IDocumentHost* host_ = nullptr;
+    IDocumentOpener* opener_ = nullptr;
+
+    std::shared_ptr<Bitmap> image_;  // shared with a preview job that may still read it
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    float dpiX_ = 0;
+    std::filesystem::path path_;
+    bool modified_ = false;
+    std::vector<std::filesystem::path> failedCandidates_;
+    std::atomic<bool> adjusting_{false};
+
+    // Declared last and so destroyed first: the worker stops before the image goes.
+    PreviewPipeline preview_;
+};
+
+}  // namespace kv

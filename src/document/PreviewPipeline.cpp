@@ -1,0 +1,310 @@
+#include "document/PreviewPipeline.h"
+
+#include <array>
+#include <atomic>
+#include <mutex>
+#include <optional>
+
+#include "base/AutoResetEvent.h"
+#include "document/CloneArea.h"
+#include "document/OwnAlgorithm.h"
+
+namespace kv {
+
+namespace {
+
+constexpr size_t kOwnAlgorithmCount = 5;
+
+size_t CacheSlot(ResizeAlgorithm algorithm) { return static_cast<size_t>(algorithm - 5); }
+
+// Passes the worker's notices on to the frame until the pipeline ends. A worker that outlives the
+// pipeline then posts into nothing instead of into a frame that may be gone.
+class CommandRelay final : public ICommandTarget {
+public:
+    explicit CommandRelay(ICommandTarget* target) : target_(target) {}
+    void PostCommand(int id) override {
+        std::lock_guard guard(mutex_);
+        PostCommandTo(target_, id);
+    }
+    void Disconnect() {
+        std::lock_guard guard(mutex_);
+        target_ = nullptr;
+    }
+
+private:
+    std::mutex mutex_;
+    ICommandTarget* target_;
+};
+
+// The progress sink of one preview job. Besides the process-wide cancel it stops the job once the
+// pipeline is ending, which a job that started just then could otherwise miss: a job clears
+// CancelRequested as it starts.
+class PreviewProgress final : public CRSProgress {
+public:
+    PreviewProgress(ICommandTarget* frame, const std::atomic<bool>& quitting) : CRSProgress(frame), quitting_(quitting) {}
+    bool OnProgress(int32_t percent) override {
+        if (quitting_.load()) return false;
+        return CRSProgress::OnProgress(percent);
+    }
+
+private:
+    const std::atomic<bool>& quitting_;
+};
+
+struct PendingRequest {
+    PixelRect source;
+    PixelRect destination;
+    ResizeAlgorithm algorithm = -1;
+    OutputSize output;  // what the output size was when the request was made
+};
+
+}  // namespace
+
+struct PreviewState {
+    PreviewState(ICommandTarget* target, PreviewRoutine job) : frame(target), routine(std::move(job)) {}
+
+    AutoResetEvent start{false};
+    AutoResetEvent quit{false};
+    AutoResetEvent idle{true};
+    AutoResetEvent exited{false};
+    std::atomic<bool> quitting{false};
+    CommandRelay frame;
+    const PreviewRoutine routine;
+
+    // Guards everything below. The user-interface thread changes the pending request only after
+    // the worker went idle, but a worker that did not stop in time may still read it.
+    std::mutex lock;
+    std::shared_ptr<Bitmap> image;
+    // Counts the images; a job that finishes for an image no longer open leaves no result.
+    uint64_t generation = 0;
+    std::unique_ptr<Bitmap> current;
+    std::array<std::unique_ptr<Bitmap>, kOwnAlgorithmCount> cached;
+    PixelRect cachedSource;
+    PixelRect cachedDestination;
+    OutputSize cachedOutput;
+    PendingRequest pending;
+};
+
+namespace {
+
+int64_t Percent(int32_t destination, int32_t source) { return int64_t{destination} * 100 / source; }
+
+// A request inside the one the cached results were made for, at the same output size and scale.
+bool IsContainedHit(const PreviewState& s, const PixelRect& source, const PixelRect& destination, OutputSize output) {
+    if (!(s.cachedOutput == output) || output.width <= 0 || output.height <= 0) return false;
+    if (s.cachedSource.IsEmpty() || s.cachedDestination.IsEmpty() || !s.cachedSource.Contains(source)) return false;
+    return Percent(destination.Width(), source.Width()) == Percent(s.cachedDestination.Width(), s.cachedSource.Width()) &&
+           Percent(destination.Height(), source.Height()) ==
+               Percent(s.cachedDestination.Height(), s.cachedSource.Height());
+}
+
+}  // namespace
+
+PreviewPipeline::PreviewPipeline(ICommandTarget* frame, PreviewOptions options)
+    : state_(std::make_shared<PreviewState>(frame, std::move(options.routine))),
+      idleWaitMs_(options.idleWaitMs),
+      shutdownWaitMs_(options.shutdownWaitMs),
+      worker_(&PreviewWorker, state_) {}
+
+PreviewPipeline::~PreviewPipeline() {
+    PreviewState& s = *state_;
+    s.quitting.store(true);
+    CancelRequested.store(1);
+    s.quit.Set();
+    if (s.exited.Wait(shutdownWaitMs_)) {
+        worker_.join();
+    } else {
+        // The worker still runs a job that ignores the stop; it owns its share of the state and
+        // ends on its own.
+        worker_.detach();
+    }
+    s.frame.Disconnect();
+    std::lock_guard guard(s.lock);
+    s.image.reset();
+    s.current.reset();
+    for (auto& cached : s.cached) cached.reset();
+}
+
+PreviewOutcome PreviewPipeline::RequestPreview(const PixelRect& source, const PixelRect& destination,
+                                               ResizeAlgorithm algorithm, OutputSize output) {
+    if (!IsOwnResizeAlgorithm(algorithm) || source.IsEmpty() || destination.IsEmpty()) return PreviewOutcome::Nothing;
+    PreviewState& s = *state_;
+    std::shared_ptr<Bitmap> image;
+    PendingRequest pending;
+    {
+        std::lock_guard guard(s.lock);
+        if (!s.image) return PreviewOutcome::Nothing;
+        image = s.image;
+        std::unique_ptr<Bitmap>& cached = s.cached[CacheSlot(algorithm)];
+        if (source == s.cachedSource && destination == s.cachedDestination) {
+            if (cached) {
+                if (auto copy = CloneArea(*cached, 0, 0, cached->GetWidth(), cached->GetHeight(), cached->GetPixelFormat())) {
+                    s.current = std::move(copy);
+                    return PreviewOutcome::FromCache;
+                }
+                cached.reset();
+            }
+        } else if (IsContainedHit(s, source, destination, output)) {
+            if (cached) {
+                const auto x = static_cast<int32_t>(int64_t{source.left - s.cachedSource.left} * output.width / image->GetWidth());
+                const auto y = static_cast<int32_t>(int64_t{source.top - s.cachedSource.top} * output.height / image->GetHeight());
+                if (auto copy = CloneArea(*cached, x, y, destination.Width(), destination.Height(), cached->GetPixelFormat())) {
+                    s.current = std::move(copy);
+                    return PreviewOutcome::FromCache;
+                }
+                cached.reset();
+            }
+        } else {
+            for (auto& result : s.cached) result.reset();
+        }
+        pending = s.pending;
+    }
+
+    // A different request stops the running job; the same one lets it finish.
+    const bool restart =
+        destination != pending.destination || source != pending.source || algorithm != pending.algorithm;
+    CancelRequested.store(restart ? 1 : 0);
+    if (restart) {
+        // The job sees the flag at its next progress call and stops.
+        s.idle.Wait(idleWaitMs_);
+        s.idle.Set();
+    }
+    {
+        std::lock_guard guard(s.lock);
+        s.pending = {source, destination, algorithm, output};
+    }
+
+    if (destination.Width() == source.Width() && destination.Height() == source.Height()) {
+        // Unscaled: the preview is the image itself.
+        std::lock_guard guard(s.lock);
+        s.current = CloneArea(*image, source.left, source.top, source.Width(), source.Height(),
+                              PreviewCopyFormat(image->GetPixelFormat()));
+        s.cachedSource = source;
+        s.cachedDestination = destination;
+        return s.current ? PreviewOutcome::Copied : PreviewOutcome::Nothing;
+    }
+    if (!restart) return PreviewOutcome::Unchanged;
+    s.start.Set();
+    return PreviewOutcome::Started;
+}
+
+void PreviewPipeline::StopWorker() {
+    PreviewState& s = *state_;
+    CancelRequested.store(1);
+    s.idle.Wait(idleWaitMs_);
+    s.idle.Set();
+    CancelRequested.store(0);
+}
+
+void PreviewPipeline::Reset(std::shared_ptr<Bitmap> image) {
+    PreviewState& s = *state_;
+    std::lock_guard guard(s.lock);
+    s.image = std::move(image);
+    ++s.generation;
+    s.current.reset();
+    for (auto& cached : s.cached) cached.reset();
+    s.cachedSource = {};
+    s.cachedDestination = {};
+    s.cachedOutput = {};
+    s.pending = {};
+}
+
+std::unique_ptr<Bitmap> PreviewPipeline::TakeCurrentPreview() {
+    std::lock_guard guard(state_->lock);
+    return std::move(state_->current);
+}
+
+bool PreviewPipeline::HasCachedResult(ResizeAlgorithm algorithm) const {
+    if (!IsOwnResizeAlgorithm(algorithm)) return false;
+    std::lock_guard guard(state_->lock);
+    return state_->cached[CacheSlot(algorithm)] != nullptr;
+}
+
+void PreviewPipeline::PreviewWorker(std::shared_ptr<PreviewState> state) {
+    PreviewState& s = *state;
+    const std::array<WaitSource, 2> sources{s.start.Source(), s.quit.Source()};
+    for (;;) {
+        const int which = WaitAny(sources, kWaitInfinite);
+        if (which != 0) break;  // the quit event, or the wait itself failed
+        try {
+            RunPreviewJob(s);
+        } catch (...) {
+            // Nothing leaves the thread: the job is dropped as if it had run out of memory.
+            s.idle.Set();
+        }
+    }
+    s.exited.Set();
+}
+
+void PreviewPipeline::RunPreviewJob(PreviewState& s) {
+    {
+        std::lock_guard guard(s.lock);
+        if (s.pending.source.Width() <= 2 && s.pending.source.Height() <= 2) return;
+    }
+    s.idle.Reset();
+    CancelRequested.store(0);
+
+    PendingRequest job;
+    std::shared_ptr<Bitmap> image;
+    uint64_t generation;
+    {
+        std::lock_guard guard(s.lock);
+        job = s.pending;
+        image = s.image;
+        generation = s.generation;
+    }
+    if (s.quitting.load() || !image || !IsOwnResizeAlgorithm(job.algorithm) || job.source.IsEmpty() ||
+        job.destination.IsEmpty()) {
+        s.idle.Set();
+        return;
+    }
+
+    const int32_t width = job.destination.Width();
+    const int32_t height = job.destination.Height();
+    auto target = std::make_unique<Bitmap>(width, height, PixelFormat24bppRGB);
+    if (target->GetLastStatus() != Status::Ok) {
+        s.idle.Set();
+        return;
+    }
+    BitmapData in;
+    if (image->LockBits(job.source.AsRect(), ImageLockMode::Read, PixelFormat24bppRGB, &in) != Status::Ok) {
+        s.idle.Set();
+        return;
+    }
+    BitmapData out;
+    if (target->LockBits({0, 0, width, height}, ImageLockMode::Write, PixelFormat24bppRGB, &out) != Status::Ok) {
+        image->UnlockBits(&in);
+        s.idle.Set();
+        return;
+    }
+
+    std::optional<PreviewProgress> progress(std::in_place, &s.frame, s.quitting);
+    const bool done = s.routine ? s.routine(job.algorithm, out.AsRaster(), in.AsRaster(), &*progress)
+                                : RunOwnAlgorithm(job.algorithm, out.AsRaster(), in.AsRaster(), &*progress);
+    target->UnlockBits(&out);
+    image->UnlockBits(&in);
+    if (!done) {
+        target.reset();
+        s.idle.Set();
+        return;  // the sink's end notice goes as it is destroyed
+    }
+    progress.reset();
+
+    bool stored = false;
+    {
+        std::lock_guard guard(s.lock);
+        if (s.generation == generation) {
+            std::unique_ptr<Bitmap>& cached = s.cached[CacheSlot(job.algorithm)];
+            cached = CloneArea(*target, 0, 0, width, height, target->GetPixelFormat());
+            s.current = std::move(target);
+            s.cachedSource = job.source;
+            s.cachedDestination = job.destination;
+            s.cachedOutput = job.output;
+            stored = true;
+        }
+    }
+    s.idle.Set();
+    if (stored) s.frame.PostCommand(CommandId::ID_PREVIEW_READY);
+}
+
+}  // namespace kv

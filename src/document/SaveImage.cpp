@@ -1,0 +1,113 @@
+#include "document/SaveImage.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <string>
+#include <vector>
+
+namespace kv {
+
+namespace {
+
+constexpr int32_t kThumbnailQuality = 75;
+constexpr int32_t kThumbnailAbove = 200;  // a result must exceed this on both sides to get a new one
+constexpr int32_t kThumbnailDivisor = 20;
+
+// The extension as the save command reads it: from the last dot of the file name, so that a file
+// named ".jpg" has one.
+std::string UpperExtension(const std::filesystem::path& path) {
+    const std::string name = path.filename().string();
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos) return {};
+    std::string ext = name.substr(dot);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::toupper(c); });
+    return ext;
+}
+
+PropertyItem Short(uint32_t id, uint16_t value) {
+    return {id, PropertyTagType::Short, {static_cast<uint8_t>(value & 0xFF), static_cast<uint8_t>(value >> 8)}};
+}
+
+PropertyItem OneOverOne(uint32_t id) { return {id, PropertyTagType::Rational, {1, 0, 0, 0, 1, 0, 0, 0}}; }
+
+// A JPEG thumbnail of the result at a twentieth of its size, set as the six thumbnail tags. A
+// thumbnail that cannot be made leaves the result without a new one.
+void RebuildThumbnail(Bitmap& result) {
+    const int32_t width = result.GetWidth() / kThumbnailDivisor;
+    const int32_t height = result.GetHeight() / kThumbnailDivisor;
+    const std::unique_ptr<Bitmap> thumbnail = result.GetThumbnailImage(width, height);
+    if (!thumbnail) return;
+    std::vector<uint8_t> jpeg;
+    if (thumbnail->Save(jpeg, "image/jpeg", kThumbnailQuality) != Status::Ok) return;
+    result.SetPropertyItem({PropertyTag::ThumbnailData, PropertyTagType::Byte, std::move(jpeg)});
+    result.SetPropertyItem(Short(PropertyTag::ThumbnailCompression, 6));
+    result.SetPropertyItem(Short(PropertyTag::ThumbnailWidth, static_cast<uint16_t>(width)));
+    result.SetPropertyItem(Short(PropertyTag::ThumbnailHeight, static_cast<uint16_t>(height)));
+    result.SetPropertyItem(OneOverOne(PropertyTag::ThumbnailResolutionX));
+    result.SetPropertyItem(OneOverOne(PropertyTag::ThumbnailResolutionY));
+}
+
+}  // namespace
+
+std::string_view OutputMimeType(const std::filesystem::path& path) {
+    const std::string ext = UpperExtension(path);
+    if (ext == ".JPG") return "image/jpeg";
+    if (ext == ".BMP") return "image/bmp";
+    if (ext == ".GIF") return "image/gif";
+    if (ext == ".TIF") return "image/tiff";
+    if (ext == ".PNG") return "image/png";
+    return {};
+}
+
+bool IsResolutionTag(uint32_t id) {
+    switch (id) {
+        case PropertyTag::XResolution:
+        case PropertyTag::YResolution:
+        case PropertyTag::ResolutionUnit:
+        case PropertyTag::ResolutionXUnit:
+        case PropertyTag::ResolutionYUnit:
+        case PropertyTag::ResolutionXLengthUnit:
+        case PropertyTag::ResolutionYLengthUnit:
+            return true;
+        default:
+            return false;
+    }
+}
+
+int SaveImage(Bitmap& result, std::filesystem::path path, int quiet, Bitmap& source, int32_t quality, float dpi,
+              IUserPrompt* prompt) {
+    const std::string_view mime = OutputMimeType(path);
+    if (mime.empty() || FindEncoder(mime) < 0) return 0;
+    const bool jpeg = mime == "image/jpeg";
+
+    // A result copied from the image already carries the image's items; its resolution tags go, so
+    // that the file states one resolution, the one of the output settings.
+    for (const PropertyItem& item : result.GetAllPropertyItems())
+        if (IsResolutionTag(item.id)) result.RemovePropertyItem(item.id);
+
+    const std::vector<PropertyItem> items = &source == &result ? result.GetAllPropertyItems() : source.GetAllPropertyItems();
+    bool hadThumbnail = false;
+    if (!items.empty()) {
+        for (const PropertyItem& item : items) {
+            if (IsResolutionTag(item.id)) continue;
+            if (item.id == PropertyTag::ThumbnailData) hadThumbnail = true;
+            result.SetPropertyItem(item);
+        }
+        const std::string software(kSoftwareTagText);
+        std::vector<uint8_t> text(software.begin(), software.end());
+        text.push_back(0);
+        result.SetPropertyItem({PropertyTag::SoftwareUsed, PropertyTagType::ASCII, std::move(text)});
+    }
+    if (hadThumbnail && result.GetWidth() > kThumbnailAbove && result.GetHeight() > kThumbnailAbove)
+        RebuildThumbnail(result);
+
+    result.SetResolution(dpi, dpi);
+    if (result.Save(path, mime, jpeg ? quality : -1) != Status::Ok) {
+        if (!quiet && prompt) prompt->ShowMessage("Can't save file " + path.string() + ".");
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace kv

@@ -5,6 +5,10 @@
 #include <cstddef>
 #include <numbers>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "engine/BandedPass.h"
 #include "engine/VectorUnits.h"
 
@@ -63,6 +67,7 @@ namespace {
 // Lines filtered side by side: the recursion runs along a line, so the vector units work across
 // kLanes neighbouring lines at once, each lane with exactly the arithmetic of a single line.
 constexpr int32_t kLanes = 16;
+static_assert(kLanes == 16, "rows are moved into lanes by 16 x 16 transposes");
 
 // Rounds to the nearest integer, ties to even, and clamps to 0..255. Adding 1.5 * 2^23 leaves no
 // fraction bits, so the float addition itself rounds (exact for |f| < 2^22, far beyond what a
@@ -174,6 +179,42 @@ KV_ALWAYS_INLINE void FilterBlockBody(uint8_t* __restrict base, ptrdiff_t stride
     }
 }
 
+// Transposes a 16 x 16 block of bytes: row i of `out` receives column i of `in`.
+void Transpose16(const uint8_t* in, ptrdiff_t inStride, uint8_t* out, ptrdiff_t outStride) {
+#if defined(__SSE2__)
+    __m128i x[16];
+    for (int i = 0; i < 16; ++i) x[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i * inStride));
+    __m128i b[16];
+    for (int i = 0; i < 8; ++i) {
+        b[2 * i] = _mm_unpacklo_epi8(x[2 * i], x[2 * i + 1]);
+        b[2 * i + 1] = _mm_unpackhi_epi8(x[2 * i], x[2 * i + 1]);
+    }
+    __m128i c[16];
+    for (int g = 0; g < 4; ++g) {  // rows 4g .. 4g + 3
+        const __m128i* p = b + 4 * g;
+        c[4 * g] = _mm_unpacklo_epi16(p[0], p[2]);
+        c[4 * g + 1] = _mm_unpackhi_epi16(p[0], p[2]);
+        c[4 * g + 2] = _mm_unpacklo_epi16(p[1], p[3]);
+        c[4 * g + 3] = _mm_unpackhi_epi16(p[1], p[3]);
+    }
+    __m128i d[16];
+    for (int g = 0; g < 2; ++g) {  // rows 8g .. 8g + 7
+        const __m128i* p = c + 8 * g;
+        for (int k = 0; k < 4; ++k) {
+            d[8 * g + 2 * k] = _mm_unpacklo_epi32(p[k], p[k + 4]);
+            d[8 * g + 2 * k + 1] = _mm_unpackhi_epi32(p[k], p[k + 4]);
+        }
+    }
+    for (int k = 0; k < 8; ++k) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (2 * k) * outStride), _mm_unpacklo_epi64(d[k], d[k + 8]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (2 * k + 1) * outStride), _mm_unpackhi_epi64(d[k], d[k + 8]));
+    }
+#else
+    for (int i = 0; i < 16; ++i)
+        for (int j = 0; j < 16; ++j) out[i * outStride + j] = in[j * inStride + i];
+#endif
+}
+
 using BlockFilter = void (*)(uint8_t*, ptrdiff_t, int32_t, const DericheTerms&, double*);
 KV_VECTOR_VARIANTS(void, FilterBlock,
                    (uint8_t * base, ptrdiff_t stride, int32_t n, const DericheTerms& c, double* yp),
@@ -208,14 +249,20 @@ bool BlurLines(uint8_t* plane, int32_t width, int32_t height, bool columns, cons
                 const ptrdiff_t sampleStep = columns ? w : 1;
                 const ptrdiff_t laneStep = columns ? 1 : w;
                 uint8_t* origin = plane + (columns ? line : line * w);
+                // A whole block of rows moves 16 x 16 bytes at a time.
+                const int32_t fast = !columns && lanes == kLanes ? n / 16 * 16 : 0;
+                for (int32_t s = 0; s < fast; s += 16)
+                    Transpose16(origin + s, w, scratch.get() + static_cast<size_t>(s) * kLanes, kLanes);
                 for (int32_t l = 0; l < kLanes; ++l) {
                     const uint8_t* in = origin + std::min(l, lanes - 1) * laneStep;
-                    for (int32_t s = 0; s < n; ++s) scratch[static_cast<size_t>(s) * kLanes + l] = in[s * sampleStep];
+                    for (int32_t s = fast; s < n; ++s) scratch[static_cast<size_t>(s) * kLanes + l] = in[s * sampleStep];
                 }
                 filter(scratch.get(), kLanes, n, terms, yp.get());
+                for (int32_t s = 0; s < fast; s += 16)
+                    Transpose16(scratch.get() + static_cast<size_t>(s) * kLanes, kLanes, origin + s, w);
                 for (int32_t l = 0; l < lanes; ++l) {
                     uint8_t* out = origin + l * laneStep;
-                    for (int32_t s = 0; s < n; ++s) out[s * sampleStep] = scratch[static_cast<size_t>(s) * kLanes + l];
+                    for (int32_t s = fast; s < n; ++s) out[s * sampleStep] = scratch[static_cast<size_t>(s) * kLanes + l];
                 }
             }
             return true;

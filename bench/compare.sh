@@ -84,6 +84,8 @@ peak_kb() {
   tail -1 "$work/rss"
 }
 
+# Other work on the machine slows the many-threaded programs most: say how busy it was.
+echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
 printf '%-26s %-10s %10s %10s %8s' job size kvscale vips ratio
 [ $use_convert = 1 ] && printf ' %10s' convert
 [ $measure_rss = 1 ] && printf '  %s' 'peak RSS kvscale/vips MB'

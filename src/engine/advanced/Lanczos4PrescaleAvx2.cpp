@@ -4,6 +4,8 @@
 // of the plain kernel.
 #include "engine/advanced/Lanczos4PrescaleRow.h"
 
+#include <cstddef>
+
 #if defined(__x86_64__)
 #include <immintrin.h>
 

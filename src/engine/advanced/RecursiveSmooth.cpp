@@ -76,10 +76,9 @@ inline void Store(uint8_t* p, ptrdiff_t laneStep, const V4 (&value)[kVectors]) {
 // Smooths kLanes lines side by side: sample n of lane l is at first[l * laneStep + n * posStep]
 // (laneStep 1 when kContiguous). `forward` holds count * kLanes doubles.
 template <bool kContiguous>
-__attribute__((target_clones("avx2", "default"))) void SmoothLines(uint8_t* first, ptrdiff_t laneStep,
-                                                                    ptrdiff_t posStep, int32_t count,
-                                                                    const SmoothingKernel& k,
-                                                                    const BackwardStart& start, double* forward) {
+[[gnu::always_inline]] inline void SmoothLines(uint8_t* first, ptrdiff_t laneStep, ptrdiff_t posStep, int32_t count,
+                                               const SmoothingKernel& k, const BackwardStart& start,
+                                               double* forward) {
     const double q = k.q;
     const double zr = k.z.real();
     const double zi = k.z.imag();
@@ -149,6 +148,19 @@ __attribute__((target_clones("avx2", "default"))) void SmoothLines(uint8_t* firs
     }
 }
 
+// The two shapes of line groups, each built for AVX2 and for the baseline and chosen when the
+// program starts.
+__attribute__((target_clones("avx2", "default"))) void SmoothColumns(uint8_t* first, ptrdiff_t posStep,
+                                                                      int32_t count, const SmoothingKernel& k,
+                                                                      const BackwardStart& start, double* forward) {
+    SmoothLines<true>(first, 1, posStep, count, k, start, forward);
+}
+__attribute__((target_clones("avx2", "default"))) void SmoothRows(uint8_t* first, ptrdiff_t laneStep,
+                                                                   int32_t count, const SmoothingKernel& k,
+                                                                   const BackwardStart& start, double* forward) {
+    SmoothLines<false>(first, laneStep, 1, count, k, start, forward);
+}
+
 // One pass over all lines of one direction: `lines` lines of `count` samples, line i starting at
 // base + i * lineStep, its samples posStep apart.
 bool SmoothPass(uint8_t* base, int32_t lines, ptrdiff_t lineStep, int32_t count, ptrdiff_t posStep,
@@ -161,9 +173,9 @@ bool SmoothPass(uint8_t* base, int32_t lines, ptrdiff_t lineStep, int32_t count,
             if (Stopped(stop)) return true;
             uint8_t* lines16 = base + static_cast<ptrdiff_t>(g) * kLanes * lineStep;
             if (lineStep == 1)
-                SmoothLines<true>(lines16, 1, posStep, count, k, start, forward.get());
+                SmoothColumns(lines16, posStep, count, k, start, forward.get());
             else
-                SmoothLines<false>(lines16, lineStep, posStep, count, k, start, forward.get());
+                SmoothRows(lines16, lineStep, count, k, start, forward.get());
         }
         return true;
     });

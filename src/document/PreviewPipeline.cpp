@@ -253,8 +253,8 @@ void PreviewPipeline::RunPreviewJob(PreviewState& s) {
         image = s.image;
         generation = s.generation;
     }
-    if (s.quitting.load() || !image || !IsOwnResizeAlgorithm(job.algorithm) || job.source.IsEmpty() ||
-        job.destination.IsEmpty()) {
+    // A job that starts while the pipeline ends is stopped by its sink at the first progress call.
+    if (!image || !IsOwnResizeAlgorithm(job.algorithm) || job.source.IsEmpty() || job.destination.IsEmpty()) {
         s.idle.Set();
         return;
     }

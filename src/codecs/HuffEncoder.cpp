@@ -88,13 +88,21 @@ inline int Category(int magnitude) { return magnitude == 0 ? 0 : 32 - __builtin_
 
 void BaseHuffEncoder::EncodeBlock(const int16_t* block, int16_t& predictor, const HuffmanEncodeTable& dc,
                                   const HuffmanEncodeTable& ac) {
+    // A symbol's code and the value bits after it go out as one piece of at most 16 + 15 bits; the
+    // low bits of a negative value are those of value - 1.
+    const auto put = [this](const HuffmanEncodeTable& table, int symbol, int value, int size) {
+        const int length = table.length[symbol];
+        if (length == 0) Fail();
+        const uint32_t bits = static_cast<uint32_t>(value < 0 ? value - 1 : value) & ((uint32_t{1} << size) - 1);
+        writer_.Put((uint32_t{table.code[symbol]} << size) | bits, length + size);
+    };
+
     const int diff = block[0] - predictor;
     predictor = block[0];
     int size = Category(std::abs(diff));
     // Symbols are bytes; a size beyond 15 has none and fails as any symbol missing from a table.
     if (size > 15) Fail();
-    PutSymbol(dc, size);
-    if (size) writer_.Put(static_cast<uint32_t>(diff < 0 ? diff - 1 : diff), size);
+    put(dc, size, diff, size);
 
     int run = 0;
     for (int k = 1; k < 64; ++k) {
@@ -106,8 +114,7 @@ void BaseHuffEncoder::EncodeBlock(const int16_t* block, int16_t& predictor, cons
         for (; run >= 16; run -= 16) PutSymbol(ac, 0xF0);
         size = Category(std::abs(value));
         if (size > 15) Fail();
-        PutSymbol(ac, (run << 4) | size);
-        writer_.Put(static_cast<uint32_t>(value < 0 ? value - 1 : value), size);
+        put(ac, (run << 4) | size, value, size);
         run = 0;
     }
     if (run > 0) PutSymbol(ac, 0x00);

@@ -12,10 +12,11 @@ class BitWriter {
 public:
     explicit BitWriter(OStream& stream) : stream_(&stream) {}
 
-    // Appends the low count bits of bits (count 0 to 16).
+    // Appends the low count bits of bits (count 0 to 32). When bytes go out makes no difference to
+    // the bytes, so they are written once enough have gathered.
     void Put(uint32_t bits, int count) {
-        if (pending_ + count > 32) EmitWholeBytes();
-        acc_ = (acc_ << count) | (bits & ((uint32_t{1} << count) - 1));
+        if (pending_ + count > 64) EmitWholeBytes();
+        acc_ = (acc_ << count) | (bits & ((uint64_t{1} << count) - 1));
         pending_ += count;
     }
 
@@ -36,7 +37,7 @@ public:
     }
 
 private:
-    uint64_t acc_ = 0;  // only the low 32 bits are ever pending
+    uint64_t acc_ = 0;  // the low pending_ bits are still to be written
     int pending_ = 0;
     OStream* stream_;
 };

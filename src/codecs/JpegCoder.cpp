@@ -29,7 +29,7 @@ struct CodedComponent {
     int firstBlock = 0;
     int widthBlocks = 0;
     int heightBlocks = 0;
-    std::array<int32_t, 64> divisors{};
+    FdctDivisors divisors;
 };
 
 class CoderImpl final : public Coder {
@@ -116,7 +116,7 @@ CoderImpl::CoderImpl(OStream& stream, unsigned width, unsigned height, bool colo
         c.widthBlocks = static_cast<int>(((width_ * c.h + hmax_ - 1) / hmax_ + 7) / 8);
         c.heightBlocks = static_cast<int>(((height_ * c.v + vmax_ - 1) / vmax_ + 7) / 8);
         const QuantTable& q = quantTables_[c.tq];
-        for (int k = 0; k < 64; ++k) c.divisors[k] = static_cast<int32_t>(q.values[k]) * scales[k];
+        for (int k = 0; k < 64; ++k) c.divisors.Set(k, static_cast<int32_t>(q.values[k]) * scales[k]);
         sampling.push_back({MakeSamplingMap(c.h, c.v, hmax_, vmax_, c.firstBlock), c.h, c.v});
     }
     coefficientsPerMcu_ = 64 * blocks;
@@ -227,10 +227,11 @@ void CoderImpl::WriteRow(const uint8_t* row) {
 void CoderImpl::EncodeMcuRow() {
     std::fill(coefficients_.begin(), coefficients_.end(), int16_t{0});
     sampler_->Sample(rows_.data(), coefficients_.data());
+    const ForwardDctRoutine forwardDct = SelectForwardDct();
     for (int mcu = 0; mcu < mcusPerRow_; ++mcu) {
         int16_t* const base = coefficients_.data() + static_cast<size_t>(mcu) * coefficientsPerMcu_;
         for (const CodedComponent& c : components_)
-            for (int b = 0; b < c.blocks; ++b) ForwardDct(base + 64 * (c.firstBlock + b), c.divisors.data());
+            for (int b = 0; b < c.blocks; ++b) forwardDct(base + 64 * (c.firstBlock + b), c.divisors);
     }
     entropy_->EncodeRow(coefficients_.data());
 }

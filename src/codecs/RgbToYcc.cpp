@@ -23,37 +23,47 @@ RowSampler::RowSampler(bool colour, std::vector<Component> components, int hmax,
       hmax_(hmax),
       vmax_(vmax),
       mcusPerRow_(mcusPerRow),
-      coefficientsPerMcu_(coefficientsPerMcu) {}
+      coefficientsPerMcu_(coefficientsPerMcu) {
+    for (const Component& c : components_) {
+        std::vector<int32_t> index;
+        for (int y = 0; y < 8 * vmax; ++y)
+            for (int x = 0; x < 8 * hmax; ++x) index.push_back(c.map.At(x, y));
+        indices_.push_back(std::move(index));
+    }
+}
 
 void RowSampler::Sample(const uint8_t* const* rows, int16_t* samples) const {
     const int mcuWidth = 8 * hmax_;
     const int mcuHeight = 8 * vmax_;
     if (!colour_) {
-        const SamplingMap& map = components_[0].map;
+        const int32_t* index = indices_[0].data();
         for (int mcu = 0; mcu < mcusPerRow_; ++mcu) {
             int16_t* const base = samples + static_cast<ptrdiff_t>(mcu) * coefficientsPerMcu_;
-            for (int y = 0; y < mcuHeight; ++y) {
+            for (int y = 0, p = 0; y < mcuHeight; ++y) {
                 const uint8_t* in = rows[y] + mcu * mcuWidth;
-                for (int x = 0; x < mcuWidth; ++x) base[map.At(x, y)] = in[x];
+                for (int x = 0; x < mcuWidth; ++x, ++p) base[index[p]] = in[x];
             }
         }
         return;
     }
     const RgbTables& t = EncoderColourTables();
-    const SamplingMap& mapY = components_[0].map;
-    const SamplingMap& mapCb = components_[1].map;
-    const SamplingMap& mapCr = components_[2].map;
+    const int32_t* indexY = indices_[0].data();
+    const int32_t* indexCb = indices_[1].data();
+    const int32_t* indexCr = indices_[2].data();
     for (int mcu = 0; mcu < mcusPerRow_; ++mcu) {
         int16_t* const base = samples + static_cast<ptrdiff_t>(mcu) * coefficientsPerMcu_;
-        for (int y = 0; y < mcuHeight; ++y) {
+        for (int y = 0, p = 0; y < mcuHeight; ++y) {
             const uint8_t* in = rows[y] + 3 * mcu * mcuWidth;
-            for (int x = 0; x < mcuWidth; ++x, in += 3) {
+            for (int x = 0; x < mcuWidth; ++x, ++p, in += 3) {
                 const int32_t r = in[0], g = in[1], b = in[2];
                 const int32_t dr = r - g + 255;
                 const int32_t db = b - g + 255;
-                base[mapY.At(x, y)] = static_cast<int16_t>(base[mapY.At(x, y)] + g + (t.yr[dr] + t.yb[db]) / 4);
-                base[mapCb.At(x, y)] = static_cast<int16_t>(base[mapCb.At(x, y)] + (t.cb[dr] + db + 1) / 2);
-                base[mapCr.At(x, y)] = static_cast<int16_t>(base[mapCr.At(x, y)] + (t.cr[db] + dr + 1) / 2);
+                int16_t& lum = base[indexY[p]];
+                int16_t& cb = base[indexCb[p]];
+                int16_t& cr = base[indexCr[p]];
+                lum = static_cast<int16_t>(lum + g + (t.yr[dr] + t.yb[db]) / 4);
+                cb = static_cast<int16_t>(cb + (t.cb[dr] + db + 1) / 2);
+                cr = static_cast<int16_t>(cr + (t.cr[db] + dr + 1) / 2);
             }
         }
     }

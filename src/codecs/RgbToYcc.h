@@ -35,6 +35,9 @@ public:
 private:
     bool colour_;
     std::vector<Component> components_;
+    // Per component, the sample index of every pixel of the MCU in raster order: the maps laid out
+    // flat, so that the pixel loop only looks them up.
+    std::vector<std::vector<int32_t>> indices_;
     int hmax_;
     int vmax_;
     int mcusPerRow_;

@@ -60,9 +60,9 @@ TEST(JpegTransforms, InverseTransformStaysWithinTwoLevelsOfTheExactOne) {
 // costs tens.
 TEST(JpegTransforms, ForwardTransformQuantisesWithinTwoOfTheExactOne) {
     std::mt19937 random(11);
-    std::array<int32_t, 64> divisors;
+    FdctDivisors divisors;
     for (int quant : {1, 3, 16}) {
-        for (int k = 0; k < 64; ++k) divisors[k] = quant * ForwardDctScales()[k];
+        for (int k = 0; k < 64; ++k) divisors.Set(k, quant * ForwardDctScales()[k]);
         for (int trial = 0; trial < 200; ++trial) {
             int16_t block[64];
             for (int16_t& s : block) s = static_cast<int16_t>(std::uniform_int_distribution<int>(0, 256)(random));
@@ -74,9 +74,25 @@ TEST(JpegTransforms, ForwardTransformQuantisesWithinTwoOfTheExactOne) {
                         for (int x = 0; x < 8; ++x) sum += (block[8 * y + x] - 128) * Basis(u, x) * Basis(v, y);
                     exact[8 * v + u] = sum / 4 / quant;
                 }
-            ForwardDct(block, divisors.data());
+            ForwardDctScalar(block, divisors);
             for (int k = 0; k < 64; ++k)
                 ASSERT_LE(std::abs(block[k] - std::round(exact[k])), 2.0) << "quant " << quant << " trial " << trial << " k " << k;
+        }
+    }
+}
+
+TEST(JpegTransforms, QuantisingReciprocalsDivideExactly) {
+    std::mt19937 random(13);
+    std::vector<uint32_t> divisors = {2, 3, 7, 2494, 4096, 32768, 65535, 255 * 63042, 0x7FFFFFFF};
+    for (int i = 0; i < 200; ++i) divisors.push_back(std::uniform_int_distribution<uint32_t>(2, 0x7FFFFFFF)(random));
+    for (uint32_t d : divisors) {
+        FdctDivisors divisor;
+        divisor.Set(0, static_cast<int32_t>(d));
+        std::vector<uint32_t> numerators = {0, 1, d - 1, d, d + 1, 2 * d - 1, 0x7FFFFFFF, 0xBFFFFFFF, 0xFFFFFFFF};
+        for (int i = 0; i < 2000; ++i) numerators.push_back(random());
+        for (uint32_t n : numerators) {
+            const uint32_t q = DivideByReciprocal(n, divisor.reciprocal[0]);
+            ASSERT_EQ(q, n / d) << n << " / " << d;
         }
     }
 }
@@ -100,6 +116,32 @@ TEST(JpegTransforms, VectorInverseTransformMatchesThePlainOneBitForBit) {
         InverseDctScalar(a, m);
         InverseDctAvx2(b, m);
         ASSERT_TRUE(std::equal(a, a + 64, b)) << "trial " << trial;
+    }
+}
+
+TEST(JpegTransforms, VectorForwardTransformMatchesThePlainOneBitForBit) {
+    if (!HaveAvx2()) GTEST_SKIP() << "no AVX2";
+    std::mt19937 random(9);
+    for (int quality : {1, 10, 50, 75, 90, 100}) {
+        const int scale = quality >= 51 ? 200 - 2 * quality : 5000 / quality;
+        FdctDivisors divisors;
+        for (int k = 0; k < 64; ++k) {
+            const int q = std::clamp((kLuminanceQuant[k] * scale + 50) / 100, 1, 255);
+            divisors.Set(k, q * ForwardDctScales()[k]);
+        }
+        for (int trial = 0; trial < 3000; ++trial) {
+            int16_t a[64], b[64];
+            // Flat, smooth and noisy blocks over the whole sample range the colour conversion gives.
+            const int spread = trial % 3 == 0 ? 0 : trial % 3 == 1 ? 20 : 256;
+            const int centre = std::uniform_int_distribution<int>(0, 256)(random);
+            for (int i = 0; i < 64; ++i) {
+                const int noise = spread ? std::uniform_int_distribution<int>(-spread, spread)(random) : 0;
+                a[i] = b[i] = static_cast<int16_t>(std::clamp(centre + noise, 0, 256));
+            }
+            ForwardDctScalar(a, divisors);
+            ForwardDctAvx2(b, divisors);
+            ASSERT_TRUE(std::equal(a, a + 64, b)) << "quality " << quality << " trial " << trial;
+        }
     }
 }
 

@@ -26,26 +26,68 @@ struct WindowAxis {
     int32_t Centre(int32_t p) const { return whole ? 0 : std::clamp(p, lo, hi); }
 };
 
-// Largest and smallest guide value of each pixel's window along one row.
+// Windows up to this size are scanned directly (a few vector operations per pixel); larger ones
+// are found by doubling, so that the cost grows with the logarithm of the window and a huge
+// enlargement cannot stall in this step.
+constexpr int32_t kScannedWindow = 33;
+
+// After it, a[i] is the largest of a[i .. i + p) and b[i] the smallest of b[i .. i + p), for
+// i = 0 .. n - p, where p is the largest power of two not above len (returned). Element i is
+// `unit` bytes at offset i * unit: single bytes along a row, whole rows down a band.
+KV_ALWAYS_INLINE int32_t DoubleRangesBody(uint8_t* __restrict a, uint8_t* __restrict b, int32_t n, int32_t len,
+                                          size_t unit) {
+    int32_t p = 1;
+    for (; 2 * p <= len; p *= 2) {
+        const size_t count = static_cast<size_t>(n - 2 * p + 1) * unit;
+        const size_t ahead = static_cast<size_t>(p) * unit;
+        for (size_t i = 0; i < count; ++i) {
+            a[i] = std::max(a[i], a[i + ahead]);
+            b[i] = std::min(b[i], b[i + ahead]);
+        }
+    }
+    return p;
+}
+
+// Largest and smallest of two byte rows, element by element.
+KV_ALWAYS_INLINE void PairRangeBody(const uint8_t* __restrict a0, const uint8_t* __restrict a1,
+                                    const uint8_t* __restrict b0, const uint8_t* __restrict b1, size_t n,
+                                    uint8_t* __restrict mx, uint8_t* __restrict mn) {
+    for (size_t x = 0; x < n; ++x) {
+        mx[x] = std::max(a0[x], a1[x]);
+        mn[x] = std::min(b0[x], b1[x]);
+    }
+}
+
+// Largest and smallest guide value of each pixel's window along one row. `scratch` holds
+// 2 * width bytes for large windows.
 KV_ALWAYS_INLINE void RowRangeBody(const uint8_t* __restrict g, int32_t width, const WindowAxis& ax,
-                                   uint8_t* __restrict mx, uint8_t* __restrict mn) {
+                                   uint8_t* __restrict mx, uint8_t* __restrict mn, uint8_t* __restrict scratch) {
     if (ax.whole) {
         const auto [lo, hi] = std::minmax_element(g, g + width);
         std::memset(mx, *hi, static_cast<size_t>(width));
         std::memset(mn, *lo, static_cast<size_t>(width));
         return;
     }
-    const int32_t h = ax.half;
+    const int32_t len = 2 * ax.half + 1;
     const int32_t n = ax.hi - ax.lo + 1;
     uint8_t* hiOut = mx + ax.lo;
     uint8_t* loOut = mn + ax.lo;
-    std::memcpy(hiOut, g, static_cast<size_t>(n));
-    std::memcpy(loOut, g, static_cast<size_t>(n));
-    for (int32_t d = 1; d <= 2 * h; ++d) {
-        const uint8_t* in = g + d;
-        for (int32_t x = 0; x < n; ++x) {
-            hiOut[x] = std::max(hiOut[x], in[x]);
-            loOut[x] = std::min(loOut[x], in[x]);
+    if (len > kScannedWindow) {
+        uint8_t* a = scratch;
+        uint8_t* b = scratch + width;
+        std::memcpy(a, g, static_cast<size_t>(width));
+        std::memcpy(b, g, static_cast<size_t>(width));
+        const int32_t p = DoubleRangesBody(a, b, width, len, 1);
+        PairRangeBody(a, a + (len - p), b, b + (len - p), static_cast<size_t>(n), hiOut, loOut);
+    } else {
+        std::memcpy(hiOut, g, static_cast<size_t>(n));
+        std::memcpy(loOut, g, static_cast<size_t>(n));
+        for (int32_t d = 1; d < len; ++d) {
+            const uint8_t* in = g + d;
+            for (int32_t x = 0; x < n; ++x) {
+                hiOut[x] = std::max(hiOut[x], in[x]);
+                loOut[x] = std::min(loOut[x], in[x]);
+            }
         }
     }
     std::memset(mx, mx[ax.lo], static_cast<size_t>(ax.lo));
@@ -137,8 +179,14 @@ KV_ALWAYS_INLINE void StretchRowBody(const uint8_t* __restrict v, const uint8_t*
 }
 
 KV_VECTOR_VARIANTS(void, RowRange,
-                   (const uint8_t* g, int32_t width, const WindowAxis& ax, uint8_t* mx, uint8_t* mn),
-                   (g, width, ax, mx, mn))
+                   (const uint8_t* g, int32_t width, const WindowAxis& ax, uint8_t* mx, uint8_t* mn, uint8_t* scratch),
+                   (g, width, ax, mx, mn, scratch))
+KV_VECTOR_VARIANTS(int32_t, DoubleRanges, (uint8_t * a, uint8_t* b, int32_t n, int32_t len, size_t unit),
+                   (a, b, n, len, unit))
+KV_VECTOR_VARIANTS(void, PairRange,
+                   (const uint8_t* a0, const uint8_t* a1, const uint8_t* b0, const uint8_t* b1, size_t n, uint8_t* mx,
+                    uint8_t* mn),
+                   (a0, a1, b0, b1, n, mx, mn))
 KV_VECTOR_VARIANTS(void, ColumnRange,
                    (const uint8_t* rowMax, const uint8_t* rowMin, int32_t count, int32_t width, uint8_t* mx,
                     uint8_t* mn),
@@ -159,6 +207,8 @@ bool RangeClamp(uint8_t* plane, const uint8_t* guide, int32_t width, int32_t hei
     const GainTable gains(strength, std::sqrt(std::sqrt(wr * hr)));
     const auto rowRange = KV_PICK_VARIANT(RowRange);
     const auto columnRange = KV_PICK_VARIANT(ColumnRange);
+    const auto doubleRanges = KV_PICK_VARIANT(DoubleRanges);
+    const auto pairRange = KV_PICK_VARIANT(PairRange);
     const auto stretchRow = KV_PICK_VARIANT(StretchRow);
 
     // Every read must see the step's input: when the plane is its own guide, read from a copy.
@@ -177,7 +227,7 @@ bool RangeClamp(uint8_t* plane, const uint8_t* guide, int32_t width, int32_t hei
     // A window as tall as the whole plane is the same for every row: find it once.
     std::unique_ptr<uint8_t[]> wholeColumns;
     if (ay.whole) {
-        wholeColumns = TryAllocate<uint8_t>(4 * w);
+        wholeColumns = TryAllocate<uint8_t>(6 * w);
         if (!wholeColumns) {
             OutOfMemoryFlag.store(1);
             return false;
@@ -189,7 +239,7 @@ bool RangeClamp(uint8_t* plane, const uint8_t* guide, int32_t width, int32_t hei
         std::memset(colMax, 0, w);
         std::memset(colMin, 255, w);
         for (int32_t y = 0; y < height; ++y) {
-            rowRange(guide + static_cast<size_t>(y) * w, width, ax, rowMax, rowMin);
+            rowRange(guide + static_cast<size_t>(y) * w, width, ax, rowMax, rowMin, rowMin + w);
             for (size_t x = 0; x < w; ++x) {
                 colMax[x] = std::max(colMax[x], rowMax[x]);
                 colMin[x] = std::min(colMin[x], rowMin[x]);
@@ -204,6 +254,8 @@ bool RangeClamp(uint8_t* plane, const uint8_t* guide, int32_t width, int32_t hei
         uint8_t* rowMax = nullptr;
         uint8_t* rowMin = nullptr;
         int32_t firstGuideRow = 0;
+        const int32_t windowRows = 2 * ay.half + 1;
+        int32_t doubledRows = 0;  // rows hold the ranges of this many rows when doubled
         if (ay.whole) {
             mx = wholeColumns.get();
             mn = mx + w;
@@ -211,13 +263,15 @@ bool RangeClamp(uint8_t* plane, const uint8_t* guide, int32_t width, int32_t hei
             // The row ranges of every guide row that a window of these rows reaches.
             firstGuideRow = ay.Centre(begin) - ay.half;
             const size_t guideRows = static_cast<size_t>(ay.Centre(end - 1) + ay.half - firstGuideRow + 1);
-            scratch = TryAllocate<uint8_t>((2 * guideRows + 2) * w);
+            scratch = TryAllocate<uint8_t>((2 * guideRows + 4) * w);
             if (!scratch) return false;
-            rowMax = scratch.get() + 2 * w;
+            rowMax = scratch.get() + 4 * w;
             rowMin = rowMax + guideRows * w;
             for (size_t r = 0; r < guideRows; ++r)
                 rowRange(guide + (static_cast<size_t>(firstGuideRow) + r) * w, width, ax, rowMax + r * w,
-                         rowMin + r * w);
+                         rowMin + r * w, scratch.get() + 2 * w);
+            if (windowRows > kScannedWindow)
+                doubledRows = doubleRanges(rowMax, rowMin, static_cast<int32_t>(guideRows), windowRows, w);
         }
         int32_t lastCentre = -1;
         for (int32_t y = begin; y < end; ++y) {
@@ -225,7 +279,13 @@ bool RangeClamp(uint8_t* plane, const uint8_t* guide, int32_t width, int32_t hei
                 const int32_t centre = ay.Centre(y);
                 if (centre != lastCentre) {
                     const size_t top = static_cast<size_t>(centre - ay.half - firstGuideRow) * w;
-                    columnRange(rowMax + top, rowMin + top, 2 * ay.half + 1, width, scratch.get(), scratch.get() + w);
+                    if (doubledRows > 0) {
+                        const size_t other = top + static_cast<size_t>(windowRows - doubledRows) * w;
+                        pairRange(rowMax + top, rowMax + other, rowMin + top, rowMin + other, w, scratch.get(),
+                                  scratch.get() + w);
+                    } else {
+                        columnRange(rowMax + top, rowMin + top, windowRows, width, scratch.get(), scratch.get() + w);
+                    }
                     mx = scratch.get();
                     mn = mx + w;
                     lastCentre = centre;

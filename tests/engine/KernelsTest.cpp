@@ -304,6 +304,55 @@ TEST(RangeClampTest, SelfGuidedReadsThePlaneAsItWas) {
     EXPECT_NE(self, before);
 }
 
+// The step by its definition, window by window, pixel by pixel.
+Bytes RangeClampByDefinition(const Bytes& plane, const Bytes& guide, int w, int h, int kx, int ky, double wr,
+                             double hr, double c) {
+    const int hx = kx / 2, hy = ky / 2;
+    const double q4 = std::sqrt(std::sqrt(wr * hr));
+    Bytes out(plane.size());
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const bool wholeRow = w < 2 * hx + 1, wholeColumn = h < 2 * hy + 1;
+            const int cx = wholeRow ? 0 : std::clamp(x, hx, w - hx - 1);
+            const int cy = wholeColumn ? 0 : std::clamp(y, hy, h - hy - 1);
+            int mx = 0, mn = 255;
+            for (int j = wholeColumn ? 0 : cy - hy; j <= (wholeColumn ? h - 1 : cy + hy); ++j)
+                for (int i = wholeRow ? 0 : cx - hx; i <= (wholeRow ? w - 1 : cx + hx); ++i) {
+                    mx = std::max<int>(mx, guide[j * w + i]);
+                    mn = std::min<int>(mn, guide[j * w + i]);
+                }
+            const int mid = (mx + mn + 1) / 2;
+            const int t = mx - mid == 0 ? 1 : mx - mid;
+            double u = ((t / c) / q4) * 0.5;
+            if (u < 1) u = 1;
+            const int v = plane[y * w + x];
+            const double delta = static_cast<double>(v - mid) / t;
+            int r;
+            if (u == 1)
+                r = guide[y * w + x];
+            else if (std::fabs(delta) > 1 / u)
+                r = delta > 0 ? mx : mn;
+            else
+                r = static_cast<int>(mid + u * (v - mid));
+            out[y * w + x] = static_cast<uint8_t>(std::clamp(r, 0, 255));
+        }
+    return out;
+}
+
+TEST(RangeClampTest, AgreesWithItsDefinitionForSmallLargeAndWholeWindows) {
+    const int w = 150, h = 90;
+    const Bytes plane = test::NoisyBytes(w * h, 13, w);
+    const Bytes guide = test::NoisyBytes(w * h, 14, w);
+    struct Window {
+        int kx, ky;
+    };
+    for (const Window k : {Window{2, 2}, Window{8, 5}, Window{81, 71}, Window{40, 300}, Window{400, 36}}) {
+        Bytes out = plane;
+        ASSERT_TRUE(RangeClamp(out.data(), guide.data(), w, h, k.kx, k.ky, 3, 2.5, 1.5, nullptr));
+        EXPECT_EQ(out, RangeClampByDefinition(plane, guide, w, h, k.kx, k.ky, 3, 2.5, 1.5)) << k.kx << "x" << k.ky;
+    }
+}
+
 TEST(RangeClampTest, ReportsEachRow) {
     Bytes plane = test::NoisyBytes(16 * 7, 6);
     RecordingSink sink;

@@ -14,8 +14,10 @@ namespace {
 
 constexpr const char* kUsage =
     "usage:\n"
-    "  kvscale resize IN -o OUT [--size WxH] [--algorithm 0-9] [--correction keep|crop|none]\n"
+    "  kvscale resize IN -o OUT [SIZE] [--algorithm 0-9] [--correction keep|crop|none]\n"
     "                 [--dpi R] [--quality Q]\n"
+    "     SIZE: --size WxH | --width W | --height H | --percent P\n"
+    "           | --print WxH --unit in|mm|cm|picas|pt\n"
     "  kvscale info IMAGE\n";
 
 }  // namespace

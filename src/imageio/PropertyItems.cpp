@@ -10,13 +10,9 @@
 
 #include "imageio/MetadataSegments.h"
 
-// exiv2 0.27 still spells its owning pointers std::auto_ptr.
-#pragma GCC diagnostic push
+// exiv2 0.27 still spells its owning pointers std::auto_ptr, in its headers and in the calls here.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 #include <exiv2/exiv2.hpp>
-#pragma GCC diagnostic pop
-
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
 namespace kv {
 namespace {

@@ -68,8 +68,8 @@ void BM_AdvancedResize(benchmark::State& state) {
 BENCHMARK(BM_AdvancedResize)->ArgName("flag")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Prescale(benchmark::State& state) {
-    const PrescalePath path = state.range(0) ? PrescalePath::Vector : PrescalePath::Plain;
-    if (!PrescalePathAvailable(path)) {
+    const KernelPath path = state.range(0) ? KernelPath::Vector : KernelPath::Plain;
+    if (!KernelPathAvailable(path)) {
         state.SkipWithError("path not available on this processor");
         return;
     }

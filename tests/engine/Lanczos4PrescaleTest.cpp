@@ -117,11 +117,11 @@ TEST(Lanczos4Prescale, BothPathsFollowTheDefinition) {
                                             << c.dstHeight << ", " << channels << " channels");
             const Image src = Noise(c.srcWidth, c.srcHeight, channels, 7u * c.dstWidth + channels);
             const std::vector<uint8_t> expected = Pixels(Reference(src, c.dstWidth, c.dstHeight));
-            for (PrescalePath path : {PrescalePath::Plain, PrescalePath::Vector}) {
-                if (!PrescalePathAvailable(path)) continue;
+            for (KernelPath path : {KernelPath::Plain, KernelPath::Vector}) {
+                if (!KernelPathAvailable(path)) continue;
                 Image dst(c.dstWidth, c.dstHeight, channels, 3);
                 ASSERT_TRUE(Lanczos4Prescale(dst.mutableRows(), src.rows(), channels, stop, path));
-                EXPECT_EQ(Pixels(dst), expected) << (path == PrescalePath::Plain ? "plain" : "vector");
+                EXPECT_EQ(Pixels(dst), expected) << (path == KernelPath::Plain ? "plain" : "vector");
                 // The bytes beyond each row's pixels are not touched.
                 for (int32_t y = 0; y < c.dstHeight; ++y)
                     for (int32_t i = channels * c.dstWidth; i < dst.stride; ++i)

@@ -29,6 +29,12 @@ inline constexpr int32_t kTile = 16;
 // The caller keeps sizes below 2^30, so the rounding cannot overflow.
 inline int32_t PaddedSize(int32_t size) { return (size + kTile - 1) / kTile * kTile; }
 
+// The hot loops come as plain code and as vector code for processors that have AVX2; both give the
+// same bytes. The fastest available is decided once, when first asked.
+enum class KernelPath { Plain, Vector };
+bool KernelPathAvailable(KernelPath path);
+KernelPath DefaultKernelPath();
+
 // A view of one byte plane with rows `width` bytes apart.
 struct PlaneRef {
     uint8_t* data = nullptr;

@@ -95,31 +95,16 @@ const Lanczos4Weights& Lanczos4WeightTable() {
     return table;
 }
 
-bool PrescalePathAvailable(PrescalePath path) {
-    if (path == PrescalePath::Plain) return true;
-#if defined(__x86_64__)
-    return __builtin_cpu_supports("avx2");
-#else
-    return false;
-#endif
-}
-
-PrescalePath DefaultPrescalePath() {
-    static const PrescalePath path =
-        PrescalePathAvailable(PrescalePath::Vector) ? PrescalePath::Vector : PrescalePath::Plain;
-    return path;
-}
-
 bool Lanczos4Prescale(const MutablePixelRows& dst, const PixelRows& src, int32_t channels, const StopFlag& stop) {
-    return Lanczos4Prescale(dst, src, channels, stop, DefaultPrescalePath());
+    return Lanczos4Prescale(dst, src, channels, stop, DefaultKernelPath());
 }
 
 bool Lanczos4Prescale(const MutablePixelRows& dst, const PixelRows& src, int32_t channels, const StopFlag& stop,
-                      PrescalePath path) {
-    if (!PrescalePathAvailable(path)) path = PrescalePath::Plain;
+                      KernelPath path) {
+    if (!KernelPathAvailable(path)) path = KernelPath::Plain;
     void (*rowKernel)(const prescale::RowJob&) = prescale::RowPlain;
 #if defined(__x86_64__)
-    if (path == PrescalePath::Vector) rowKernel = prescale::RowAvx2;
+    if (path == KernelPath::Vector) rowKernel = prescale::RowAvx2;
 #endif
     const Lanczos4Weights& weights = Lanczos4WeightTable();
     const ClampTable& clamp = Clamp();

@@ -29,17 +29,11 @@ struct MutablePixelRows {
 using Lanczos4Weights = std::array<std::array<int32_t, 8>, 256>;
 const Lanczos4Weights& Lanczos4WeightTable();
 
-// The inner sums run as plain integer code or with vector instructions; both give the same bytes.
-enum class PrescalePath { Plain, Vector };
-// The fastest path this processor supports, decided once.
-PrescalePath DefaultPrescalePath();
-bool PrescalePathAvailable(PrescalePath path);
-
 // Resamples src into dst (both with `channels` = 1 or 3 bytes a pixel). Rows are computed in
 // parallel bands, each checking the stop flag before every row; a stopped call leaves the rows it
 // did not reach untouched. False only when a scratch buffer was not available.
 bool Lanczos4Prescale(const MutablePixelRows& dst, const PixelRows& src, int32_t channels, const StopFlag& stop);
 bool Lanczos4Prescale(const MutablePixelRows& dst, const PixelRows& src, int32_t channels, const StopFlag& stop,
-                      PrescalePath path);
+                      KernelPath path);
 
 }  // namespace kv::advanced

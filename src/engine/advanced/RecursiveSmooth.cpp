@@ -148,23 +148,49 @@ template <bool kContiguous>
     }
 }
 
-// The two shapes of line groups, each built for AVX2 and for the baseline and chosen when the
-// program starts.
-__attribute__((target_clones("avx2", "default"))) void SmoothColumns(uint8_t* first, ptrdiff_t posStep,
-                                                                      int32_t count, const SmoothingKernel& k,
-                                                                      const BackwardStart& start, double* forward) {
+// The two shapes of line groups, each built for AVX2 and for the baseline. (Chosen through
+// KernelPath, not an ifunc: its resolver would run before the sanitizers are ready.)
+using LinesFunction = void (*)(uint8_t* first, ptrdiff_t step, int32_t count, const SmoothingKernel& k,
+                               const BackwardStart& start, double* forward);
+
+void SmoothColumnsPlain(uint8_t* first, ptrdiff_t posStep, int32_t count, const SmoothingKernel& k,
+                        const BackwardStart& start, double* forward) {
     SmoothLines<true>(first, 1, posStep, count, k, start, forward);
 }
-__attribute__((target_clones("avx2", "default"))) void SmoothRows(uint8_t* first, ptrdiff_t laneStep,
-                                                                   int32_t count, const SmoothingKernel& k,
-                                                                   const BackwardStart& start, double* forward) {
+void SmoothRowsPlain(uint8_t* first, ptrdiff_t laneStep, int32_t count, const SmoothingKernel& k,
+                     const BackwardStart& start, double* forward) {
     SmoothLines<false>(first, laneStep, 1, count, k, start, forward);
+}
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void SmoothColumnsAvx2(uint8_t* first, ptrdiff_t posStep, int32_t count,
+                                                        const SmoothingKernel& k, const BackwardStart& start,
+                                                        double* forward) {
+    SmoothLines<true>(first, 1, posStep, count, k, start, forward);
+}
+__attribute__((target("avx2"))) void SmoothRowsAvx2(uint8_t* first, ptrdiff_t laneStep, int32_t count,
+                                                     const SmoothingKernel& k, const BackwardStart& start,
+                                                     double* forward) {
+    SmoothLines<false>(first, laneStep, 1, count, k, start, forward);
+}
+#endif
+
+struct LinesFunctions {
+    LinesFunction columns;
+    LinesFunction rows;
+};
+LinesFunctions LinesFunctionsFor(KernelPath path) {
+#if defined(__x86_64__)
+    if (path == KernelPath::Vector && KernelPathAvailable(path)) return {SmoothColumnsAvx2, SmoothRowsAvx2};
+#endif
+    (void)path;
+    return {SmoothColumnsPlain, SmoothRowsPlain};
 }
 
 // One pass over all lines of one direction: `lines` lines of `count` samples, line i starting at
 // base + i * lineStep, its samples posStep apart.
 bool SmoothPass(uint8_t* base, int32_t lines, ptrdiff_t lineStep, int32_t count, ptrdiff_t posStep,
-                const SmoothingKernel& k, const BackwardStart& start, const StopFlag& stop) {
+                const SmoothingKernel& k, const BackwardStart& start, const LinesFunctions& smooth,
+                const StopFlag& stop) {
     const int32_t groups = lines / kLanes;
     return ForEachBand(groups, 1, [&](int32_t firstGroup, int32_t endGroup) {
         auto forward = TryAllocate<double>(static_cast<size_t>(count) * kLanes);
@@ -173,9 +199,9 @@ bool SmoothPass(uint8_t* base, int32_t lines, ptrdiff_t lineStep, int32_t count,
             if (Stopped(stop)) return true;
             uint8_t* lines16 = base + static_cast<ptrdiff_t>(g) * kLanes * lineStep;
             if (lineStep == 1)
-                SmoothColumns(lines16, posStep, count, k, start, forward.get());
+                smooth.columns(lines16, posStep, count, k, start, forward.get());
             else
-                SmoothRows(lines16, lineStep, count, k, start, forward.get());
+                smooth.rows(lines16, lineStep, count, k, start, forward.get());
         }
         return true;
     });
@@ -201,13 +227,18 @@ double SmoothingKernel::Tap(int32_t j) const {
 }
 
 bool RecursiveSmooth(const PlaneRef& plane, double sigma, const StopFlag& stop) {
+    return RecursiveSmooth(plane, sigma, stop, DefaultKernelPath());
+}
+
+bool RecursiveSmooth(const PlaneRef& plane, double sigma, const StopFlag& stop, KernelPath path) {
     const SmoothingKernel k(sigma);
     if (k.identity) return true;
     const BackwardStart start(k);
+    const LinesFunctions smooth = LinesFunctionsFor(path);
     // Columns: 16 neighbouring columns share each row's bytes. Then rows.
-    if (!SmoothPass(plane.data, plane.width, 1, plane.height, plane.width, k, start, stop)) return false;
+    if (!SmoothPass(plane.data, plane.width, 1, plane.height, plane.width, k, start, smooth, stop)) return false;
     if (Stopped(stop)) return true;
-    return SmoothPass(plane.data, plane.height, plane.width, plane.width, 1, k, start, stop);
+    return SmoothPass(plane.data, plane.height, plane.width, plane.width, 1, k, start, smooth, stop);
 }
 
 }  // namespace kv::advanced

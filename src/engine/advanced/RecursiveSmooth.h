@@ -33,5 +33,6 @@ struct SmoothingKernel {
 // groups of 16, each group checking the stop flag before it starts. False when a scratch buffer
 // was not available.
 bool RecursiveSmooth(const PlaneRef& plane, double sigma, const StopFlag& stop);
+bool RecursiveSmooth(const PlaneRef& plane, double sigma, const StopFlag& stop, KernelPath path);
 
 }  // namespace kv::advanced

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "app/BatchSettings.h"
+#include "app/ResizeSettings.h"
+#include "platform/ProfileStore.h"
+
+namespace kv {
+
+// The browser's thumbnail zoom in percent: large or small icons.
+inline constexpr int32_t kLargeIconsZoom = 100;
+inline constexpr int32_t kSmallIconsZoom = 66;
+
+// Everything the program keeps between runs in its settings file, besides what other parts keep
+// there themselves (the splitter, the tree's last folder).
+struct StoredSettings {
+    ResizeSettings resize;
+    BatchSettings batch;
+    int32_t iconsZoom = kLargeIconsZoom;
+    std::string browseDefault;  // the folder the browser starts in; empty for none
+};
+
+// Reads the settings once at start-up, section by section in the order start-up needs them, and
+// writes them once at exit. Every value read is validated before anything uses it: a missing or
+// unreadable value, or one out of range, takes its default.
+class SettingsStore {
+public:
+    explicit SettingsStore(const std::filesystem::path& file) : profile_(file) {}
+
+    void LoadMain(ResizeSettings& settings) const;
+    void LoadInterface(StoredSettings& settings) const;
+    void LoadBatch(BatchSettings& settings) const;
+    void LoadBrowser(StoredSettings& settings) const;
+    // All four sections, as start-up reads them.
+    StoredSettings LoadAll() const;
+
+    // After a run that ended early (register, unregister, automation) nothing may be written.
+    void SkipSave() { skipSave_ = true; }
+    bool skipsSave() const { return skipSave_; }
+    // Writes MAIN, BROWSER, INTERFACE and BATCH; false when the file could not be written. Does
+    // nothing (and succeeds) after SkipSave.
+    bool Save(const StoredSettings& settings);
+
+private:
+    ProfileStore profile_;
+    bool skipSave_ = false;
+};
+
+}  // namespace kv

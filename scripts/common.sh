@@ -9,7 +9,7 @@ KV_PACKAGES=(
   qt6-base-dev libtbb-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev libimagequant-dev libexiv2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libimage-exiftool-perl libjpeg-turbo-progs
+  libimage-exiftool-perl libjpeg-turbo-progs imagemagick
 )
 
 # Installs what is missing; says nothing when everything is there.

@@ -39,29 +39,41 @@ bool SharpenPlane(uint8_t* plane, int32_t width, int32_t height, int32_t amount,
     // 100 would divide by zero; only a sharpness far beyond the algorithm table's gets there.
     amount = std::clamp(amount, 0, 99);
     const size_t w = static_cast<size_t>(width);
-    auto original = TryAllocate<uint8_t>(w * static_cast<size_t>(height));
-    if (!original) {
+    const int32_t interiorRows = height - 2;
+    const int32_t band = BandLength(interiorRows);
+
+    // Rows are sharpened in place, a band at a time. Every read must see the plane as it was, so
+    // each band first keeps the original rows it reads: its own, the one below (not yet
+    // sharpened) and the one above (sharpened by the previous band, whose kept copy still holds
+    // the original). A plane-sized copy is not needed.
+    auto kept = TryAllocate<uint8_t>(static_cast<size_t>(band + 2) * w);
+    if (!kept) {
         OutOfMemoryFlag.store(1);
         return false;
     }
-    std::memcpy(original.get(), plane, w * static_cast<size_t>(height));
-
     const auto sharpenRow = KV_PICK_VARIANT(SharpenRow);
-    const int32_t interiorRows = height - 2;
-    const auto rows = [&](int32_t begin, int32_t end) {
-        for (int32_t i = begin; i < end; ++i) {
-            const size_t y = static_cast<size_t>(i) + 1;
-            const uint8_t* above = original.get() + (y - 1) * w;
-            const uint8_t* here = above + w;
-            const uint8_t* below = here + w;
-            sharpenRow(above, here, below, width, amount, plane + y * w);
+    int32_t keptFirst = -1;  // plane row held in kept row 0
+    int32_t keptCount = 0;
+    const auto work = [&](int32_t begin, int32_t end) {
+        const int32_t first = begin;  // plane rows first .. end + 1 are read (interior rows begin + 1 .. end)
+        if (keptCount == 0) {
+            std::memcpy(kept.get(), plane + static_cast<size_t>(first) * w, w);
+        } else {
+            std::memmove(kept.get(), kept.get() + static_cast<size_t>(first - keptFirst) * w, w);
         }
-        return true;
+        const int32_t rows = end - begin + 2;
+        std::memcpy(kept.get() + w, plane + static_cast<size_t>(first + 1) * w, static_cast<size_t>(rows - 1) * w);
+        keptFirst = first;
+        keptCount = rows;
+        return ParallelRange(begin, end, 16, [&](int32_t i0, int32_t i1) {
+            for (int32_t i = i0; i < i1; ++i) {
+                const uint8_t* above = kept.get() + static_cast<size_t>(i - first) * w;
+                sharpenRow(above, above + w, above + 2 * w, width, amount, plane + (static_cast<size_t>(i) + 1) * w);
+            }
+            return true;
+        });
     };
-    return RunBanded(
-        interiorRows, BandLength(interiorRows), progress,
-        [&](int32_t begin, int32_t end) { return ParallelRange(begin, end, 16, rows); },
-        [&](int32_t i) { return PercentOf(i + 1, height - 1); });
+    return RunBanded(interiorRows, band, progress, work, [&](int32_t i) { return PercentOf(i + 1, height - 1); });
 }
 
 }  // namespace kv

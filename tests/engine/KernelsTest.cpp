@@ -374,6 +374,25 @@ TEST(SharpenPlaneTest, InteriorOnlyWithTruncationAndClamping) {
     EXPECT_THAT(sink.values, ElementsAre(50));
 }
 
+TEST(SharpenPlaneTest, EveryPixelReadsTheOriginalNeighbourhood) {
+    // Tall enough for many bands; each band must still read the rows above it unsharpened.
+    const int w = 57, h = 131;
+    const Bytes before = test::NoisyBytes(w * h, 15, w);
+    Bytes plane = before;
+    ASSERT_TRUE(SharpenPlane(plane.data(), w, h, 21, nullptr));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            int expected = before[y * w + x];
+            if (y > 0 && y < h - 1 && x > 0 && x < w - 1) {
+                int sum = 0;
+                for (int j = -1; j <= 1; ++j)
+                    for (int i = -1; i <= 1; ++i) sum += before[(y + j) * w + x + i];
+                expected = std::clamp((100 * before[y * w + x] - 21 * (sum / 9)) / 79, 0, 255);
+            }
+            ASSERT_EQ(plane[y * w + x], expected) << x << "," << y;
+        }
+}
+
 TEST(SharpenPlaneTest, ReportsInteriorRowsAndLeavesThinPlanesAlone) {
     Bytes plane = test::NoisyBytes(6 * 5, 7);
     RecordingSink sink;

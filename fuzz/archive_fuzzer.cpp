@@ -1,12 +1,21 @@
 // Arbitrary bytes through the archive reader: the first byte of each step chooses the next read,
 // so every primitive meets every kind of damaged input. A read may only ever end with ArchiveError.
+// The same bytes are also read as a named settings file, which must leave valid settings behind.
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
+#include "app/SettingsFile.h"
 #include "imageio/Archive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    kv::ResizeSettings settings;
+    if (kv::DecodeSettingsFile(std::span<const uint8_t>(data, size), settings)) {
+        kv::ResizeSettings valid = settings;
+        valid.Validate();
+        if (!(valid == settings)) __builtin_trap();
+    }
+
     kv::ArchiveReader reader(std::span<const uint8_t>(data, size));
     try {
         while (!reader.AtEnd()) {

@@ -73,6 +73,51 @@ TEST_F(RangeResizeTest, AnnouncedStagesMatchThePassesReported) {
         }
 }
 
+TEST_F(RangeResizeTest, StageCountsOfTheWholeRaster) {
+    struct Case {
+        size_t algorithm;
+        Job job;
+        int32_t stages;
+    };
+    const Case cases[] = {
+        {0, {100, 100, 40, 40}, 18},    // area path: 6 passes a channel
+        {0, {100, 100, 400, 120}, 27},  // the 1.5 intermediate: 9
+        {1, {100, 100, 300, 300}, 15},  // threefold, with the blur: 5
+        {1, {100, 100, 250, 250}, 12},  // no blur below 3: 4
+        {2, {100, 100, 100, 100}, 12},  // equal sizes: copy, kernel, sharpening, copy
+    };
+    const std::vector<Algorithm> algorithms = Algorithms();
+    for (const Case& c : cases) {
+        const Job& j = c.job;
+        const Bytes src = test::NoisyBytes(static_cast<size_t>(3 * j.sw * j.sh), 47, 3 * j.sw);
+        Bytes dst(static_cast<size_t>(3 * j.dw * j.dh));
+        CRSProgress sink(nullptr);
+        ASSERT_TRUE(algorithms[c.algorithm].run(dst.data(), 3 * j.dw, src.data(), 3 * j.sw, true, j.dw, j.dh, j.sw,
+                                                j.sh, &sink));
+        EXPECT_EQ(sink.stages(), c.stages) << Describe(algorithms[c.algorithm], j);
+    }
+}
+
+TEST_F(RangeResizeTest, TinyAndOneLineRastersResize) {
+    const Job jobs[] = {{1, 1, 1, 1}, {1, 1, 7, 3}, {50, 1, 200, 1}, {1, 50, 1, 10}, {3, 2, 1, 1},
+                        {2, 2, 9, 1}, {1, 40, 6, 130}, {40, 1, 4, 1}};
+    for (const Algorithm& a : Algorithms())
+        for (const Job& j : jobs) {
+            const Bytes src = test::NoisyBytes(static_cast<size_t>(3 * j.sw * j.sh), 48);
+            Bytes dst(static_cast<size_t>(3 * j.dw * j.dh));
+            test::RecordingSink sink;
+            EXPECT_TRUE(a.run(dst.data(), 3 * j.dw, src.data(), 3 * j.sw, true, j.dw, j.dh, j.sw, j.sh, &sink))
+                << Describe(a, j);
+        }
+    // A flat picture stays flat in the interior whatever the path (the blur only lifts the ends).
+    for (const Algorithm& a : Algorithms()) {
+        const Bytes src(3 * 4 * 4, 90);
+        Bytes dst(3 * 2 * 2);
+        ASSERT_TRUE(a.run(dst.data(), 6, src.data(), 12, true, 2, 2, 4, 4, nullptr));
+        EXPECT_EQ(dst, Bytes(3 * 2 * 2, 90)) << a.name;
+    }
+}
+
 TEST_F(RangeResizeTest, StopInTheMiddleOfAnyPassEndsThereAndKeepsFinishedChannels) {
     for (const Algorithm& a : Algorithms())
         for (const Job& j : kJobs) {

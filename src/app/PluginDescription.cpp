@@ -103,7 +103,15 @@ std::string BuildDesktopEntry(const std::filesystem::path& programPath) {
            "MimeType=image/jpeg;image/png;image/tiff;image/gif;image/bmp;\n";
 }
 
+PluginInstallation ThisProgramsInstallation(const SpecialFolders& folders) {
+    std::error_code ec;
+    const auto program = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return {folders.PluginsFolder(), folders.ApplicationsFolder(), ec ? std::filesystem::path() : program,
+            CurrentProgramVersion()};
+}
+
 bool RegisterPlugin(const PluginInstallation& in) {
+    if (in.programPath.empty()) return false;
     const bool plugin = WriteTextFile(in.pluginsFolder, PluginFileName(in.version), BuildPluginDescription(in.programPath));
     const bool entry = WriteTextFile(in.applicationsFolder, kDesktopEntryFileName, BuildDesktopEntry(in.programPath));
     return plugin && entry;

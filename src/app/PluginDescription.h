@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/ProgramVersion.h"
+#include "platform/SpecialFolders.h"
 
 // What the register and unregister runs install: a plugin description that host programs read
 // from a shared plugins folder, and a desktop menu entry through which file managers offer the
@@ -27,6 +28,10 @@ struct PluginInstallation {
     std::filesystem::path programPath;         // the program's full path
     ProgramVersion version;
 };
+
+// The installation of this program: the folders of the desktop, the running executable's path
+// and this build's version.
+PluginInstallation ThisProgramsInstallation(const SpecialFolders& folders);
 
 // Writes both files, each whole or not at all, replacing older ones. Shows nothing; false when
 // either could not be written.

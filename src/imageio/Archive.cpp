@@ -1,5 +1,6 @@
 #include "imageio/Archive.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "imageio/Utf16.h"
@@ -198,7 +199,7 @@ uint64_t ArchiveReader::ReadCount(size_t minElementBytes) {
         count = ReadU32();
         if (count == kDwordEscape) count = ReadU64();
     }
-    if (minElementBytes > 0 && count > remaining() / minElementBytes)
+    if (count > remaining() / std::max<size_t>(minElementBytes, 1))
         Fail(ArchiveError::Cause::EndOfFile, "Count larger than the rest of the file");
     return count;
 }

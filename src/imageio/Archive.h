@@ -69,9 +69,10 @@ public:
     void WriteStringUtf8(std::string_view text);
     // The 64-bit form with its marker.
     void WriteTime(int64_t secondsSince1970);
-    // Introduces an object: the class with its name and schema the first time the class occurs in
-    // this archive, afterwards only a tag with the class's number. Every object takes a number too,
-    // so the numbers match what a reader counts.
+    // Introduces an object: the class with its name (ASCII, at most 63 characters) and schema the
+    // first time the class occurs in
+    // this archive, afterwards only a tag with the class's number. Every object takes a number
+    // too, so the numbers match what a reader counts.
     void WriteObjectTag(std::string_view className, uint16_t schema);
     void WriteNullObject();
     // A string-to-string map: the count, then key and value of each entry.
@@ -111,8 +112,9 @@ public:
     std::span<const uint8_t> ReadBytes(size_t size);
     std::u16string ReadUtf16Text(size_t units);
 
-    // A count of elements that take at least minElementBytes each: a count the remaining bytes
-    // cannot hold ends the read, so no caller reserves memory for elements that are not there.
+    // A count of elements that take at least minElementBytes each (at least one byte is assumed):
+    // a count the remaining bytes cannot hold ends the read, so no caller reserves memory for
+    // elements that are not there.
     uint64_t ReadCount(size_t minElementBytes);
     // A string in any length form; one without the Unicode marker holds 8-bit code page 1252 text.
     std::u16string ReadString();

@@ -67,6 +67,16 @@ TEST(PluginDescriptionTest, RegisterTwiceLeavesOneFileOfEachKind) {
     EXPECT_TRUE(std::filesystem::is_empty(installation.applicationsFolder));
 }
 
+TEST(PluginDescriptionTest, ThisProgramsInstallationUsesTheDesktopFolders) {
+    SpecialFolders folders;
+    folders.dataHome = "/d";
+    const PluginInstallation installation = ThisProgramsInstallation(folders);
+    EXPECT_EQ(installation.pluginsFolder, "/d/KARVO/PLUGINS");
+    EXPECT_EQ(installation.applicationsFolder, "/d/applications");
+    EXPECT_EQ(installation.programPath.filename(), "test_app");
+    EXPECT_EQ(PluginFileName(installation.version), "KVScaleCrafter.03.05.kvplugin");
+}
+
 TEST(PluginDescriptionTest, UnregisterWithoutRegistrationSucceeds) {
     test::TempDir dir;
     EXPECT_TRUE(UnregisterPlugin({dir / "KARVO" / "PLUGINS", dir / "applications", "/p", {3, 5}}));

@@ -140,17 +140,19 @@ TEST_F(PreviewTest, RequestsOutsideTheOwnAlgorithmsOrWithoutAnAreaAreIgnored) {
     EXPECT_EQ(Count(ID_PREVIEW_READY), 0u);
 }
 
-// Jobs long enough that a request made right after their start notice finds them running.
+// Jobs long enough that a request made right after their start notice finds them running; they
+// are all stopped early.
 constexpr int32_t kLongWidth = 800, kLongHeight = 600;
 const PixelRect kLongSource{0, 0, kLongWidth, kLongHeight};
 const PixelRect kLongDestination{0, 0, 3 * kLongWidth, 3 * kLongHeight};
 
 TEST_F(PreviewTest, SameRequestWhileItRunsStartsNoSecondJob) {
-    Open(kLongWidth, kLongHeight);
-    SetOutput(3 * kLongWidth, 3 * kLongHeight, 9);
-    ASSERT_EQ(Request(kLongSource, kLongDestination), PreviewOutcome::Started);
+    // Runs to its end, so shorter than the jobs that are stopped.
+    Open(400, 300);
+    SetOutput(1200, 900, 5);
+    ASSERT_EQ(Request({0, 0, 400, 300}, {0, 0, 1200, 900}), PreviewOutcome::Started);
     ASSERT_TRUE(rig->frame.WaitFor(ID_RESIZE_STARTED));
-    EXPECT_EQ(Request(kLongSource, kLongDestination), PreviewOutcome::Unchanged);
+    EXPECT_EQ(Request({0, 0, 400, 300}, {0, 0, 1200, 900}), PreviewOutcome::Unchanged);
     ASSERT_TRUE(rig->frame.WaitFor(ID_PREVIEW_READY));
     EXPECT_EQ(Count(ID_RESIZE_STARTED), 1u);
     EXPECT_EQ(Count(ID_RESIZE_DONE), 1u);

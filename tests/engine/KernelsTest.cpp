@@ -342,15 +342,20 @@ Bytes RangeClampByDefinition(const Bytes& plane, const Bytes& guide, int w, int 
 TEST(RangeClampTest, AgreesWithItsDefinitionForSmallLargeAndWholeWindows) {
     const int w = 150, h = 90;
     const Bytes plane = test::NoisyBytes(w * h, 13, w);
-    const Bytes guide = test::NoisyBytes(w * h, 14, w);
+    // A noisy guide (wide ranges everywhere) and a blocky one (flat parts that keep the guide,
+    // edges that stretch, often side by side).
+    Bytes blocky(w * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) blocky[y * w + x] = static_cast<uint8_t>(((x / 23 + y / 17) % 2 ? 200 : 30) + (x * y) % 3);
     struct Window {
         int kx, ky;
     };
-    for (const Window k : {Window{2, 2}, Window{8, 5}, Window{81, 71}, Window{40, 300}, Window{400, 36}}) {
-        Bytes out = plane;
-        ASSERT_TRUE(RangeClamp(out.data(), guide.data(), w, h, k.kx, k.ky, 3, 2.5, 1.5, nullptr));
-        EXPECT_EQ(out, RangeClampByDefinition(plane, guide, w, h, k.kx, k.ky, 3, 2.5, 1.5)) << k.kx << "x" << k.ky;
-    }
+    for (const Bytes& guide : {test::NoisyBytes(w * h, 14, w), blocky})
+        for (const Window k : {Window{2, 2}, Window{8, 5}, Window{81, 71}, Window{40, 300}, Window{400, 36}}) {
+            Bytes out = plane;
+            ASSERT_TRUE(RangeClamp(out.data(), guide.data(), w, h, k.kx, k.ky, 3, 2.5, 1.5, nullptr));
+            EXPECT_EQ(out, RangeClampByDefinition(plane, guide, w, h, k.kx, k.ky, 3, 2.5, 1.5)) << k.kx << "x" << k.ky;
+        }
 }
 
 TEST(RangeClampTest, ReportsEachRow) {

@@ -32,20 +32,34 @@ struct WindowAxis {
 constexpr int32_t kScannedWindow = 33;
 
 // After it, a[i] is the largest of a[i .. i + p) and b[i] the smallest of b[i .. i + p), for
-// i = 0 .. n - p, where p is the largest power of two not above len (returned). Element i is
-// `unit` bytes at offset i * unit: single bytes along a row, whole rows down a band.
-KV_ALWAYS_INLINE int32_t DoubleRangesBody(uint8_t* __restrict a, uint8_t* __restrict b, int32_t n, int32_t len,
-                                          size_t unit) {
+// i = 0 .. n - p, where p is the largest power of two not above len (returned).
+KV_ALWAYS_INLINE int32_t DoubleRangesBody(uint8_t* __restrict a, uint8_t* __restrict b, int32_t n, int32_t len) {
     int32_t p = 1;
     for (; 2 * p <= len; p *= 2) {
-        const size_t count = static_cast<size_t>(n - 2 * p + 1) * unit;
-        const size_t ahead = static_cast<size_t>(p) * unit;
-        for (size_t i = 0; i < count; ++i) {
-            a[i] = std::max(a[i], a[i + ahead]);
-            b[i] = std::min(b[i], b[i + ahead]);
+        const int32_t count = n - 2 * p + 1;
+        for (int32_t i = 0; i < count; ++i) {
+            a[i] = std::max(a[i], a[i + p]);
+            b[i] = std::min(b[i], b[i + p]);
         }
     }
     return p;
+}
+
+// The same down the columns [0, width) of a whole plane of `rows` rows `stride` bytes apart.
+KV_ALWAYS_INLINE void DoubleColumnsBody(uint8_t* __restrict a, uint8_t* __restrict b, int32_t rows, int32_t len,
+                                           size_t stride, size_t width) {
+    int32_t p = 1;
+    for (; 2 * p <= len; p *= 2) {
+        const size_t ahead = static_cast<size_t>(p) * stride;
+        for (int32_t r = 0; r + 2 * p <= rows; ++r) {
+            uint8_t* hi = a + static_cast<size_t>(r) * stride;
+            uint8_t* lo = b + static_cast<size_t>(r) * stride;
+            for (size_t x = 0; x < width; ++x) {
+                hi[x] = std::max(hi[x], hi[x + ahead]);
+                lo[x] = std::min(lo[x], lo[x + ahead]);
+            }
+        }
+    }
 }
 
 // Largest and smallest of two byte rows, element by element.
@@ -77,7 +91,7 @@ KV_ALWAYS_INLINE void RowRangeBody(const uint8_t* __restrict g, int32_t width, c
         uint8_t* b = scratch + width;
         std::memcpy(a, g, static_cast<size_t>(width));
         std::memcpy(b, g, static_cast<size_t>(width));
-        const int32_t p = DoubleRangesBody(a, b, width, len, 1);
+        const int32_t p = DoubleRangesBody(a, b, width, len);
         PairRangeBody(a, a + (len - p), b, b + (len - p), static_cast<size_t>(n), hiOut, loOut);
     } else {
         std::memcpy(hiOut, g, static_cast<size_t>(n));
@@ -198,8 +212,9 @@ KV_ALWAYS_INLINE void StretchRowBody(const uint8_t* __restrict v, const uint8_t*
 KV_VECTOR_VARIANTS(void, RowRange,
                    (const uint8_t* g, int32_t width, const WindowAxis& ax, uint8_t* mx, uint8_t* mn, uint8_t* scratch),
                    (g, width, ax, mx, mn, scratch))
-KV_VECTOR_VARIANTS(int32_t, DoubleRanges, (uint8_t * a, uint8_t* b, int32_t n, int32_t len, size_t unit),
-                   (a, b, n, len, unit))
+KV_VECTOR_VARIANTS(void, DoubleColumns,
+                   (uint8_t * a, uint8_t* b, int32_t rows, int32_t len, size_t stride, size_t width),
+                   (a, b, rows, len, stride, width))
 KV_VECTOR_VARIANTS(void, PairRange,
                    (const uint8_t* a0, const uint8_t* a1, const uint8_t* b0, const uint8_t* b1, size_t n, uint8_t* mx,
                     uint8_t* mn),
@@ -224,7 +239,7 @@ bool RangeClamp(uint8_t* plane, const uint8_t* guide, int32_t width, int32_t hei
     const GainTable gains(strength, std::sqrt(std::sqrt(wr * hr)));
     const auto rowRange = KV_PICK_VARIANT(RowRange);
     const auto columnRange = KV_PICK_VARIANT(ColumnRange);
-    const auto doubleRanges = KV_PICK_VARIANT(DoubleRanges);
+    const auto doubleColumns = KV_PICK_VARIANT(DoubleColumns);
     const auto pairRange = KV_PICK_VARIANT(PairRange);
     const auto stretchRow = KV_PICK_VARIANT(StretchRow);
 
@@ -264,6 +279,44 @@ bool RangeClamp(uint8_t* plane, const uint8_t* guide, int32_t width, int32_t hei
         }
     }
 
+    // A window taller than a scan is worth is doubled over whole planes of row ranges, found once:
+    // per band, its rows would be found again and again, and their copies would outgrow the plane.
+    const int32_t windowRows = 2 * ay.half + 1;
+    const bool tall = !ay.whole && windowRows > kScannedWindow;
+    std::unique_ptr<uint8_t[]> ranges;
+    int32_t doubledRows = 1;  // the row ranges then hold the ranges of this many rows
+    while (2 * doubledRows <= windowRows) doubledRows *= 2;
+    if (tall) {
+        const size_t planeSize = w * static_cast<size_t>(height);
+        ranges = TryAllocate<uint8_t>(2 * planeSize);
+        if (!ranges) {
+            OutOfMemoryFlag.store(1);
+            return false;
+        }
+        uint8_t* rowMax = ranges.get();
+        uint8_t* rowMin = rowMax + planeSize;
+        const bool found = ParallelRange(0, height, 8, [&](int32_t begin, int32_t end) {
+            auto scratch = TryAllocate<uint8_t>(2 * w);
+            if (!scratch) return false;
+            for (int32_t y = begin; y < end; ++y) {
+                const size_t row = static_cast<size_t>(y) * w;
+                rowRange(guide + row, width, ax, rowMax + row, rowMin + row, scratch.get());
+            }
+            return true;
+        });
+        constexpr int32_t kColumnChunk = 256;
+        const bool doubled = found && ParallelRange(0, (width + kColumnChunk - 1) / kColumnChunk, 1, [&](int32_t c0, int32_t c1) {
+            const size_t x0 = static_cast<size_t>(c0) * kColumnChunk;
+            const size_t x1 = std::min(w, static_cast<size_t>(c1) * kColumnChunk);
+            doubleColumns(rowMax + x0, rowMin + x0, height, windowRows, w, x1 - x0);
+            return true;
+        });
+        if (!doubled) {
+            OutOfMemoryFlag.store(1);
+            return false;
+        }
+    }
+
     const auto rows = [&](int32_t begin, int32_t end) {
         const uint8_t* mx = nullptr;
         const uint8_t* mn = nullptr;
@@ -271,11 +324,14 @@ bool RangeClamp(uint8_t* plane, const uint8_t* guide, int32_t width, int32_t hei
         uint8_t* rowMax = nullptr;
         uint8_t* rowMin = nullptr;
         int32_t firstGuideRow = 0;
-        const int32_t windowRows = 2 * ay.half + 1;
-        int32_t doubledRows = 0;  // rows hold the ranges of this many rows when doubled
         if (ay.whole) {
             mx = wholeColumns.get();
             mn = mx + w;
+        } else if (tall) {
+            scratch = TryAllocate<uint8_t>(2 * w);
+            if (!scratch) return false;
+            rowMax = ranges.get();
+            rowMin = rowMax + w * static_cast<size_t>(height);
         } else {
             // The row ranges of every guide row that a window of these rows reaches.
             firstGuideRow = ay.Centre(begin) - ay.half;
@@ -287,8 +343,6 @@ bool RangeClamp(uint8_t* plane, const uint8_t* guide, int32_t width, int32_t hei
             for (size_t r = 0; r < guideRows; ++r)
                 rowRange(guide + (static_cast<size_t>(firstGuideRow) + r) * w, width, ax, rowMax + r * w,
                          rowMin + r * w, scratch.get() + 2 * w);
-            if (windowRows > kScannedWindow)
-                doubledRows = doubleRanges(rowMax, rowMin, static_cast<int32_t>(guideRows), windowRows, w);
         }
         int32_t lastCentre = -1;
         for (int32_t y = begin; y < end; ++y) {
@@ -296,7 +350,7 @@ bool RangeClamp(uint8_t* plane, const uint8_t* guide, int32_t width, int32_t hei
                 const int32_t centre = ay.Centre(y);
                 if (centre != lastCentre) {
                     const size_t top = static_cast<size_t>(centre - ay.half - firstGuideRow) * w;
-                    if (doubledRows > 0) {
+                    if (tall) {
                         const size_t other = top + static_cast<size_t>(windowRows - doubledRows) * w;
                         pairRange(rowMax + top, rowMax + other, rowMin + top, rowMin + other, w, scratch.get(),
                                   scratch.get() + w);

@@ -69,7 +69,8 @@ public:
         if (Stopped(stop_)) return false;
 
         if (!Report(20)) return false;
-        // One channel: the image is its own luminance, and every step below works on that alone.
+        // One channel: the image is its own luminance, there are no colour differences, and every
+        // step below works on the luminance alone.
         if (!planes_.Allocate(params_.planeWidth, params_.planeHeight, channels_)) return OutOfMemory();
         FillColourPlanes(planes_, {dst_.pixels, dst_.stride, dst_.width, dst_.height});
         const PlaneRef& luma = planes_.luma();

@@ -18,7 +18,8 @@ constexpr const char* kUsage =
     "                 [--dpi R] [--quality Q]\n"
     "     SIZE: --size WxH | --width W | --height H | --percent P\n"
     "           | --print WxH --unit in|mm|cm|picas|pt\n"
-    "  kvscale info IMAGE\n";
+    "  kvscale info IMAGE\n"
+    "  kvscale thumb IMAGE -o OUT [--box WxH]\n";
 
 }  // namespace
 
@@ -37,6 +38,7 @@ int RunKvscale(int argc, char** argv) {
         Arguments args(argc, argv, 2);
         if (command == "resize") return RunResize(args);
         if (command == "info") return RunInfo(args);
+        if (command == "thumb") return RunThumb(args);
         throw UsageError{"unknown command \"" + command + "\""};
     } catch (const UsageError& error) {
         std::fprintf(stderr, "kvscale: %s\n%s", error.message.c_str(), kUsage);

@@ -121,7 +121,7 @@ ExifThumbnail ReadThumbnailIfd(TiffIfdReader& tiff, const ByteReader& file, uint
     if (*dataLength > kMaxEmbeddedThumbnailBytes) return Damaged("the embedded thumbnail is too large");
 
     std::vector<uint8_t> data(*dataLength);
-    if (file.ReadAt(tiff.base() + *dataOffset, data.data(), data.size()) != data.size())
+    if (!data.empty() && file.ReadAt(tiff.base() + *dataOffset, data.data(), data.size()) != data.size())
         return Damaged("the file could not be read");
     if (compression == kCompressionJpeg) return DecodeJpegThumbnail(data, box);
 

@@ -47,8 +47,9 @@ struct BitmapState;
 // A raster image in one of the platform pixel formats, decoded from a file or a memory block or
 // made empty. Opening reads the file's header only (size, format, flags, resolution); the pixels are
 // decoded on first use and the property items read on first request, so asking whether a file
-// opens and what it holds stays cheap. Every call sets the last status, which GetLastStatus returns
-// and clears.
+// opens and what it holds stays cheap. A failed call records its status and a message; GetLastStatus
+// returns the status and clears it. A file whose header cannot be read, or whose size is above the
+// decode pixel limit, gives a bitmap of pixel format 0.
 class Bitmap {
 public:
     // Opens a file. Always returns a bitmap; a failure shows in GetLastStatus and a pixel format of 0.

@@ -6,6 +6,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/JpegCommands.h"
 #include "imageio/Bitmap.h"
 
 namespace kv::cli {
@@ -19,7 +20,9 @@ constexpr const char* kUsage =
     "     SIZE: --size WxH | --width W | --height H | --percent P\n"
     "           | --print WxH --unit in|mm|cm|picas|pt\n"
     "  kvscale info IMAGE\n"
-    "  kvscale thumb IMAGE -o OUT [--box WxH]\n";
+    "  kvscale thumb IMAGE -o OUT [--box WxH]\n"
+    "  kvscale jpeg decode IN.jpg OUT.ppm\n"
+    "  kvscale jpeg encode IN OUT.jpg [--quality Q]\n";
 
 }  // namespace
 
@@ -34,6 +37,8 @@ int RunKvscale(int argc, char** argv) {
         return kExitOk;
     }
     InitialiseImaging();
+    // The codec's commands parse their own words and report their own usage errors.
+    if (command == "jpeg") return RunJpegCommand(argc - 1, argv + 1);
     try {
         Arguments args(argc, argv, 2);
         if (command == "resize") return RunResize(args);

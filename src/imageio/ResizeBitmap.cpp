@@ -1,5 +1,6 @@
 #include "imageio/ResizeBitmap.h"
 
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 
@@ -61,9 +62,12 @@ bool RunOwnRoutine(const ResizeAlgorithmInfo& info, const Raster& dst, const Ras
 
 CropCover CropCoverSize(int32_t dstWidth, int32_t dstHeight, int32_t srcWidth, int32_t srcHeight) {
     // 64-bit products: a 40000-pixel side times another overflows 32 bits.
+    // A cover side past 32 bits cannot be made: report it as empty so the resize fails.
     const int64_t dw = dstWidth, dh = dstHeight, sw = srcWidth, sh = srcHeight;
-    if (dw * sh > dh * sw) return {dstWidth, static_cast<int32_t>(dw * sh / sw)};
-    return {static_cast<int32_t>(dh * sw / sh), dstHeight};
+    if (sw <= 0 || sh <= 0) return {0, 0};
+    const auto side = [](int64_t v) { return v > INT32_MAX ? 0 : static_cast<int32_t>(v); };
+    if (dw * sh > dh * sw) return {dstWidth, side(dw * sh / sw)};
+    return {side(dh * sw / sh), dstHeight};
 }
 
 bool ResizeBitmap(Bitmap& source, Bitmap& destination, ResizeAlgorithm algorithm, bool crop, CRSProgress* progress) {

@@ -197,7 +197,7 @@ const Choice kChoices[] = {
 TEST(EncoderFormats, LosslessEncodersKeepWhatTheirFormatCanHold) {
     for (const Choice& c : kChoices) {
         const PixelBuffer source = TestImage(c.in);
-        for (const auto [format, expected] : {std::pair{ImageFormat::Png, c.png}, std::pair{ImageFormat::Tiff, c.tiff},
+        for (const auto& [format, expected] : {std::pair{ImageFormat::Png, c.png}, std::pair{ImageFormat::Tiff, c.tiff},
                                              std::pair{ImageFormat::Bmp, c.bmp}}) {
             SCOPED_TRACE(testing::Message() << FormatName(c.in) << " as format " << static_cast<int>(format));
             const Decoded d = DecodeOk(EncodeOk(source, format));

@@ -3,6 +3,7 @@
 // Exif and TIFF structures written byte by byte, so that a test states exactly which directory,
 // entry, offset or length it gets wrong.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -84,8 +85,10 @@ private:
 
 // An APP1 segment holding an identifier and a payload.
 inline std::vector<uint8_t> App1Segment(const std::string& identifier, const std::vector<uint8_t>& payload) {
-    std::vector<uint8_t> s{0xFF, 0xE1, 0, 0};
-    s.insert(s.end(), identifier.begin(), identifier.end());
+    std::vector<uint8_t> s(4 + identifier.size());
+    s[0] = 0xFF;
+    s[1] = 0xE1;
+    std::copy(identifier.begin(), identifier.end(), s.begin() + 4);
     s.insert(s.end(), payload.begin(), payload.end());
     const size_t length = s.size() - 2;
     s[2] = uint8_t(length >> 8);

@@ -66,7 +66,9 @@ TEST(ExifDateTest, CameraFilesByExtension) {
         WriteBytes(dir / c.name, canon);
         int64_t time = 0;
         EXPECT_EQ(GetExifDateTime(dir / c.name, time), c.found) << c.name;
-        if (c.found) EXPECT_EQ(time, original) << c.name;
+        if (c.found) {
+            EXPECT_EQ(time, original) << c.name;
+        }
     }
     int64_t time = 0;
     EXPECT_TRUE(GetExifDateTime(DataPath("Fujifilm_FinePix_E500.jpg"), time));

@@ -331,10 +331,11 @@ TEST(PropertyItemsEmbed, ExiftoolReadsTheWrittenFiles) {
             EXPECT_EQ(tags.count("ExifTool:Error"), 0u) << tags["ExifTool:Error"];
             // The Nikon maker note points a little past its own end, at bytes that other tags hold
             // once it moves: exiftool notes that as a minor flaw. Nothing else may be wrong.
-            if (tags.count("ExifTool:Warning"))
+            if (tags.count("ExifTool:Warning")) {
                 EXPECT_TRUE(std::string(source) == "DSCN0010.jpg" && tags["ExifTool:Warning"].starts_with("[minor] Bad") &&
                             tags["ExifTool:Warning"].find("Nikon") != std::string::npos)
                     << tags["ExifTool:Warning"];
+            }
             EXPECT_EQ(tags["IFD0:Software"], "KARVO Imaging  Resizer");
             EXPECT_EQ(tags["IFD0:XResolution"], "150");
             EXPECT_EQ(tags["IFD0:ResolutionUnit"], "2");
@@ -353,7 +354,9 @@ TEST(PropertyItemsEmbed, ExiftoolReadsTheWrittenFiles) {
                 EXPECT_EQ(tags["GPS:GPSLongitude"].substr(0, 8), "11.88512");
                 EXPECT_EQ(tags["GPS:GPSDateStamp"], "2008:10:23");
             }
-            if (trip.thumbnail) EXPECT_FALSE(tags["IFD1:ThumbnailImage"].empty());
+            if (trip.thumbnail) {
+                EXPECT_FALSE(tags["IFD1:ThumbnailImage"].empty());
+            }
         }
     }
 }

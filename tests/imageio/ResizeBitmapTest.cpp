@@ -85,7 +85,7 @@ TEST(ResizeBitmap, CropIsTheCentreOfTheCoveringResize) {
 TEST(ResizeBitmap, IndexFiveTakesItsWindowFromTheRatioClass) {
     auto source = Gradient(20, 20);
     const std::vector<uint8_t> src = Pixels(*source);
-    for (const auto [w, h, window] : {std::tuple{40, 40, 1.0}, std::tuple{50, 40, 2.0}}) {
+    for (const auto& [w, h, window] : {std::tuple{40, 40, 1.0}, std::tuple{50, 40, 2.0}}) {
         Bitmap viaTable(w, h, PixelFormat24bppRGB);
         ASSERT_TRUE(ResizeBitmap(*source, viaTable, 5, false, nullptr));
         std::vector<uint8_t> direct(static_cast<size_t>(3 * w * h));

@@ -75,12 +75,11 @@ bool IsResolutionTag(uint32_t id) {
     }
 }
 
-int SaveImage(Bitmap& result, std::filesystem::path path, int quiet, Bitmap& source, int32_t quality, float dpi,
-              IUserPrompt* prompt) {
-    const std::string_view mime = OutputMimeType(path);
-    if (mime.empty() || FindEncoder(mime) < 0) return 0;
-    const bool jpeg = mime == "image/jpeg";
+namespace {
 
+// Gives a result what SaveImage writes with it: the source's property items without the
+// resolution tags, the Software tag, a rebuilt thumbnail and the resolution.
+void PrepareResult(Bitmap& result, Bitmap& source, float dpi) {
     // A result copied from the image already carries the image's items; its resolution tags go, so
     // that the file states one resolution, the one of the output settings.
     for (const PropertyItem& item : result.GetAllPropertyItems())
@@ -103,11 +102,30 @@ int SaveImage(Bitmap& result, std::filesystem::path path, int quiet, Bitmap& sou
         RebuildThumbnail(result);
 
     result.SetResolution(dpi, dpi);
+}
+
+}  // namespace
+
+int SaveImage(Bitmap& result, std::filesystem::path path, int quiet, Bitmap& source, int32_t quality, float dpi,
+              IUserPrompt* prompt) {
+    const std::string_view mime = OutputMimeType(path);
+    if (mime.empty() || FindEncoder(mime) < 0) return 0;
+    const bool jpeg = mime == "image/jpeg";
+    PrepareResult(result, source, dpi);
     if (result.Save(path, mime, jpeg ? quality : -1) != Status::Ok) {
         if (!quiet && prompt) prompt->ShowMessage("Can't save file " + path.string() + ".");
         return 0;
     }
     return 1;
+}
+
+int EncodeSaveImage(Bitmap& result, const std::filesystem::path& path, Bitmap& source, int32_t quality, float dpi,
+                    std::vector<uint8_t>& bytes) {
+    const std::string_view mime = OutputMimeType(path);
+    if (mime.empty() || FindEncoder(mime) < 0) return 0;
+    const bool jpeg = mime == "image/jpeg";
+    PrepareResult(result, source, dpi);
+    return result.Save(bytes, mime, jpeg ? quality : -1) == Status::Ok ? 1 : 0;
 }
 
 }  // namespace kv

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string_view>
+#include <vector>
 
 #include "base/UserPrompt.h"
 #include "imageio/Bitmap.h"
@@ -30,5 +31,10 @@ inline constexpr std::string_view kSoftwareTagText = "KARVO Imaging  Resizer";
 // a failed write says "Can't save file %s." unless quiet.
 int SaveImage(Bitmap& result, std::filesystem::path path, int quiet, Bitmap& source, int32_t quality, float dpi,
               IUserPrompt* prompt);
+
+// The bytes SaveImage would write to a path, without writing them (the path only chooses the
+// format). Returns 1 on success and 0 on failure.
+int EncodeSaveImage(Bitmap& result, const std::filesystem::path& path, Bitmap& source, int32_t quality, float dpi,
+                    std::vector<uint8_t>& bytes);
 
 }  // namespace kv

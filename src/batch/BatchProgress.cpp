@@ -1,0 +1,16 @@
+#include "batch/BatchProgress.h"
+
+namespace kv {
+
+bool CBatchProgress::OnProgress(int32_t percent) {
+    if (CancelRequested.load(std::memory_order_relaxed)) return false;
+    const int32_t previous = last_;
+    if (percent < previous) ++finishedPasses_;
+    last_ = percent;
+    if (percent == previous) return true;
+    const int32_t passes = stages() > 0 ? stages() : 1;
+    bar_.SetProgressPosition(100 / passes * finishedPasses_ + percent / passes);
+    return true;
+}
+
+}  // namespace kv

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/BatchSettings.h"
+#include "base/AutoResetEvent.h"
+#include "base/UserPrompt.h"
+#include "batch/BatchProgress.h"
+#include "batch/BatchText.h"
+#include "batch/CItem.h"
+
+namespace kv {
+
+// The progress dialog as the batch worker sees it. The two posts are made on the worker thread and
+// must queue their work onto the dialog's own thread, which then calls the runner back.
+class IBatchRunHost : public IBatchProgressBar {
+public:
+    // A report waits: the dialog calls BatchRunner::TakeReport.
+    virtual void PostNewImage() = 0;
+    // The worker has finished: the dialog calls BatchRunner::OnRunEnded.
+    virtual void PostRunEnded() = 0;
+
+protected:
+    ~IBatchRunHost() = default;
+};
+
+// How long the worker waits for the dialog to take a report before it goes on.
+inline constexpr int kBatchReportTimeoutMs = 10000;
+
+// What the dialog shows for one report.
+struct BatchLogUpdate {
+    BatchReport report;
+    std::string statusText;    // "Processing <n> from <total>"
+    bool showProgressBar;      // the item's algorithm reports progress
+    std::string entry;         // appended to the log, which then scrolls to its end
+};
+
+// A batch run with one worker thread that walks the items in list order: it opens each image,
+// names its output, resizes it with the item's size and algorithm and saves it. Each step is
+// reported to the dialog, and the worker waits until the dialog has logged it (at most 10 s).
+// Cancelling sets the process-wide cancel flag: the worker stops before the next item, an own
+// algorithm at its next progress call.
+class BatchRunner {
+public:
+    // The items are copied: the run uses them as they are now. crop is the correction in force when
+    // the run starts; prompt says "Can't create output folder!" and is called on the worker thread.
+    BatchRunner(std::vector<CItem> items, const BatchSettings& settings, bool crop, IBatchRunHost& host,
+                IUserPrompt* prompt);
+    // Stops a worker that still runs (without waiting for reports) and joins it.
+    ~BatchRunner();
+    BatchRunner(const BatchRunner&) = delete;
+    BatchRunner& operator=(const BatchRunner&) = delete;
+
+    // Clears the cancel flag and starts the worker. Once only.
+    void Start();
+    // "Cancel" while the worker runs.
+    void Cancel();
+    bool IsRunning() const { return running_.load(); }
+    int32_t total() const { return static_cast<int32_t>(items_.size()); }
+
+    // On the dialog's thread after PostNewImage: the oldest report not yet logged, with its texts;
+    // lets the worker go on.
+    std::optional<BatchLogUpdate> TakeReport();
+    // On the dialog's thread after PostRunEnded: the worker is joined and the cancel flag cleared;
+    // the dialog's button now reads "Done".
+    void OnRunEnded();
+    bool IsDone() const { return done_; }
+
+private:
+    void Work();
+    void Report(BatchReport report, BatchStatus status);
+
+    const std::vector<CItem> items_;
+    const BatchSettings settings_;
+    const bool crop_;
+    IBatchRunHost& host_;
+    IUserPrompt* prompt_;
+    CBatchProgress progress_;  // used by the worker only
+
+    std::mutex mutex_;
+    std::deque<BatchReport> reports_;  // guarded by mutex_
+    AutoResetEvent answered_;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> closing_{false};
+    bool done_ = false;
+    std::thread worker_;
+};
+
+}  // namespace kv

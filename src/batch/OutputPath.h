@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "app/BatchSettings.h"
+#include "base/UserPrompt.h"
+
+namespace kv {
+
+inline constexpr const char* kCantCreateOutputFolder = "Can't create output folder!";
+inline constexpr const char* kNewNameSuffix = "_RESIZED_TO_%dx%d";
+// The highest n of a unique name "<name>_<n>".
+inline constexpr int32_t kMaxUniqueNumber = 9999999;
+
+enum class OutputAction {
+    Write,  // write the result to the path
+    Skip,   // the path exists and the policy is Skip: leave it alone
+    Exit,   // the output folder does not exist: stop the run
+};
+
+struct OutputDecision {
+    OutputAction action = OutputAction::Exit;
+    std::filesystem::path path;  // Write: where; Skip: the existing file
+};
+
+// Whether something exists at a path; the naming rule asks it for every candidate.
+using PathTaken = std::function<bool(const std::filesystem::path&)>;
+
+// The parts of a result's path that do not depend on what exists: the folder it goes into (ending
+// with a slash), the name without extension, and the extension.
+struct OutputName {
+    std::string folder;
+    std::string stem;
+    std::string extension;
+};
+OutputName PlannedOutputName(const BatchSettings& settings, const std::filesystem::path& input, int32_t width,
+                             int32_t height);
+
+// Where the result of an input goes. The name is the input's, with "_RESIZED_TO_<w>x<h>" under
+// new name or same folder (so that no input is ever its own result's name there), in the output
+// folder or the input's own; the extension is the input's or the output format's. An existing file
+// of that path is skipped under Skip, left for the new file to replace under Overwrite (it stays
+// until the whole new file is written), or avoided with the first free "<name>_<n>" under unique
+// name; when every n up to 9999999 is taken the file is skipped rather than overwritten. A missing
+// output folder says "Can't create output folder!" and stops the run.
+OutputDecision DecideOutputPath(const BatchSettings& settings, const std::filesystem::path& input, int32_t width,
+                                int32_t height, IUserPrompt* prompt, const PathTaken& taken = {});
+
+}  // namespace kv

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "app/BatchSettings.h"
+#include "base/UserPrompt.h"
+#include "batch/BatchText.h"
+#include "batch/CItem.h"
+
+namespace kv {
+
+// Receives the reports of a batch run in list order, on the thread that runs it.
+class IBatchLog {
+public:
+    virtual void OnReport(const BatchReport& report) = 0;
+
+protected:
+    ~IBatchLog() = default;
+};
+
+// A batch run that resizes several items at once (kvscale's --jobs), beside the window's single
+// worker. Jobs open, resize and encode the items in memory, a bounded number ahead of the calling
+// thread, which names and writes each result in list order. So its reports, and the files it
+// leaves, are those of the single worker: an output's name is decided when every earlier result is
+// on disk, a failure that stops the run drops the results of the items after it unwritten, and an
+// input that an earlier item may write (its name matches an earlier output's) is only read once
+// every earlier result is written.
+class ParallelBatchRun {
+public:
+    // jobs is the number of items resized at once (at least 1). prompt says "Can't create output
+    // folder!", on the calling thread.
+    ParallelBatchRun(std::vector<CItem> items, const BatchSettings& settings, bool crop, int32_t jobs,
+                     IUserPrompt* prompt);
+    ParallelBatchRun(const ParallelBatchRun&) = delete;
+    ParallelBatchRun& operator=(const ParallelBatchRun&) = delete;
+
+    // Runs the whole list; the process-wide cancel flag stops it before the next item and stops
+    // an own algorithm at its next progress call. False when the run stopped early.
+    bool Run(IBatchLog& log);
+
+    // Whether the input of an item must wait for the results of the items before it.
+    const std::vector<bool>& waitsForEarlierResults() const { return waits_; }
+
+private:
+    enum class Outcome { Pending, CantOpen, CantCreate, Stopped, CantEncode, Encoded };
+    struct Result {
+        Outcome outcome = Outcome::Pending;
+        std::vector<uint8_t> bytes;  // the file to write
+    };
+
+    void PlanDependencies();
+    void JobLoop();
+    Result Process(const CItem& item) const;
+    bool Commit(IBatchLog& log);
+
+    const std::vector<CItem> items_;
+    const BatchSettings settings_;
+    const bool crop_;
+    const size_t jobs_;
+    const size_t lookahead_;
+    IUserPrompt* prompt_;
+    std::vector<bool> waits_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    // Guarded by mutex_.
+    std::vector<Result> results_;
+    size_t next_ = 0;       // the next item a job takes
+    size_t committed_ = 0;  // items before this one are logged and written
+    bool stop_ = false;
+};
+
+}  // namespace kv

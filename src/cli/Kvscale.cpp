@@ -15,8 +15,12 @@ namespace {
 
 constexpr const char* kUsage =
     "usage:\n"
-    "  kvscale resize IN -o OUT [SIZE] [--algorithm 0-9] [--correction keep|crop|none]\n"
-    "                 [--dpi R] [--quality Q]\n"
+    "  kvscale resize IN -o OUT [SIZE] [--settings FILE.qzr] [--algorithm 0-9]\n"
+    "                 [--correction keep|crop|none] [--dpi R] [--quality Q]\n"
+    "  kvscale batch (FILE... | --list LIST.qzb) --out DIR [SIZE] [--settings FILE.qzr]\n"
+    "                 [--algorithm 0-9] [--correction keep|crop|none] [--dpi R]\n"
+    "                 [--policy skip|overwrite|unique] [--format keep|jpg|tif|bmp|png]\n"
+    "                 [--new-name] [--same-folder] [--quality Q] [--jobs N]\n"
     "     SIZE: --size WxH | --width W | --height H | --percent P\n"
     "           | --print WxH --unit in|mm|cm|picas|pt\n"
     "  kvscale info IMAGE\n"
@@ -42,6 +46,7 @@ int RunKvscale(int argc, char** argv) {
     try {
         Arguments args(argc, argv, 2);
         if (command == "resize") return RunResize(args);
+        if (command == "batch") return RunBatch(args);
         if (command == "info") return RunInfo(args);
         if (command == "thumb") return RunThumb(args);
         throw UsageError{"unknown command \"" + command + "\""};

@@ -10,8 +10,14 @@
 namespace kv {
 
 BatchRunner::BatchRunner(std::vector<CItem> items, const BatchSettings& settings, bool crop, IBatchRunHost& host,
-                         IUserPrompt* prompt)
-    : items_(std::move(items)), settings_(settings), crop_(crop), host_(host), prompt_(prompt), progress_(host) {}
+                         IUserPrompt* prompt, int reportTimeoutMs)
+    : items_(std::move(items)),
+      settings_(settings),
+      crop_(crop),
+      host_(host),
+      prompt_(prompt),
+      reportTimeoutMs_(reportTimeoutMs),
+      progress_(host) {}
 
 BatchRunner::~BatchRunner() {
     if (!worker_.joinable()) return;
@@ -63,7 +69,7 @@ void BatchRunner::Report(BatchReport report, BatchStatus status) {
         reports_.push_back(std::move(report));
     }
     host_.PostNewImage();
-    if (!closing_.load()) answered_.Wait(kBatchReportTimeoutMs);
+    if (!closing_.load()) answered_.Wait(reportTimeoutMs_);
 }
 
 void BatchRunner::Work() {

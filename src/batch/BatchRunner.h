@@ -52,7 +52,7 @@ public:
     // The items are copied: the run uses them as they are now. crop is the correction in force when
     // the run starts; prompt says "Can't create output folder!" and is called on the worker thread.
     BatchRunner(std::vector<CItem> items, const BatchSettings& settings, bool crop, IBatchRunHost& host,
-                IUserPrompt* prompt);
+                IUserPrompt* prompt, int reportTimeoutMs = kBatchReportTimeoutMs);
     // Stops a worker that still runs (without waiting for reports) and joins it.
     ~BatchRunner();
     BatchRunner(const BatchRunner&) = delete;
@@ -82,6 +82,7 @@ private:
     const bool crop_;
     IBatchRunHost& host_;
     IUserPrompt* prompt_;
+    const int reportTimeoutMs_;
     CBatchProgress progress_;  // used by the worker only
 
     std::mutex mutex_;

@@ -57,8 +57,9 @@ OutputDecision DecideOutputPath(const BatchSettings& settings, const std::filesy
                 break;
             case CollisionPolicy::UniqueName: {
                 bool found = false;
+                const std::string base = name.folder + name.stem + '_';
                 for (int32_t n = 1; n <= kMaxUniqueNumber && !found; ++n) {
-                    std::filesystem::path candidate = name.folder + name.stem + Format("_%d", n) + name.extension;
+                    std::filesystem::path candidate = base + std::to_string(n) + name.extension;
                     if (!isTaken(candidate)) {
                         decision.path = std::move(candidate);
                         found = true;

@@ -64,9 +64,9 @@ public:
         positions.push_back(position);
     }
 
-    // Handles notices until the run ended; onReport sees each report before it is taken off the
-    // worker (the worker waits meanwhile). False when nothing arrives for a minute.
-    bool Pump(BatchRunner& runner, const std::function<void(const BatchLogUpdate&)>& onReport = {}) {
+    // Handles notices until the run ended, as the dialog would. False when nothing arrives for a
+    // minute.
+    bool Pump(BatchRunner& runner) {
         for (;;) {
             bool ended;
             {
@@ -80,10 +80,8 @@ public:
                 runner.OnRunEnded();
                 return true;
             }
-            if (auto update = runner.TakeReport()) {
-                if (onReport) onReport(*update);
-                updates.push_back(*update);
-            }
+            if (beforeTake) beforeTake(updates.size());
+            if (auto update = runner.TakeReport()) updates.push_back(*update);
         }
     }
 
@@ -97,6 +95,9 @@ public:
     std::vector<int32_t> positions;
     // Called on the worker thread with each position the progress sink sets.
     std::function<void(int32_t)> onProgress;
+    // Called with the number of reports taken so far, before the next is taken: the worker waits
+    // for it meanwhile.
+    std::function<void(size_t)> beforeTake;
 
 private:
     void Post(bool ended) {

@@ -1,0 +1,111 @@
+#include "batch/OutputPath.h"
+
+#include <gtest/gtest.h>
+
+
+#include "common/RecordingTargets.h"
+#include "common/TestFiles.h"
+
+namespace kv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class OutputPathTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(dir / "pics");
+        fs::create_directories(dir / "out");
+        settings.outputFolder = (dir / "out").string() + "/";
+    }
+    OutputDecision Decide(const std::string& input, int32_t w = 320, int32_t h = 200, const PathTaken& taken = {}) {
+        return DecideOutputPath(settings, dir / "pics" / input, w, h, &prompt, taken);
+    }
+    std::string Out(const std::string& name) const { return (dir / "out" / name).string(); }
+
+    TempDir dir;
+    BatchSettings settings;
+    RecordingUserPrompt prompt;
+};
+
+TEST_F(OutputPathTest, NameFolderAndExtensionFollowTheSettings) {
+    const struct {
+        bool newName, sameFolder;
+        OutputFormat format;
+        std::string input, expected;
+    } cases[] = {
+        {true, false, OutputFormat::Keep, "a.jpg", "out/a_RESIZED_TO_320x200.jpg"},
+        {false, false, OutputFormat::Keep, "a.jpg", "out/a.jpg"},
+        {false, false, OutputFormat::Png, "a.jpg", "out/a.png"},
+        {false, false, OutputFormat::Tiff, "a.b.JPG", "out/a.b.tif"},
+        {true, false, OutputFormat::Bmp, "noext", "out/noext_RESIZED_TO_320x200.bmp"},
+        {false, false, OutputFormat::Keep, "noext", "out/noext"},
+        // Beside the input the suffix is always added, so no input is its own result's name.
+        {false, true, OutputFormat::Keep, "a.jpg", "pics/a_RESIZED_TO_320x200.jpg"},
+        {true, true, OutputFormat::Jpeg, "a.gif", "pics/a_RESIZED_TO_320x200.jpg"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
+        settings.newName = c.newName;
+        settings.sameFolder = c.sameFolder;
+        settings.format = c.format;
+        const OutputDecision d = Decide(c.input);
+        EXPECT_EQ(d.action, OutputAction::Write);
+        EXPECT_EQ(d.path, dir / c.expected);
+    }
+    // An output folder without its final slash works the same.
+    settings = BatchSettings{};
+    settings.outputFolder = (dir / "out").string();
+    EXPECT_EQ(Decide("a.jpg").path, dir / "out/a.jpg");
+    EXPECT_TRUE(prompt.messages.empty());
+}
+
+TEST_F(OutputPathTest, AnExistingOutputIsSkippedReplacedOrAvoided) {
+    for (const char* name : {"x.jpg", "x_1.jpg", "x_2.jpg"}) WriteBytes(dir / "out" / name, {1, 2, 3});
+
+    settings.policy = CollisionPolicy::Skip;
+    EXPECT_EQ(Decide("x.jpg").action, OutputAction::Skip);
+    EXPECT_EQ(Decide("x.jpg").path, Out("x.jpg"));
+    EXPECT_EQ(Decide("y.jpg").action, OutputAction::Write);
+
+    settings.policy = CollisionPolicy::Overwrite;
+    EXPECT_EQ(Decide("x.jpg").path, Out("x.jpg"));
+    EXPECT_EQ(ReadBytes(dir / "out" / "x.jpg"), (std::vector<uint8_t>{1, 2, 3}));  // left for the new file to replace
+
+    settings.policy = CollisionPolicy::UniqueName;
+    EXPECT_EQ(Decide("x.jpg").path, Out("x_3.jpg"));
+    // A dangling symbolic link is taken too: writing there would replace it.
+    fs::create_symlink(dir / "nowhere", dir / "out" / "x_3.jpg");
+    EXPECT_EQ(Decide("x.jpg").path, Out("x_4.jpg"));
+}
+
+TEST_F(OutputPathTest, EveryUniqueNameTakenSkipsInsteadOfOverwriting) {
+    settings.policy = CollisionPolicy::UniqueName;
+    int64_t asked = 0;
+    fs::path last;
+    const OutputDecision d = Decide("x.jpg", 320, 200, [&](const fs::path& p) {
+        ++asked;
+        last = p;
+        return true;
+    });
+    EXPECT_EQ(d.action, OutputAction::Skip);
+    EXPECT_EQ(d.path, Out("x.jpg"));
+    EXPECT_EQ(asked, 1 + kMaxUniqueNumber);
+    EXPECT_EQ(last, Out("x_9999999.jpg"));
+}
+
+TEST_F(OutputPathTest, AMissingOutputFolderStopsTheRun) {
+    const std::vector<std::string> folders = {"", (dir / "gone").string() + "/", (dir / "pics" / "a.jpg").string() + "/"};
+    WriteBytes(dir / "pics" / "a.jpg", {1});
+    for (const std::string& folder : folders) {
+        SCOPED_TRACE(folder);
+        settings.outputFolder = folder;
+        const OutputDecision d = Decide("a.jpg");
+        EXPECT_EQ(d.action, OutputAction::Exit);
+        EXPECT_TRUE(d.path.empty());
+    }
+    EXPECT_EQ(prompt.messages, std::vector<std::string>(3, "Can't create output folder!"));
+}
+
+}  // namespace
+}  // namespace kv::test

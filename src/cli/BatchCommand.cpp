@@ -1,3 +1,4 @@
+#include <malloc.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -331,6 +332,12 @@ int RunBatch(Arguments& args) {
 
     const int32_t jobs = request.jobs > 0 ? request.jobs
                                           : static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+    // Each photo of a run needs the same few large buffers again. Kept in the heap instead of being
+    // mapped and unmapped for every image, they are not faulted in and cleared by the kernel anew
+    // each time, which took a quarter of a run's processor time.
+    mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+
     InterruptGuard interrupts;
     ConsoleLog log;
     if (jobs == 1) {

@@ -78,7 +78,8 @@ public:
 
     explicit RecordingListener(CMapStringToObPlus& cache) : cache_(cache) {}
 
-    // Runs on the builder thread after the notice is recorded; set it before any work is queued.
+    // Runs on the builder thread before the notice is recorded, so a wait for the notice also waits
+    // for it; set it before any work is queued.
     std::function<void(const std::string& path)> onNotice;
 
     void OnThumbReady(std::string path, int flag) override {
@@ -95,12 +96,12 @@ public:
                 if (const DibImagePtr picture = cell->Thumbnail()) notice.picture = {picture->width(), picture->height()};
             }
         }
+        if (onNotice) onNotice(path);
         {
             std::lock_guard lock(mutex_);
             notices_.push_back(notice);
         }
         changed_.notify_all();
-        if (onNotice) onNotice(path);
     }
 
     std::vector<Notice> Notices() const {

@@ -90,6 +90,7 @@ TEST_F(ThumbsBuilderThreadsTest, FileDeletedAfterItWasQueuedIsDropped) {
     };
     Pool().SetFiles(files);
     ASSERT_TRUE(listener_.WaitFor(files[2]));
+    pool_->Stop();  // the hook reads this test's files
     EXPECT_EQ(listener_.Paths(), (Paths{files[0], files[2]}));
     CMapStringToObPlus::Cell cell;
     EXPECT_FALSE(cache_.Lookup(files[1], cell));
@@ -110,6 +111,7 @@ TEST_F(ThumbsBuilderThreadsTest, PromotedFilesGoFirstAndTheBuiltOneLeaves) {
     EXPECT_EQ(pool.QueuedFiles(BuildStage::First), (Paths{f[3], extra, f[4], f[0], f[1], f[2], f[5]}));
     gate.Open();
     ASSERT_TRUE(listener_.WaitFor(f[5]));
+    pool.Stop();
     EXPECT_EQ(listener_.Paths(), (Paths{f[0], f[3], extra, f[4], f[1], f[2], f[5]}));
 }
 
@@ -126,6 +128,7 @@ TEST_F(ThumbsBuilderThreadsTest, NewListKeepsItsFirstPathWhenItArrivesDuringABui
     pool.SetFiles(fresh);
     gate.Open();
     ASSERT_TRUE(listener_.WaitFor(fresh[1]));
+    pool.Stop();
     EXPECT_EQ(listener_.Paths(), (Paths{old[0], fresh[0], fresh[1]}));
 }
 
@@ -173,6 +176,7 @@ TEST_F(ThumbsBuilderThreadsTest, FileStillBeingWrittenIsWaitedFor) {
     };
     Pool(options).SetFiles(files);
     ASSERT_TRUE(listener_.WaitFor(files[1]));
+    pool_->Stop();
     EXPECT_EQ(listener_.Paths(), files);
     EXPECT_EQ(attempts, (std::vector<int>{1, 2, 3}));
 }
@@ -195,6 +199,7 @@ TEST_F(ThumbsBuilderThreadsTest, FileWrittenAllTheTimeGetsNoThumbnailUntilQueued
     pool.PromoteFiles({files[0]});
     pool.SetFiles({files[0]});
     ASSERT_TRUE(listener_.WaitFor(files[0]));
+    pool.Stop();
 }
 
 TEST_F(ThumbsBuilderThreadsTest, StopEndsAWaitForAFileBeingWrittenAndJoinsTheThreads) {

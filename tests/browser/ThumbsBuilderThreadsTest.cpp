@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/FileStatus.h"
 #include "browser/BuilderTestSupport.h"
 #include "common/TestFiles.h"
 
@@ -135,9 +136,18 @@ TEST_F(ThumbsBuilderThreadsTest, NewListKeepsItsFirstPathWhenItArrivesDuringABui
 TEST_F(ThumbsBuilderThreadsTest, FreshCellsAreSkippedAndModifiedFilesRebuilt) {
     const Paths files = Pngs("s", 2);
     const Paths markers = Pngs("marker", 2);
+    // A cell as a cache file may hold it: up to date, but without a picture. The first stage
+    // builds it again.
+    const std::string pictureless = Pngs("empty", 1)[0];
+    auto cell = std::make_shared<CPaletteItemImg>();
+    cell->fileTime = GetFileStatus(pictureless)->modified.tv_sec;
+    cell->fullQuality = 1;
+    cache_.Store(pictureless, cell);
+
     CThumbsBuilderThreads& pool = Pool();
-    pool.SetFiles(files);
+    pool.SetFiles({files[0], pictureless, files[1]});
     ASSERT_TRUE(listener_.WaitFor(files[1]));
+    EXPECT_EQ(listener_.Paths(), (Paths{files[0], pictureless, files[1]}));
 
     // The same list again: nothing to do until the marker, a file never built.
     pool.SetFiles({files[0], files[1], markers[0]});

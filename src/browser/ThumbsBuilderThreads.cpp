@@ -157,7 +157,7 @@ void CThumbsBuilderThreads::ProcessQueue(Stage& stage) {
         stage.cancel.store(false);
     }
     for (;;) {
-        if (stage.cancel.load()) return;
+        if (Cancelled(stage)) return;
         Entry head;
         {
             std::lock_guard guard(stage.lock);
@@ -217,7 +217,7 @@ CThumbsBuilderThreads::Next CThumbsBuilderThreads::ProcessPath(Stage& stage, con
             built = false;
         }
     }
-    if (stage.cancel.load()) return Next::Return;  // the list changed: the result is not wanted
+    if (Cancelled(stage)) return Next::Return;  // the list changed: the result is not wanted
     if (!built) return Next::Continue;
     cell->fileTime = fileTime;
     cell->hasSoundNote = HasSoundNote(path) ? 1 : 0;
@@ -242,7 +242,7 @@ CThumbsBuilderThreads::Next CThumbsBuilderThreads::RebuildCachedCell(Stage& stag
     } catch (const std::exception&) {
         update.reset();
     }
-    if (stage.cancel.load()) return Next::Return;
+    if (Cancelled(stage)) return Next::Return;
     if (!update) return Next::Continue;
     {
         const auto guard = cache_.Lock();
@@ -260,7 +260,7 @@ bool CThumbsBuilderThreads::WaitUntilWritten(Stage& stage, const std::string& pa
             stage.stopEvent.Set();  // for the thread's own wait
             return false;
         }
-        if (stage.cancel.load()) return false;
+        if (Cancelled(stage)) return false;
     }
     return true;  // still being written: the build is tried anyway and fails if it still is
 }

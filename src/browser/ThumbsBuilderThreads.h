@@ -98,6 +98,9 @@ private:
     // Waits while another program writes the file. False when the stage was cancelled or stopped.
     bool WaitUntilWritten(Stage& stage, const std::string& path);
     void Append(Stage& stage, const std::string& path);
+    // A new list cancels a stage's work; stopping cancels it for good, even though a stage clears
+    // its cancel flag each time it takes up a list.
+    bool Cancelled(const Stage& stage) const { return stage.cancel.load() || stopping_.load(); }
     void NotifyListeners(const std::string& path);
 
     void LockPath(const std::string& path);

@@ -135,6 +135,21 @@ TEST_F(BatchCommandTest, FilesAreStampedAsApplyToAllWithTheFirstImageOpen) {
     }
 }
 
+TEST_F(BatchCommandTest, AResultIsTheFileResizeWritesForTheSameSettings) {
+    const fs::path photo = DataPath("Canon_40D.jpg");
+    for (const char* algorithm : {"4", "6"}) {
+        SCOPED_TRACE(algorithm);
+        fs::remove_all(out);
+        ASSERT_EQ(Kvscale(dir, {"resize", photo.string(), "-o", (dir / "one.jpg").string(), "--percent", "150",
+                                "--algorithm", algorithm, "--quality", "90"})
+                      .status,
+                  0);
+        const ProcessRun run = Batch({"--percent", "150", "--algorithm", algorithm, "--quality", "90"}, {photo.string()});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(ReadBytes(out / "Canon_40D.jpg"), ReadBytes(dir / "one.jpg"));
+    }
+}
+
 TEST_F(BatchCommandTest, LogGoesToStdoutInListOrderWhateverTheJobs) {
     const ProcessRun one = Batch({"--percent", "20", "--jobs", "1", "--new-name", "--format", "png"},
                           {wide.string(), (in / "gone.tif").string(), tall.string()});

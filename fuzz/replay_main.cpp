@@ -8,9 +8,12 @@
 #include <iterator>
 #include <vector>
 
+#include "engine/SanitizerThreadLimit.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 int main(int argc, char** argv) {
+    const kv::SanitizerThreadLimit threadLimit;
     std::vector<std::filesystem::path> files;
     for (int i = 1; i < argc; ++i) {
         const std::filesystem::path arg = argv[i];

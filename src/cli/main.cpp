@@ -1,3 +1,7 @@
 #include "cli/Kvscale.h"
+#include "engine/SanitizerThreadLimit.h"
 
-int main(int argc, char** argv) { return kv::cli::RunKvscale(argc, argv); }
+int main(int argc, char** argv) {
+    const kv::SanitizerThreadLimit threadLimit;
+    return kv::cli::RunKvscale(argc, argv);
+}

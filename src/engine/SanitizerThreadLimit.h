@@ -16,3 +16,15 @@ class SanitizerThreadLimit {
 };
 
 }  // namespace kv
+
+#ifdef KV_TSAN
+// Two threads of ours may each run a parallel loop; oneTBB then hands task memory from one to the
+// other through its own pools, synchronised in code the sanitizer cannot see into, and every such
+// access would read as a race. Reports raised inside the library, or in its task construction
+// inlined from its headers, are left out; the bodies of our loops are still checked.
+extern "C" __attribute__((weak)) const char* __tsan_default_suppressions() {
+    return "called_from_lib:libtbb.so.12\n"
+           "race:oneapi/tbb/detail/_task.h\n"
+           "race:oneapi/tbb/detail/_small_object_pool.h\n";
+}
+#endif

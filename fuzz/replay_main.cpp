@@ -13,7 +13,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 int main(int argc, char** argv) {
-    const kv::SanitizerThreadLimit threadLimit;
+    [[maybe_unused]] const kv::SanitizerThreadLimit threadLimit;
     std::vector<std::filesystem::path> files;
     for (int i = 1; i < argc; ++i) {
         const std::filesystem::path arg = argv[i];

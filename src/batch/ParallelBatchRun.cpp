@@ -94,15 +94,6 @@ void ParallelBatchRun::PlanDependencies() {
 }
 
 ParallelBatchRun::Result ParallelBatchRun::Process(const CItem& item) const {
-#ifdef KV_TSAN
-    // Built for ThreadSanitizer, jobs take turns with their images. The resize routines run
-    // parallel loops, and Debian's oneTBB is not instrumented: the task memory it passes from one
-    // thread of ours to another is kept apart by atomics the sanitizer cannot see, and would show
-    // as races that are none. Taking turns orders those hand-overs where the sanitizer sees them;
-    // the run's own hand-overs (items, results, the order of writing) are still checked.
-    static std::mutex turns;
-    const std::lock_guard turn(turns);
-#endif
     Result result;
     Outcome failure = Outcome::Stopped;  // what running out of memory means at each step
     try {

@@ -2,6 +2,6 @@
 #include "engine/SanitizerThreadLimit.h"
 
 int main(int argc, char** argv) {
-    const kv::SanitizerThreadLimit threadLimit;
+    [[maybe_unused]] const kv::SanitizerThreadLimit threadLimit;
     return kv::cli::RunKvscale(argc, argv);
 }

@@ -7,7 +7,7 @@
 #include <new>
 
 #include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
+#include "engine/ParallelFor.h"
 
 #include "engine/Progress.h"
 
@@ -43,7 +43,7 @@ bool ParallelRange(int32_t begin, int32_t end, int32_t grain, const Body& body) 
     if (begin >= end) return true;
     std::atomic<bool> ok{true};
     try {
-        tbb::parallel_for(tbb::blocked_range<int32_t>(begin, end, static_cast<size_t>(std::max(grain, 1))),
+        ParallelFor(tbb::blocked_range<int32_t>(begin, end, static_cast<size_t>(std::max(grain, 1))),
                           [&](const tbb::blocked_range<int32_t>& r) {
                               if (!body(r.begin(), r.end())) ok.store(false, std::memory_order_relaxed);
                           });

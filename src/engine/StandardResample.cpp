@@ -1,7 +1,7 @@
 #include "engine/StandardResample.h"
 
 #include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
+#include "engine/ParallelFor.h"
 #include <tbb/partitioner.h>
 
 #include <algorithm>
@@ -84,7 +84,7 @@ bool RunSeparable(const Raster& dst, const Raster& src, WeightTable& horizontal,
             endColumn = std::max(endColumn, horizontal.first[static_cast<size_t>(x)] + horizontal.count[static_cast<size_t>(x)]);
         }
         const int32_t midValues = 3 * (endColumn - firstColumn);
-        tbb::parallel_for(
+        ParallelFor(
             tbb::blocked_range<int32_t>(0, dst.height, grain),
             [&](const tbb::blocked_range<int32_t>& band) {
                 std::unique_ptr<int16_t[]> mid(new (std::nothrow) int16_t[static_cast<size_t>(midValues + kMidPadding)]);
@@ -105,7 +105,7 @@ bool RunSeparable(const Raster& dst, const Raster& src, WeightTable& horizontal,
     }
 
     const ptrdiff_t midStride = ((static_cast<ptrdiff_t>(values) + 15) & ~ptrdiff_t{15}) + kMidPadding;
-    tbb::parallel_for(
+    ParallelFor(
         tbb::blocked_range<int32_t>(0, dst.height, grain),
         [&](const tbb::blocked_range<int32_t>& band) {
             int32_t firstRow = src.height;
@@ -139,7 +139,7 @@ bool RunSeparable(const Raster& dst, const Raster& src, WeightTable& horizontal,
 bool DrawNearest(const Raster& dst, const Raster& src, const SourceRect& rect) {
     const std::vector<int32_t> columns = resample::NearestIndices(rect.x, rect.width, dst.width, src.width);
     const std::vector<int32_t> rows = resample::NearestIndices(rect.y, rect.height, dst.height, src.height);
-    tbb::parallel_for(tbb::blocked_range<int32_t>(0, dst.height, 16), [&](const tbb::blocked_range<int32_t>& band) {
+    ParallelFor(tbb::blocked_range<int32_t>(0, dst.height, 16), [&](const tbb::blocked_range<int32_t>& band) {
         for (int32_t y = band.begin(); y < band.end(); ++y) {
             uint8_t* out = dst.Row(y);
             // An enlargement repeats each source row: copy the row just made instead.

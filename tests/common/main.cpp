@@ -3,7 +3,7 @@
 #include "engine/SanitizerThreadLimit.h"
 
 int main(int argc, char** argv) {
-    const kv::SanitizerThreadLimit threadLimit;
+    [[maybe_unused]] const kv::SanitizerThreadLimit threadLimit;
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

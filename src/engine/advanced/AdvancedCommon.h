@@ -12,7 +12,7 @@
 #include <new>
 
 #include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
+#include "engine/ParallelFor.h"
 
 namespace kv::advanced {
 
@@ -83,7 +83,7 @@ bool ForEachBand(int32_t count, int32_t band, const Body& body) {
     band = std::max(band, 1);
     const int32_t bands = static_cast<int32_t>((static_cast<int64_t>(count) + band - 1) / band);
     std::atomic<bool> ok{true};
-    tbb::parallel_for(tbb::blocked_range<int32_t>(0, bands, 1), [&](const tbb::blocked_range<int32_t>& r) {
+    ParallelFor(tbb::blocked_range<int32_t>(0, bands, 1), [&](const tbb::blocked_range<int32_t>& r) {
         for (int32_t b = r.begin(); b != r.end(); ++b) {
             const int32_t first = static_cast<int32_t>(static_cast<int64_t>(b) * band);
             const int32_t end = static_cast<int32_t>(std::min<int64_t>(count, static_cast<int64_t>(first) + band));

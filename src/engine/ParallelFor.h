@@ -1,0 +1,25 @@
+#pragma once
+
+#include <utility>
+
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
+namespace kv {
+
+// Every parallel loop of the engine goes through here. Normally it is oneTBB's parallel_for. In a
+// ThreadSanitizer build the whole range runs on the calling thread: Debian's oneTBB is not
+// instrumented, and when two threads of ours run loops at once (a preview and a batch, or parallel
+// batch jobs) the task memory it hands between them would be reported as races that are none. The
+// loop bodies themselves, and every thread of ours, are still checked.
+template <class Range, class Body, class... Partitioner>
+void ParallelFor(const Range& range, const Body& body, Partitioner&&... partitioner) {
+#ifdef KV_TSAN
+    body(range);
+    ((void)partitioner, ...);
+#else
+    tbb::parallel_for(range, body, std::forward<Partitioner>(partitioner)...);
+#endif
+}
+
+}  // namespace kv

@@ -7,7 +7,7 @@
 
 #include "base/AutoResetEvent.h"
 #include "document/CloneArea.h"
-#include "document/OwnAlgorithm.h"
+#include "engine/OwnAlgorithm.h"
 
 namespace kv {
 

@@ -4,9 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "engine/AdvancedResize.h"
-#include "engine/CubicRangeResize.h"
-#include "engine/LanczosRangeResize.h"
+#include "engine/OwnAlgorithm.h"
 #include "engine/Progress.h"
 #include "imageio/Bitmap.h"
 
@@ -35,28 +33,6 @@ private:
     BitmapData data_;
     bool locked_ = false;
 };
-
-bool RunOwnRoutine(const ResizeAlgorithmInfo& info, const Raster& dst, const Raster& src, CRSProgress* progress) {
-    switch (info.routine) {
-        case ResizeRoutine::LanczosRange: {
-            const double window = info.window == kWindowFromRatioClass
-                                      ? RatioClass(dst.width, dst.height, src.width, src.height)
-                                      : info.window;
-            return LanczosRangeResize(dst.pixels, dst.stride, src.pixels, src.stride, true, dst.width, dst.height,
-                                      src.width, src.height, info.sharpness, window, info.grain, info.kernelMode,
-                                      progress);
-        }
-        case ResizeRoutine::CubicRange:
-            return CubicRangeResize(dst.pixels, dst.stride, src.pixels, src.stride, true, dst.width, dst.height,
-                                    src.width, src.height, info.sharpness, info.grain, info.kernelMode, progress);
-        case ResizeRoutine::Advanced:
-            return AdvancedResize(true, dst.pixels, dst.stride, dst.width, dst.height, src.pixels, src.stride,
-                                  src.width, src.height, info.flag, progress);
-        case ResizeRoutine::Standard:
-            break;
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -99,7 +75,7 @@ bool ResizeBitmap(Bitmap& source, Bitmap& destination, ResizeAlgorithm algorithm
         if (!sourceLock.locked()) return false;
         ScopedLock targetLock(*target, ImageLockMode::Write);
         if (!targetLock.locked()) return false;
-        done = RunOwnRoutine(info, targetLock.raster(), sourceLock.raster(), progress);
+        done = RunOwnAlgorithm(algorithm, targetLock.raster(), sourceLock.raster(), progress);
     }
     if (done && temporary) CopyCentre(std::move(temporary), destination);
     return done;

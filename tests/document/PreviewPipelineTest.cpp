@@ -5,7 +5,7 @@
 
 #include "base/AutoResetEvent.h"
 #include "document/DocumentTestSupport.h"
-#include "document/OwnAlgorithm.h"
+#include "engine/OwnAlgorithm.h"
 #include "imageio/ResizeBitmap.h"
 
 namespace kv::test {

@@ -1,4 +1,4 @@
-#include "document/OwnAlgorithm.h"
+#include "engine/OwnAlgorithm.h"
 
 #include "engine/AdvancedResize.h"
 #include "engine/CubicRangeResize.h"

@@ -20,6 +20,10 @@ bool EncodeTiff(const PixelBuffer& pixels, float dpiX, float dpiY, std::vector<u
 bool EncodeGif(const PixelBuffer& pixels, std::vector<uint8_t>& out, std::string& error);
 bool EncodeBmp(const PixelBuffer& pixels, float dpiX, float dpiY, std::vector<uint8_t>& out, std::string& error);
 
+// The pixels with premultiplied 16-bit samples made straight, keeping all their bits (in scratch);
+// any other format is returned as it is. Throws std::bad_alloc when the copy cannot be made.
+const PixelBuffer& StraightAlpha16(const PixelBuffer& pixels, PixelBuffer& scratch);
+
 // Pixels per metre for a resolution in dots per inch, 0 for none.
 uint32_t PixelsPerMetre(float dpi);
 

@@ -73,6 +73,13 @@ Status Encode(const PixelBuffer& pixels, ImageFormat format, int32_t quality, fl
     return Status::GenericError;
 }
 
+const PixelBuffer& StraightAlpha16(const PixelBuffer& pixels, PixelBuffer& scratch) {
+    if (pixels.format != PixelFormat64bppPARGB) return pixels;
+    if (!ConvertPixels(pixels, Rect{0, 0, pixels.width, pixels.height}, PixelFormat64bppARGB, scratch))
+        throw std::bad_alloc();
+    return scratch;
+}
+
 uint32_t PixelsPerMetre(float dpi) {
     if (!(dpi > 0) || !std::isfinite(dpi)) return 0;
     const double ppm = std::round(dpi / 0.0254);

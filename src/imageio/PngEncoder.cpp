@@ -146,14 +146,8 @@ bool Compress(PngWriter& w, const PixelBuffer& pixels, const PngLayout& layout, 
 }  // namespace
 
 bool EncodePng(const PixelBuffer& source, float dpiX, float dpiY, std::vector<uint8_t>& out, std::string& error) {
-    // Premultiplied 16-bit samples are made straight first, keeping all their bits.
     PixelBuffer straight;
-    const PixelBuffer* pixels = &source;
-    if (source.format == PixelFormat64bppPARGB) {
-        if (!ConvertPixels(source, Rect{0, 0, source.width, source.height}, PixelFormat64bppARGB, straight))
-            throw std::bad_alloc();
-        pixels = &straight;
-    }
+    const PixelBuffer* pixels = &StraightAlpha16(source, straight);
     const PngLayout layout = LayoutOf(pixels->format);
 
     auto writer = std::make_unique<PngWriter>();

@@ -213,12 +213,7 @@ bool WriteImage(TIFF* tif, const PixelBuffer& pixels, const TiffLayout& layout, 
 
 bool EncodeTiff(const PixelBuffer& source, float dpiX, float dpiY, std::vector<uint8_t>& out, std::string& error) {
     PixelBuffer straight;
-    const PixelBuffer* pixels = &source;
-    if (source.format == PixelFormat64bppPARGB) {
-        if (!ConvertPixels(source, Rect{0, 0, source.width, source.height}, PixelFormat64bppARGB, straight))
-            throw std::bad_alloc();
-        pixels = &straight;
-    }
+    const PixelBuffer* pixels = &StraightAlpha16(source, straight);
     const TiffLayout layout = LayoutOf(pixels->format);
 
     TiffSink sink;

@@ -13,6 +13,7 @@ namespace kv {
 size_t MemoryReader::ReadAt(uint64_t offset, void* buffer, size_t size) const {
     if (offset >= bytes_->size()) return 0;
     const size_t n = static_cast<size_t>(std::min<uint64_t>(size, bytes_->size() - offset));
+    if (n == 0) return 0;  // an empty read may come with no buffer at all
     std::memcpy(buffer, bytes_->data() + offset, n);
     return n;
 }

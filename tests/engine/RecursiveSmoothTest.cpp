@@ -7,19 +7,12 @@
 
 #include "engine/advanced/RecursiveSmooth.h"
 #include "engine/advanced/UnsharpLuma.h"
+#include "engine/AdvancedTestPlane.h"
 
 namespace kv::advanced {
 namespace {
 
-struct TestPlane {
-    std::vector<uint8_t> bytes;
-    PlaneRef ref;
-    TestPlane(int32_t w, int32_t h, uint8_t fill = 0) : bytes(static_cast<size_t>(w * h), fill) {
-        ref = {bytes.data(), w, h};
-    }
-    TestPlane(const TestPlane& o) : bytes(o.bytes) { ref = {bytes.data(), o.ref.width, o.ref.height}; }
-    uint8_t& at(int32_t x, int32_t y) { return bytes[static_cast<size_t>(y * ref.width + x)]; }
-};
+using test::TestPlane;
 
 TestPlane Noise(int32_t w, int32_t h, uint32_t seed) {
     TestPlane p(w, h);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <random>
 #include <vector>
 
 #include "engine/advanced/AdvancedCommon.h"
@@ -18,5 +19,13 @@ struct TestPlane {
     uint8_t& at(int32_t x, int32_t y) { return bytes[static_cast<size_t>(y * ref.width + x)]; }
     uint8_t at(int32_t x, int32_t y) const { return bytes[static_cast<size_t>(y * ref.width + x)]; }
 };
+
+// A plane of random bytes, the same for the same seed.
+inline TestPlane Noise(int32_t w, int32_t h, uint32_t seed) {
+    TestPlane p(w, h);
+    std::mt19937 random(seed);
+    for (uint8_t& v : p.bytes) v = static_cast<uint8_t>(random() & 0xFF);
+    return p;
+}
 
 }  // namespace kv::advanced::test

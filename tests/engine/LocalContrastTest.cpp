@@ -12,14 +12,8 @@
 namespace kv::advanced {
 namespace {
 
+using test::Noise;
 using test::TestPlane;
-
-TestPlane Noise(int32_t w, int32_t h, uint32_t seed) {
-    TestPlane p(w, h);
-    std::mt19937 random(seed);
-    for (uint8_t& v : p.bytes) v = static_cast<uint8_t>(random() & 0xFF);
-    return p;
-}
 
 TEST(LocalMinMax, WindowsCutOffAtTheEdges) {
     StopFlag stop{0};

@@ -12,14 +12,8 @@
 namespace kv::advanced {
 namespace {
 
+using test::Noise;
 using test::TestPlane;
-
-TestPlane Noise(int32_t w, int32_t h, uint32_t seed) {
-    TestPlane p(w, h);
-    std::mt19937 random(seed);
-    for (uint8_t& v : p.bytes) v = static_cast<uint8_t>(random() & 0xFF);
-    return p;
-}
 
 // The convolution the recursion realises, summed directly over a line continued with its end
 // samples: out[n] = sum_j h[j] y[n + j] with y[n] = sum_j h[j] x[n - j].

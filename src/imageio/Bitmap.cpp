@@ -93,7 +93,7 @@ Bitmap::Bitmap(int32_t width, int32_t height, PixelFormat format) : state_(std::
         SetStatus(s.decodeFailure.status, s.decodeFailure.message);
         return;
     }
-    if (auto limit = CheckPixelLimit(width, height); !limit.ok()) {
+    if (auto limit = CheckDecodeMemory(width, height, format); !limit.ok()) {
         s.decodeFailure = limit;
         SetStatus(limit.status, limit.message);
         return;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cstdlib>
 #include <limits>
 #include <new>
 
@@ -342,8 +343,8 @@ bool AllocatePixels(PixelBuffer& buffer, int32_t width, int32_t height, PixelFor
     if (stride == 0 || height <= 0) return false;
     const uint64_t bytes = static_cast<uint64_t>(stride) * static_cast<uint64_t>(height);
     if (bytes > std::numeric_limits<size_t>::max() / 2) return false;
-    buffer.data.reset(zeroFill ? new (std::nothrow) uint8_t[static_cast<size_t>(bytes)]()
-                               : new (std::nothrow) uint8_t[static_cast<size_t>(bytes)]);
+    buffer.data.reset(static_cast<uint8_t*>(zeroFill ? std::calloc(static_cast<size_t>(bytes), 1)
+                                                     : std::malloc(static_cast<size_t>(bytes))));
     if (!buffer.data) return false;
     buffer.width = width;
     buffer.height = height;

@@ -431,6 +431,9 @@ void RowToBgr24(PixelFormat format, const uint8_t* row, int32_t x, int32_t count
         return;
     }
     case PixelFormat8bppIndexed: {
+        // A table pays off only over a row of some length; a picture a few pixels wide and
+        // millions high would spend its time building tables.
+        if (count < 256) break;
         uint8_t table[256][3];
         for (uint32_t i = 0; i < 256; ++i) {
             const uint32_t c = PaletteEntry(palette, i);
@@ -442,15 +445,15 @@ void RowToBgr24(PixelFormat format, const uint8_t* row, int32_t x, int32_t count
         for (int32_t i = 0; i < count; ++i, out += 3) std::memcpy(out, table[p[i]], 3);
         return;
     }
-    default: {
-        uint8_t bgra[4];
-        for (int32_t i = 0; i < count; ++i, out += 3) {
-            LoadBgra(format, row, x + i, palette, bgra);
-            out[0] = bgra[0];
-            out[1] = bgra[1];
-            out[2] = bgra[2];
-        }
+    default:
+        break;
     }
+    uint8_t bgra[4];
+    for (int32_t i = 0; i < count; ++i, out += 3) {
+        LoadBgra(format, row, x + i, palette, bgra);
+        out[0] = bgra[0];
+        out[1] = bgra[1];
+        out[2] = bgra[2];
     }
 }
 

@@ -258,6 +258,48 @@ bool DrawResampled(const Raster& dst, const Raster& src, const SourceRect& rect,
     }
 }
 
+namespace {
+
+// The working memory of one direction's table: the weights (int16, padded rows), where each row
+// starts and how long it is, and for a horizontal table the vector kernels' wider copy.
+uint64_t TableBytes(Filter filter, bool widen, double length, int32_t outCount, int32_t srcCount, bool horizontal) {
+    const uint64_t stride = static_cast<uint64_t>((resample::MaxTapCount(filter, widen, length, outCount, srcCount) + 3) & ~3);
+    const uint64_t out = static_cast<uint64_t>(outCount);
+    return out * stride * (horizontal ? 10 : 2) + 8 * out;
+}
+
+}  // namespace
+
+uint64_t DrawResampledWorkingBytes(int32_t dstWidth, int32_t dstHeight, int32_t srcWidth, int32_t srcHeight,
+                                   InterpolationMode mode) {
+    if (dstWidth <= 0 || dstHeight <= 0 || srcWidth <= 0 || srcHeight <= 0) return 0;
+    if (mode == InterpolationMode::NearestNeighbor) return 4 * (uint64_t{static_cast<uint32_t>(dstWidth)} + static_cast<uint32_t>(dstHeight));
+    uint64_t bytes = 0;
+    const int32_t kx = PreReductionFactor(srcWidth, dstWidth);
+    const int32_t ky = PreReductionFactor(srcHeight, dstHeight);
+    int64_t width = srcWidth;
+    int64_t height = srcHeight;
+    if (kx > 1 || ky > 1) {
+        width = (width + kx - 1) / kx;
+        height = (height + ky - 1) / ky;
+        bytes += static_cast<uint64_t>(PackedStride24(static_cast<int32_t>(width))) * static_cast<uint64_t>(height) +
+                 24 * static_cast<uint64_t>(width) * ParallelWorkers();
+    }
+    const ModeFilter f = FilterFor(mode);
+    bytes += TableBytes(f.filter, f.widen, static_cast<double>(width), dstWidth, static_cast<int32_t>(width), true);
+    bytes += TableBytes(f.filter, f.widen, static_cast<double>(height), dstHeight, static_cast<int32_t>(height), false);
+    // The rows between the passes, per worker: either order may be chosen. Horizontally first a band
+    // of at most 256 output rows keeps the source rows it reads; vertically first one row of the
+    // source columns.
+    const double rowsPerOutput = std::max(1.0, static_cast<double>(height) / dstHeight);
+    const double bandRows = std::min<double>(256.0 * rowsPerOutput + resample::MaxTapCount(f.filter, f.widen, static_cast<double>(height), dstHeight, static_cast<int32_t>(height)),
+                                             static_cast<double>(height));
+    const double horizontalFirst = bandRows * ((3.0 * dstWidth + 15) + kMidPadding) * 2;
+    const double verticalFirst = (3.0 * static_cast<double>(width) + kMidPadding) * 2;
+    bytes += static_cast<uint64_t>(std::max(horizontalFirst, verticalFirst)) * ParallelWorkers();
+    return bytes;
+}
+
 bool AreaAverageResize(const Raster& dst, const Raster& src) {
     if (!dst.IsValid() || !src.IsValid()) return false;
     // Per direction: the exact area average when reducing, linear interpolation when enlarging.

@@ -176,6 +176,12 @@ Status Bitmap::SetResolution(float dpiX, float dpiY) {
     return Status::Ok;
 }
 
+uint64_t Bitmap::PendingDecodeBytes() const {
+    BitmapState& s = *state_;
+    std::lock_guard guard(s.pixelMutex);
+    return s.decodeTried || !s.source ? 0 : s.header.decodeBytes;
+}
+
 Status Bitmap::GetLastStatus() { return state_->lastStatus.exchange(Status::Ok); }
 
 std::string Bitmap::GetLastErrorMessage() const {

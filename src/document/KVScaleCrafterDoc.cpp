@@ -11,6 +11,7 @@
 #include "document/OutputCheck.h"
 #include "document/SaveImage.h"
 #include "imageio/ResizeBitmap.h"
+#include "imageio/ResizeJobMemory.h"
 
 namespace kv {
 
@@ -22,6 +23,16 @@ std::string Fill(std::string_view pattern, const std::string& value) {
     std::string text(pattern);
     if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, value);
     return text;
+}
+
+// Why a resize failed, as far as the bitmaps and the routine tell: a drawing that failed records
+// its status on the result, pixels that did not decode on the source.
+std::string ResizeFailure(Bitmap& result, Bitmap& source) {
+    if (result.GetLastStatus() != Status::Ok) return result.GetLastErrorMessage();
+    if (source.GetLastStatus() != Status::Ok) return source.GetLastErrorMessage();
+    if (OutOfMemoryFlag.load()) return "There was not enough memory to resize the image.";
+    if (CancelRequested.load()) return "The resize was stopped.";
+    return "The image could not be resized.";
 }
 
 }  // namespace
@@ -39,9 +50,11 @@ void CKVScaleCrafterDoc::Say(const std::string& text) {
 // ---- Opening ----
 
 bool CKVScaleCrafterDoc::OnOpenDocument(const std::filesystem::path& path) {
+    failureReason_.clear();
     // The file must be readable before anything of the open image is given up.
     auto bytes = std::make_shared<std::vector<uint8_t>>();
     if (const IoResult read = ReadWholeFile(path, *bytes); !read.ok()) {
+        failureReason_ = read.message;
         Say(read.message);
         return false;
     }
@@ -52,11 +65,14 @@ bool CKVScaleCrafterDoc::OnOpenDocument(const std::filesystem::path& path) {
         width_ = height_ = 0;
         dpiX_ = 0;
 
+        const uint64_t fileBytes = bytes->size();
         std::unique_ptr<Bitmap> bitmap = Bitmap::FromMemory(std::shared_ptr<const std::vector<uint8_t>>(std::move(bytes)));
         if (bitmap->GetLastStatus() != Status::Ok || bitmap->GetPixelFormat() == PixelFormatUndefined) {
+            failureReason_ = bitmap->GetLastErrorMessage();
             Say(Fill(DocumentText::kCantOpenFile, path.string()));
             return false;
         }
+        fileBytes_ = fileBytes;
         image_ = std::move(bitmap);
         width_ = image_->GetWidth();
         height_ = image_->GetHeight();
@@ -93,6 +109,7 @@ int CKVScaleCrafterDoc::SaveImage(Bitmap& result, std::filesystem::path path, in
 }
 
 bool CKVScaleCrafterDoc::OnResizeAndSave(const std::filesystem::path& output, CRSProgress* progress) {
+    failureReason_.clear();
     if (!image_) return false;
     bool saved = false;
     try {
@@ -113,22 +130,41 @@ bool CKVScaleCrafterDoc::ResizeAndSave(const std::filesystem::path& output, CRSP
         return false;
     }
 
+    // A resize that cannot fit in memory is refused before it starts; one that runs out part way
+    // would only fail later, with the machine swapping meanwhile.
+    const ResizeJob job = ResizeJobOf(*image_, fileBytes_, settings_.width, settings_.height, settings_.algorithm,
+                                      settings_.correction == SizeCorrection::Crop, OutputMimeType(output));
+    if (const MemoryCheck memory = CheckResizeJobMemory(job); !memory.fits) {
+        Say(NotEnoughMemoryText(job, memory.needed, memory.available));
+        return false;
+    }
+
     std::unique_ptr<Bitmap> result;
     if (settings_.width == width_ && settings_.height == height_) {
         // The image's own size: no resampling, and the pixel format stays (an indexed GIF stays
         // indexed).
         result = image_->Clone(image_->GetPixelFormat());
-        if (!result) return false;
+        if (!result) {
+            Say(image_->GetLastErrorMessage());
+            return false;
+        }
     } else {
         result = std::make_unique<Bitmap>(settings_.width, settings_.height, PixelFormat24bppRGB);
-        if (result->GetLastStatus() != Status::Ok) return false;
+        if (result->GetLastStatus() != Status::Ok) {
+            Say(result->GetLastErrorMessage());
+            return false;
+        }
         if (progress) CancelRequested.store(0);
         // Read locks are shared, so the resize reads the image itself even while a preview job
         // reads it too.
-        if (!ResizeBitmap(*image_, *result, settings_.algorithm, settings_.correction == SizeCorrection::Crop, progress))
+        if (!ResizeBitmap(*image_, *result, settings_.algorithm, settings_.correction == SizeCorrection::Crop, progress)) {
+            Say(ResizeFailure(*result, *image_));
             return false;
+        }
     }
-    return SaveImage(*result, output, 0, *image_, settings_.jpegQuality) == 1;
+    if (SaveImage(*result, output, 0, *image_, settings_.jpegQuality) == 1) return true;
+    failureReason_ = result->GetLastErrorMessage();
+    return false;
 }
 
 // ---- Next and Previous ----

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "app/IResizeDocument.h"
@@ -50,9 +51,15 @@ public:
 
     // "Resize and Save" once the user chose the output path: the image resized to the output
     // settings (a plain copy when the size is the image's own) and written with SaveImage. Nothing
-    // is created at the path unless the whole result is written. On failure the user is told
-    // "Can't create output image!" after any more specific message. progress may watch the resize.
+    // is created at the path unless the whole result is written. A resize whose memory would not
+    // fit the budget is refused before it starts. On failure the user is told why (memory, pixels
+    // that do not decode, a stop) and then "Can't create output image!". progress may watch the
+    // resize.
     bool OnResizeAndSave(const std::filesystem::path& output, CRSProgress* progress = nullptr);
+
+    // Why the last open or save failed, as the imaging layer or the file system put it, where the
+    // message shown names the file only ("Can't open file", "Can't save file"); empty otherwise.
+    const std::string& LastFailureReason() const { return failureReason_; }
 
     // Writes a resized image of this document's source with the output settings' resolution.
     int SaveImage(Bitmap& result, std::filesystem::path path, int quiet, Bitmap& source, int32_t quality);
@@ -102,6 +109,8 @@ private:
     int32_t height_ = 0;
     float dpiX_ = 0;
     std::filesystem::path path_;
+    uint64_t fileBytes_ = 0;  // the open image's file, held in memory with it
+    std::string failureReason_;
     bool modified_ = false;
     std::vector<std::filesystem::path> failedCandidates_;
     std::atomic<bool> adjusting_{false};

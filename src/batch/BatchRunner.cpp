@@ -4,6 +4,7 @@
 
 #include "batch/BatchWork.h"
 #include "batch/OutputPath.h"
+#include "batch/UniqueNameClaim.h"
 #include "document/SaveImage.h"
 #include "imageio/ResizeBitmap.h"
 
@@ -17,7 +18,8 @@ BatchRunner::BatchRunner(std::vector<CItem> items, const BatchSettings& settings
       host_(host),
       prompt_(prompt),
       reportTimeoutMs_(reportTimeoutMs),
-      progress_(host) {}
+      progress_(host),
+      memory_(MemoryBudget()) {}
 
 BatchRunner::~BatchRunner() {
     if (!worker_.joinable()) return;
@@ -82,7 +84,8 @@ void BatchRunner::Work() {
         report.input = item.path;
         report.values = item.batch;
 
-        const std::unique_ptr<Bitmap> source = OpenBatchImage(item.path);
+        const BatchInput input = OpenBatchImage(item, settings_, crop_, memory_, [] { return CancelRequested.load() != 0; });
+        Bitmap* const source = input.image.get();
         if (!source) {
             Report(report, BatchStatus::CantOpen);
             continue;
@@ -100,7 +103,7 @@ void BatchRunner::Work() {
         }
         Report(report, BatchStatus::Started);
 
-        const std::unique_ptr<Bitmap> result = CreateOutputImage(item.batch);
+        const std::unique_ptr<Bitmap> result = CreateOutputImage(item.batch, input);
         if (!result) {
             Report(report, BatchStatus::CantCreate);
             continue;
@@ -116,14 +119,22 @@ void BatchRunner::Work() {
         }
         // The old output, if any, stays until the whole new file replaces it; an output that is
         // the input itself is safe too, as the input was read whole when it was opened.
-        bool saved = false;
+        std::optional<std::filesystem::path> saved;
         try {
-            saved = SaveImage(*result, output.path, 1, *source, settings_.jpegQuality, item.batch.dpi, nullptr) == 1;
+            std::vector<uint8_t> bytes;
+            if (EncodeSaveImage(*result, output.path, *source, settings_.jpegQuality, item.batch.dpi, bytes) == 1)
+                saved = WriteBatchOutput(bytes, output).path;
         } catch (const std::exception&) {
         }
         if (!saved) {
             Report(report, BatchStatus::CantWrite);
             break;
+        }
+        // Another run took the unique name meanwhile: the file went to the next free one, and the
+        // log says so.
+        if (*saved != output.path) {
+            report.output = *saved;
+            Report(report, BatchStatus::Started);
         }
     }
     running_.store(false);

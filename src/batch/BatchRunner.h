@@ -11,6 +11,7 @@
 
 #include "app/BatchSettings.h"
 #include "base/AutoResetEvent.h"
+#include "base/MemoryBudget.h"
 #include "base/UserPrompt.h"
 #include "batch/BatchProgress.h"
 #include "batch/BatchText.h"
@@ -84,6 +85,7 @@ private:
     IUserPrompt* prompt_;
     const int reportTimeoutMs_;
     CBatchProgress progress_;  // used by the worker only
+    MemoryPool memory_;        // the budget each item's resize is measured against
 
     std::mutex mutex_;
     std::deque<BatchReport> reports_;  // guarded by mutex_

@@ -4,24 +4,49 @@
 #include <vector>
 
 #include "base/AtomicFile.h"
+#include "batch/OutputPath.h"
+#include "document/SaveImage.h"
+#include "imageio/ResizeJobMemory.h"
 
 namespace kv {
 
-std::unique_ptr<Bitmap> OpenBatchImage(const std::filesystem::path& path) {
+BatchInput OpenBatchImage(const CItem& item, const BatchSettings& settings, bool crop, MemoryPool& memory,
+                          const std::function<bool()>& stop) {
+    BatchInput input;
     try {
         auto bytes = std::make_shared<std::vector<uint8_t>>();
-        if (!ReadWholeFile(path, *bytes).ok()) return nullptr;
+        if (!ReadWholeFile(item.path, *bytes).ok()) return input;
+        const uint64_t fileBytes = bytes->size();
         std::unique_ptr<Bitmap> image = Bitmap::FromMemory(std::shared_ptr<const std::vector<uint8_t>>(std::move(bytes)));
-        if (image->GetLastStatus() != Status::Ok || image->GetPixelFormat() == PixelFormatUndefined) return nullptr;
+        if (image->GetLastStatus() != Status::Ok || image->GetPixelFormat() == PixelFormatUndefined) return input;
+        const StampedSettings& values = item.batch;
+        if (values.width > 0 && values.height > 0) {
+            const OutputName name = PlannedOutputName(settings, item.path, values.width, values.height);
+            const ResizeJob job = ResizeJobOf(*image, fileBytes, values.width, values.height, values.algorithm, crop,
+                                              OutputMimeType("x" + name.extension));
+            input.memory = memory.Acquire(EstimateResizeJob(job).peak(), stop);
+            if (!input.memory) {
+                input.withinBudget = false;
+                input.image = std::move(image);
+                return input;
+            }
+        }
         // A copy of one pixel decodes the whole image and reads its property items.
-        if (!image->Clone(Rect{0, 0, 1, 1}, PixelFormatUndefined)) return nullptr;
-        return image;
+        if (!image->Clone(Rect{0, 0, 1, 1}, PixelFormatUndefined)) {
+            input.memory.Release();
+            return input;
+        }
+        input.image = std::move(image);
+        return input;
     } catch (const std::bad_alloc&) {
-        return nullptr;
+        input.image.reset();
+        input.memory.Release();
+        return input;
     }
 }
 
-std::unique_ptr<Bitmap> CreateOutputImage(const StampedSettings& values) {
+std::unique_ptr<Bitmap> CreateOutputImage(const StampedSettings& values, const BatchInput& input) {
+    if (!input.withinBudget) return nullptr;
     try {
         auto image = std::make_unique<Bitmap>(values.width, values.height, PixelFormat24bppRGB);
         if (image->GetLastStatus() != Status::Ok) return nullptr;

@@ -12,6 +12,7 @@
 #include "base/FileStatus.h"
 #include "batch/BatchWork.h"
 #include "batch/OutputPath.h"
+#include "batch/UniqueNameClaim.h"
 #include "document/SaveImage.h"
 #include "engine/Progress.h"
 #include "imageio/ResizeBitmap.h"
@@ -47,7 +48,8 @@ ParallelBatchRun::ParallelBatchRun(std::vector<CItem> items, const BatchSettings
       crop_(crop),
       jobs_(static_cast<size_t>(std::max(jobs, 1))),
       lookahead_(2 * jobs_),
-      prompt_(prompt) {
+      prompt_(prompt),
+      memory_(MemoryBudget()) {
     PlanDependencies();
 }
 
@@ -93,16 +95,18 @@ void ParallelBatchRun::PlanDependencies() {
     }
 }
 
-ParallelBatchRun::Result ParallelBatchRun::Process(const CItem& item) const {
+ParallelBatchRun::Result ParallelBatchRun::Process(const CItem& item) {
     Result result;
     Outcome failure = Outcome::Stopped;  // what running out of memory means at each step
     try {
-        const std::unique_ptr<Bitmap> source = OpenBatchImage(item.path);
+        // Items wait here while the others hold too much of the budget.
+        const BatchInput input = OpenBatchImage(item, settings_, crop_, memory_, [this] { return Stopping(); });
+        Bitmap* const source = input.image.get();
         if (!source) {
             result.outcome = Outcome::CantOpen;
             return result;
         }
-        const std::unique_ptr<Bitmap> image = CreateOutputImage(item.batch);
+        const std::unique_ptr<Bitmap> image = CreateOutputImage(item.batch, input);
         if (!image) {
             result.outcome = Outcome::CantCreate;
             return result;
@@ -124,6 +128,12 @@ ParallelBatchRun::Result ParallelBatchRun::Process(const CItem& item) const {
         result.bytes.clear();
     }
     return result;
+}
+
+bool ParallelBatchRun::Stopping() {
+    if (CancelRequested.load()) return true;
+    std::lock_guard lock(mutex_);
+    return stop_;
 }
 
 void ParallelBatchRun::JobLoop() {
@@ -216,22 +226,27 @@ bool ParallelBatchRun::Commit(IBatchLog& log) {
             advance();
             continue;
         }
-        emit(BatchStatus::Started);
-        switch (result.outcome) {
-            case Outcome::CantCreate:
-                emit(BatchStatus::CantCreate);
-                advance();
-                continue;
-            case Outcome::Stopped:
-                emit(BatchStatus::Stopped);
-                return false;
-            case Outcome::CantEncode:
-                emit(BatchStatus::CantWrite);
-                return false;
-            default:
-                break;
+        if (result.outcome != Outcome::Encoded) {
+            emit(BatchStatus::Started);
+            switch (result.outcome) {
+                case Outcome::CantCreate:
+                    emit(BatchStatus::CantCreate);
+                    advance();
+                    continue;
+                case Outcome::Stopped:
+                    emit(BatchStatus::Stopped);
+                    return false;
+                default:
+                    emit(BatchStatus::CantWrite);
+                    return false;
+            }
         }
-        if (!WriteFileAtomically(output.path, result.bytes).ok()) {
+        // The file is written before its entry, so that the entry names the file the unique name
+        // claimed: another run may have taken the decided one meanwhile.
+        const OutputWrite written = WriteBatchOutput(result.bytes, output);
+        if (written.path) report.output = *written.path;
+        emit(BatchStatus::Started);
+        if (!written.path) {
             emit(BatchStatus::CantWrite);
             return false;
         }

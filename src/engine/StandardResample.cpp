@@ -196,11 +196,18 @@ OwnedRaster BlockAverage(const Raster& src, int32_t kx, int32_t ky) {
             const int32_t rows = static_cast<int32_t>(std::min<int64_t>(ky, src.height - int64_t{top}));
             for (int32_t r = 0; r < rows; ++r) {
                 const uint8_t* in = src.Row(top + r);
-                for (int32_t x = 0; x < src.width; ++x) {
-                    uint64_t* sum = sums.get() + 3 * static_cast<size_t>(x / kx);
-                    sum[0] += in[3 * x];
-                    sum[1] += in[3 * x + 1];
-                    sum[2] += in[3 * x + 2];
+                uint64_t* sum = sums.get();
+                for (int64_t x = 0; x < src.width; x += kx, sum += 3) {
+                    const int64_t end = std::min<int64_t>(src.width, x + kx);
+                    uint64_t b = 0, g = 0, red = 0;
+                    for (const uint8_t* p = in + 3 * x; p < in + 3 * end; p += 3) {
+                        b += p[0];
+                        g += p[1];
+                        red += p[2];
+                    }
+                    sum[0] += b;
+                    sum[1] += g;
+                    sum[2] += red;
                 }
             }
             uint8_t* row = dst.Row(y);

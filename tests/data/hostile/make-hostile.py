@@ -4,7 +4,9 @@ and tiny files that claim pictures far larger than their bytes. Base pictures co
 ImageMagick's /usr/bin/convert and cjpeg; everything else is done here by hand.
 
     tests/data/hostile/make-hostile.py [OUTDIR]   # default: this folder
-    tests/data/hostile/make-hostile.py --large DIR  # also the gigapixel variants, for measuring
+    tests/data/hostile/make-hostile.py --large DIR  # also the variants within the limit, for measuring
+
+ImageMagick stamps dates into its files, so a new run makes files that differ in those bytes.
 """
 import os
 import struct
@@ -61,9 +63,12 @@ def gif_files(tmp, out):
     gif = open(base, 'rb').read()
     open(os.path.join(out, 'gif-cut.gif'), 'wb').write(gif[:len(gif) // 2])
     # A screen of 32768 x 32768 around a frame of one pixel: 35 bytes.
-    screen = (b'GIF89a' + struct.pack('<HH', 32768, 32768) + bytes([0x80, 0, 0]) + bytes(6) +
-              b',' + struct.pack('<HHHH', 0, 0, 1, 1) + bytes([0]) + bytes([2, 2, 0x44, 0x01, 0]) + b';')
-    open(os.path.join(out, 'gif-huge-screen.gif'), 'wb').write(screen)
+    open(os.path.join(out, 'gif-huge-screen.gif'), 'wb').write(gif_screen(32768))
+
+
+def gif_screen(side):
+    return (b'GIF89a' + struct.pack('<HH', side, side) + bytes([0x80, 0, 0]) + bytes(6) +
+            b',' + struct.pack('<HHHH', 0, 0, 1, 1) + bytes([0]) + bytes([2, 2, 0x44, 0x01, 0]) + b';')
 
 
 def tiff_files(tmp, out):
@@ -136,14 +141,18 @@ def jpeg_files(tmp, out):
     last = found[-1][0] + found[-1][1] + found[-1][2]
     open(os.path.join(out, 'jpeg-scan-cap.jpg'), 'wb').write(head + body + last * 120 + b'\xff\xd9')
     # A progressive header of 32768 x 32768 with the first scan cut short: a few hundred bytes.
+    open(os.path.join(out, 'jpeg-progressive-huge.jpg'), 'wb').write(progressive_header(tmp, 32768))
+
+
+def progressive_header(tmp, side):
     small = os.path.join(tmp, 'small.jpg')
     run('/usr/bin/convert', '-size', '16x16', 'xc:gray', '-interlace', 'JPEG', '-sampling-factor', '1x1', small)
     data = bytearray(open(small, 'rb').read())
     sof = data.index(b'\xff\xc2')
-    data[sof + 5:sof + 9] = struct.pack('>HH', 32768, 32768)
+    data[sof + 5:sof + 9] = struct.pack('>HH', side, side)
     sos = data.index(b'\xff\xda')
     length = struct.unpack('>H', data[sos + 2:sos + 4])[0]
-    open(os.path.join(out, 'jpeg-progressive-huge.jpg'), 'wb').write(bytes(data[:sos + 2 + length + 8]))
+    return bytes(data[:sos + 2 + length + 8])
 
 
 def bmp_rle8(width, height, rle):
@@ -167,7 +176,10 @@ def bmp_files(out, large):
     open(os.path.join(out, 'bmp-tall-rle.bmp'), 'wb').write(bmp_rle8(1, 20_000_000, tall_rle(20_000_000)))
     open(os.path.join(out, 'bmp-tall-rle-gigapixel.bmp'), 'wb').write(bmp_rle8(1, 1 << 30, tall_rle(1 << 30)))
     if large:
+        # Variants within the decode limit, for measuring: they decode, so only the budget and the
+        # work they take bound them.
         open(os.path.join(out, 'bmp-tall-rle-1e8.bmp'), 'wb').write(bmp_rle8(1, 100_000_000, tall_rle(100_000_000)))
+        open(os.path.join(out, 'gif-huge-screen-32000.gif'), 'wb').write(gif_screen(32000))
 
 
 def main():
@@ -182,6 +194,8 @@ def main():
         gif_files(tmp, out)
         tiff_files(tmp, out)
         jpeg_files(tmp, out)
+        if large:
+            open(os.path.join(out, 'jpeg-progressive-16384.jpg'), 'wb').write(progressive_header(tmp, 16384))
     bmp_files(out, large)
 
 

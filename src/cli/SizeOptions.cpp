@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <tuple>
 
 #include "app/ResizeBarControls.h"
@@ -122,10 +123,12 @@ namespace {
 // The bar holds a size it works out at its limits: a side below 3 pixels becomes 3. Asked for on
 // the command line, that would be a silent change of what was asked: it is a usage error instead.
 void RequirePixels(double width, double height, const std::string& asked) {
-    if (width >= kMinPixels && height >= kMinPixels) return;
+    constexpr double kLargest = std::numeric_limits<int32_t>::max();
     const auto text = [](double v) { return std::to_string(static_cast<int64_t>(v < 0 ? 0 : v)); };
-    throw UsageError{asked + " gives " + text(width) + " x " + text(height) + " pixels for this image; the smallest side is " +
-                     std::to_string(kMinPixels) + " pixels"};
+    const std::string gives = asked + " gives " + text(width) + " x " + text(height) + " pixels for this image; ";
+    if (width < kMinPixels || height < kMinPixels)
+        throw UsageError{gives + "the smallest side is " + std::to_string(kMinPixels) + " pixels"};
+    if (width > kLargest || height > kLargest) throw UsageError{gives + "a side can have at most 2147483647 pixels"};
 }
 
 // The other side of the aspect link, before the bar holds it to its limits.

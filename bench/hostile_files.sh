@@ -25,9 +25,9 @@ run() {
     rm -f "$out"
     /usr/bin/time -o "$work/time" -f '%e %M' "$kvscale" "$@" >/dev/null 2>"$work/err" && status=0 || status=$?
     read -r seconds peak < <(tail -1 "$work/time")
-    # The last line of kvscale's messages says why.
-    printf '%-28s %-34s %5s %8s %10s  %s\n' "$name" "${options[*]}" "$status" "$seconds" "$peak" \
-        "$(tail -1 "$work/err" | cut -c1-100)"
+    # The line of kvscale's messages that says why (not the one naming the file, not the usage).
+    reason=$(grep -v "Can't open file\|Can't create output image\|^ \|^usage:\|Command exited" "$work/err" | head -1)
+    printf '%-28s %-34s %5s %8s %10s  %s\n' "$name" "${options[*]}" "$status" "$seconds" "$peak" "${reason:0:100}"
 }
 
 for file in "$work"/files/*; do

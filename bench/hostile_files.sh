@@ -26,7 +26,7 @@ run() {
     /usr/bin/time -o "$work/time" -f '%e %M' "$kvscale" "$@" >/dev/null 2>"$work/err" && status=0 || status=$?
     read -r seconds peak < <(tail -1 "$work/time")
     # The line of kvscale's messages that says why (not the one naming the file, not the usage).
-    reason=$(grep -v "Can't open file\|Can't create output image\|^ \|^usage:\|Command exited" "$work/err" | head -1)
+    reason=$(grep -v "Can't open file\|Can't create output image\|^ \|^usage:\|Command exited" "$work/err" | head -1 || true)
     printf '%-28s %-34s %5s %8s %10s  %s\n' "$name" "${options[*]}" "$status" "$seconds" "$peak" "${reason:0:100}"
 }
 

@@ -159,7 +159,7 @@ void CKVScaleCrafterDoc::Navigate(bool forward) {
 
 PreviewOutcome CKVScaleCrafterDoc::RequestPreview(const PixelRect& source, const PixelRect& destination) {
     const PreviewOutcome outcome = preview_.RequestPreview(source, destination, settings_.algorithm,
-                                                           OutputSize{settings_.width, settings_.height});
+                                                           PixelSize{settings_.width, settings_.height});
     if (outcome == PreviewOutcome::FromCache && host_) host_->UpdateAllViews();
     return outcome;
 }

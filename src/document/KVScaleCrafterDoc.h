@@ -10,9 +10,9 @@
 #include "app/IResizeDocument.h"
 #include "app/ResizeSettings.h"
 #include "base/CommandTarget.h"
+#include "base/Geometry.h"
 #include "base/UserPrompt.h"
 #include "document/IDocumentHost.h"
-#include "document/PixelRect.h"
 #include "document/PreviewPipeline.h"
 #include "imageio/Bitmap.h"
 

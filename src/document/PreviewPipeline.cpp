@@ -55,7 +55,7 @@ struct PendingRequest {
     PixelRect source;
     PixelRect destination;
     ResizeAlgorithm algorithm = -1;
-    OutputSize output;  // what the output size was when the request was made
+    PixelSize output;  // what the output size was when the request was made
 };
 
 }  // namespace
@@ -81,7 +81,7 @@ struct PreviewState {
     std::array<std::unique_ptr<Bitmap>, kOwnAlgorithmCount> cached;
     PixelRect cachedSource;
     PixelRect cachedDestination;
-    OutputSize cachedOutput;
+    PixelSize cachedOutput;
     PendingRequest pending;
 };
 
@@ -90,7 +90,7 @@ namespace {
 int64_t Percent(int32_t destination, int32_t source) { return int64_t{destination} * 100 / source; }
 
 // A request inside the one the cached results were made for, at the same output size and scale.
-bool IsContainedHit(const PreviewState& s, const PixelRect& source, const PixelRect& destination, OutputSize output) {
+bool IsContainedHit(const PreviewState& s, const PixelRect& source, const PixelRect& destination, PixelSize output) {
     if (!(s.cachedOutput == output) || output.width <= 0 || output.height <= 0) return false;
     if (s.cachedSource.IsEmpty() || s.cachedDestination.IsEmpty() || !s.cachedSource.Contains(source)) return false;
     return Percent(destination.Width(), source.Width()) == Percent(s.cachedDestination.Width(), s.cachedSource.Width()) &&
@@ -126,7 +126,7 @@ PreviewPipeline::~PreviewPipeline() {
 }
 
 PreviewOutcome PreviewPipeline::RequestPreview(const PixelRect& source, const PixelRect& destination,
-                                               ResizeAlgorithm algorithm, OutputSize output) {
+                                               ResizeAlgorithm algorithm, PixelSize output) {
     if (!IsOwnResizeAlgorithm(algorithm) || source.IsEmpty() || destination.IsEmpty()) return PreviewOutcome::Nothing;
     PreviewState& s = *state_;
     std::shared_ptr<Bitmap> image;

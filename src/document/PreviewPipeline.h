@@ -6,20 +6,13 @@
 #include <thread>
 
 #include "base/CommandTarget.h"
-#include "document/PixelRect.h"
+#include "base/Geometry.h"
 #include "engine/Progress.h"
 #include "engine/Raster.h"
 #include "engine/ResizeAlgorithm.h"
 #include "imageio/Bitmap.h"
 
 namespace kv {
-
-// The output size a preview is made for.
-struct OutputSize {
-    int32_t width = 0;
-    int32_t height = 0;
-    bool operator==(const OutputSize&) const = default;
-};
 
 // What one preview job runs: an own algorithm from src into dst. Replaceable so that a test can
 // hold a job where it wants it.
@@ -65,7 +58,7 @@ public:
 
     // Called on the user-interface thread when a view needs a preview of the visible part.
     PreviewOutcome RequestPreview(const PixelRect& source, const PixelRect& destination, ResizeAlgorithm algorithm,
-                                  OutputSize output);
+                                  PixelSize output);
 
     // Before another image is opened: stops a running job and waits for the worker to be idle.
     void StopWorker();

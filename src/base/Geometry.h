@@ -2,9 +2,25 @@
 
 #include <cstdint>
 
-#include "imageio/ImagingTypes.h"
-
+// Sizes and rectangles in whole pixels, shared by every layer that measures images, outputs,
+// views and thumbnail cells.
 namespace kv {
+
+// A width and a height in pixels.
+struct PixelSize {
+    int32_t width = 0;
+    int32_t height = 0;
+    bool operator==(const PixelSize&) const = default;
+};
+
+// A rectangle given by its origin and its size, as the imaging layer takes it for locks and copies.
+struct Rect {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    bool operator==(const Rect&) const = default;
+};
 
 // A rectangle as the views hand it over: left and top inside, right and bottom just outside. A
 // source rectangle is in image pixels, a destination rectangle in output pixels.
@@ -16,11 +32,13 @@ struct PixelRect {
 
     int32_t Width() const { return right - left; }
     int32_t Height() const { return bottom - top; }
+    PixelSize Size() const { return {Width(), Height()}; }
     bool IsEmpty() const { return Width() <= 0 || Height() <= 0; }
     // Whether other lies inside this rectangle (edges included).
     bool Contains(const PixelRect& other) const {
         return other.left >= left && other.top >= top && other.right <= right && other.bottom <= bottom;
     }
+    PixelRect Offset(int32_t dx, int32_t dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
     Rect AsRect() const { return {left, top, Width(), Height()}; }
     bool operator==(const PixelRect&) const = default;
 };

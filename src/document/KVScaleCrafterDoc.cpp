@@ -6,7 +6,6 @@
 
 #include "app/OutputSizeRules.h"
 #include "base/AtomicFile.h"
-#include "document/DocumentCommands.h"
 #include "document/NeighbourFiles.h"
 #include "document/OutputCheck.h"
 #include "document/SaveImage.h"
@@ -171,8 +170,8 @@ void CKVScaleCrafterDoc::OnPreviewReady() {
 bool CKVScaleCrafterDoc::OnCommand(int id) {
     switch (id) {
         case CommandId::ID_PREVIEW_READY: OnPreviewReady(); return true;
-        case DocumentCommand::ID_VIEW_NEXT: OnNextFile(); return true;
-        case DocumentCommand::ID_VIEW_PREVIOUS: OnPreviousFile(); return true;
+        case CommandId::ID_VIEW_NEXT: OnNextFile(); return true;
+        case CommandId::ID_VIEW_PREVIOUS: OnPreviousFile(); return true;
         default: return false;
     }
 }

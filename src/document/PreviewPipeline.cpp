@@ -13,10 +13,6 @@ namespace kv {
 
 namespace {
 
-constexpr size_t kOwnAlgorithmCount = 5;
-
-size_t CacheSlot(ResizeAlgorithm algorithm) { return static_cast<size_t>(algorithm - 5); }
-
 // Passes the worker's notices on to the frame until the pipeline ends. A worker that outlives the
 // pipeline then posts into nothing instead of into a frame that may be gone.
 class CommandRelay final : public ICommandTarget {
@@ -78,7 +74,8 @@ struct PreviewState {
     // Counts the images; a job that finishes for an image no longer open leaves no result.
     uint64_t generation = 0;
     std::unique_ptr<Bitmap> current;
-    std::array<std::unique_ptr<Bitmap>, kOwnAlgorithmCount> cached;
+    // The last finished result of each own algorithm, by algorithm; the others' stay empty.
+    std::array<std::unique_ptr<Bitmap>, kResizeAlgorithmCount> cached;
     PixelRect cachedSource;
     PixelRect cachedDestination;
     PixelSize cachedOutput;
@@ -135,7 +132,7 @@ PreviewOutcome PreviewPipeline::RequestPreview(const PixelRect& source, const Pi
         std::lock_guard guard(s.lock);
         if (!s.image) return PreviewOutcome::Nothing;
         image = s.image;
-        std::unique_ptr<Bitmap>& cached = s.cached[CacheSlot(algorithm)];
+        std::unique_ptr<Bitmap>& cached = s.cached[static_cast<size_t>(algorithm)];
         if (source == s.cachedSource && destination == s.cachedDestination) {
             if (cached) {
                 if (auto copy = CloneArea(*cached, 0, 0, cached->GetWidth(), cached->GetHeight(), cached->GetPixelFormat())) {
@@ -217,7 +214,7 @@ std::unique_ptr<Bitmap> PreviewPipeline::TakeCurrentPreview() {
 bool PreviewPipeline::HasCachedResult(ResizeAlgorithm algorithm) const {
     if (!IsOwnResizeAlgorithm(algorithm)) return false;
     std::lock_guard guard(state_->lock);
-    return state_->cached[CacheSlot(algorithm)] != nullptr;
+    return state_->cached[static_cast<size_t>(algorithm)] != nullptr;
 }
 
 void PreviewPipeline::PreviewWorker(std::shared_ptr<PreviewState> state) {
@@ -294,7 +291,7 @@ void PreviewPipeline::RunPreviewJob(PreviewState& s) {
     {
         std::lock_guard guard(s.lock);
         if (s.generation == generation) {
-            std::unique_ptr<Bitmap>& cached = s.cached[CacheSlot(job.algorithm)];
+            std::unique_ptr<Bitmap>& cached = s.cached[static_cast<size_t>(job.algorithm)];
             cached = CloneArea(*target, 0, 0, width, height, target->GetPixelFormat());
             s.current = std::move(target);
             s.cachedSource = job.source;

@@ -91,24 +91,12 @@ void ResizeBarPresenter::WriteOriginalTexts() {
         WriteText(IDC_ORIG_RES, {});
         return;
     }
-    const double w = image_.width;
-    const double h = image_.height;
-    std::string print;
-    switch (settings_.printUnit) {
-        case PrintUnit::Inches: print = Pair(w / r, h / r, 2, "inches"); break;
-        case PrintUnit::Millimeters: print = Pair(w * 25.4 / r, h * 25.4 / r, 2, "mm"); break;
-        case PrintUnit::Centimeters: print = Pair(w * 2.54 / r, h * 2.54 / r, 2, "cm"); break;
-        case PrintUnit::Picas: print = Pair(w * 6 / r, h * 6 / r, 0, "picas"); break;
-        case PrintUnit::Points: print = Pair(w * 72 / r, h * 72 / r, 0, "points"); break;
-    }
-    WriteText(IDC_ORIG_PRINTSIZE, print);
-    std::string resolution;
-    switch (settings_.resolutionUnit) {
-        case ResolutionUnit::DotsPerInch: resolution = FormatFixed(r, 0) + " dots per inch"; break;
-        case ResolutionUnit::DotsPerMm: resolution = FormatFixed(r / 25.4, 2) + " dots per mm"; break;
-        case ResolutionUnit::DotsPerCm: resolution = FormatFixed(r / 2.54, 2) + " dots per cm"; break;
-    }
-    WriteText(IDC_ORIG_RES, resolution);
+    const PrintUnitInfo& print = Info(settings_.printUnit);
+    WriteText(IDC_ORIG_PRINTSIZE, Pair(image_.width * print.perInch / r, image_.height * print.perInch / r,
+                                       print.imageSizeDecimals, print.imageSizeWord));
+    const ResolutionUnitInfo& resolution = Info(settings_.resolutionUnit);
+    WriteText(IDC_ORIG_RES,
+              FormatFixed(r / resolution.dpiFactor, resolution.imageDecimals) + " " + std::string(resolution.label));
 }
 
 void ResizeBarPresenter::SettingsChanged() {
@@ -440,8 +428,9 @@ void ResizeBarPresenter::ChoosePaper(const PaperSize& label) {
     }
     if (imageOpen_ && settings_.correction == SizeCorrection::KeepAspect)
         paper = FitToImage(paper, image_.width, image_.height);
-    const double inchWidth = label.millimetres ? paper.width / 25.4 : paper.width;
-    const double inchHeight = label.millimetres ? paper.height / 25.4 : paper.height;
+    const PaperSize chosen{paper.width, paper.height, label.millimetres};
+    const double inchWidth = chosen.WidthInches();
+    const double inchHeight = chosen.HeightInches();
     // Held to 3 pixels like every other size of the bar: a narrow paper fitted to a wide image at
     // a low resolution would otherwise ask for an output no resize can make.
     settings_.width = TruncPixels(inchWidth * settings_.dpi);

@@ -12,6 +12,18 @@ namespace kv {
 // The spin button's field, or nothing when the id is not a spin button.
 std::optional<int> SpinButtonField(int spinId);
 
+// The fields the user types into: width and height (pixels or percent), the print width and
+// height, and the resolution.
+constexpr bool IsPixelField(int id) {
+    return id == ResizeBarControl::IDC_OUT_WIDTH || id == ResizeBarControl::IDC_OUT_HEIGHT;
+}
+constexpr bool IsPrintField(int id) {
+    return id == ResizeBarControl::IDC_OUT_PRNWIDTH || id == ResizeBarControl::IDC_OUT_PRNHEIGHT;
+}
+constexpr bool IsEditField(int id) {
+    return IsPixelField(id) || IsPrintField(id) || id == ResizeBarControl::IDC_OUT_RES;
+}
+
 // The fixed label of a control ("Width:", "Screen/device", "Edit &pixels"); empty for controls
 // whose text the presenter writes. The check box's text depends on the batch mode.
 std::string_view ControlLabel(int controlId);

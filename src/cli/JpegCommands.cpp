@@ -13,8 +13,8 @@
 
 #include "base/AtomicFile.h"
 #include "codecs/JpegCoder.h"
-#include "codecs/JpegDecoder.h"
 #include "codecs/JpegOStream.h"
+#include "codecs/SlimJpegDecoder.h"
 #include "imageio/Bitmap.h"
 
 namespace kv::cli {

@@ -6,8 +6,8 @@
 
 #include "browser/CellTestSupport.h"
 #include "browser/ThumbnailJpeg.h"
-#include "codecs/JpegDecoder.h"
 #include "codecs/JpegIStream.h"
+#include "codecs/SlimJpegDecoder.h"
 
 namespace kv {
 namespace {

@@ -41,6 +41,8 @@ public:
     CKVScaleCrafterDoc& operator=(const CKVScaleCrafterDoc&) = delete;
 
     void SetHost(IDocumentHost* host) { host_ = host; }
+    // Where the preview worker posts its commands; see PreviewPipeline::SetFrame.
+    void SetFrame(ICommandTarget* frame) { preview_.SetFrame(frame); }
     void SetOpener(IDocumentOpener* opener) { opener_ = opener; }
 
     // Opens an image file as the document's image. The whole file is read into memory first, so

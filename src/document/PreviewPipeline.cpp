@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "base/AutoResetEvent.h"
+#include "base/ListenerSlot.h"
 #include "document/CloneArea.h"
 #include "engine/OwnAlgorithm.h"
 
@@ -13,23 +14,18 @@ namespace kv {
 
 namespace {
 
-// Passes the worker's notices on to the frame until the pipeline ends. A worker that outlives the
-// pipeline then posts into nothing instead of into a frame that may be gone.
+// Passes the worker's notices on to the frame for as long as the frame is set. A worker that
+// outlives the pipeline then posts into nothing instead of into a frame that may be gone.
 class CommandRelay final : public ICommandTarget {
 public:
     explicit CommandRelay(ICommandTarget* target) : target_(target) {}
     void PostCommand(int id) override {
-        std::lock_guard guard(mutex_);
-        PostCommandTo(target_, id);
+        target_.Notify([id](ICommandTarget& target) { target.PostCommand(id); });
     }
-    void Disconnect() {
-        std::lock_guard guard(mutex_);
-        target_ = nullptr;
-    }
+    void SetTarget(ICommandTarget* target) { target_.Set(target); }
 
 private:
-    std::mutex mutex_;
-    ICommandTarget* target_;
+    ListenerSlot<ICommandTarget> target_;
 };
 
 // The progress sink of one preview job. Besides the process-wide cancel it stops the job once the
@@ -115,7 +111,7 @@ PreviewPipeline::~PreviewPipeline() {
         // ends on its own.
         worker_.detach();
     }
-    s.frame.Disconnect();
+    s.frame.SetTarget(nullptr);
     std::lock_guard guard(s.lock);
     s.image.reset();
     s.current.reset();
@@ -184,6 +180,8 @@ PreviewOutcome PreviewPipeline::RequestPreview(const PixelRect& source, const Pi
     s.start.Set();
     return PreviewOutcome::Started;
 }
+
+void PreviewPipeline::SetFrame(ICommandTarget* frame) { state_->frame.SetTarget(frame); }
 
 void PreviewPipeline::StopWorker() {
     PreviewState& s = *state_;

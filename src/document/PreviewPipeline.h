@@ -60,6 +60,10 @@ public:
     PreviewOutcome RequestPreview(const PixelRect& source, const PixelRect& destination, ResizeAlgorithm algorithm,
                                   PixelSize output);
 
+    // Where the worker's notices go from now on (none: nowhere). Once it returns, the worker is not
+    // inside the previous frame and will not call it again, so the frame may go.
+    void SetFrame(ICommandTarget* frame);
+
     // Before another image is opened: stops a running job and waits for the worker to be idle.
     void StopWorker();
     // Takes a new image (or none) and forgets every preview and request of the old one.

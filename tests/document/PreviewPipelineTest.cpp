@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "base/AutoResetEvent.h"
+#include "common/HeldCall.h"
 #include "document/DocumentTestSupport.h"
 #include "engine/OwnAlgorithm.h"
 #include "imageio/ResizeBitmap.h"
@@ -221,6 +222,30 @@ TEST_F(PreviewTest, AWorkerThatOutlivesTheDocumentKeepsWhatItUses) {
     held->release.Set();
     ASSERT_TRUE(freed.Wait(120000));
     EXPECT_EQ(rig->frame.commands(), std::vector<int>{ID_RESIZE_STARTED});
+}
+
+TEST_F(PreviewTest, TheFrameCanBeTakenAwayWhileTheWorkerPostsToIt) {
+    // A frame that holds the worker inside its first notice, the job's start.
+    struct HoldingFrame final : ICommandTarget {
+        explicit HoldingFrame(HeldCall& held) : call(held) {}
+        void PostCommand(int) override {
+            if (!holding.exchange(true)) call.Hold();
+        }
+        HeldCall& call;
+        std::atomic<bool> holding{false};
+    };
+    HeldCall call;
+    auto frame = std::make_unique<HoldingFrame>(call);
+    Open(64, 48);
+    rig->document->SetFrame(frame.get());
+    SetOutput(128, 96, 6);
+    ASSERT_EQ(Request({0, 0, 64, 48}, {0, 0, 128, 96}), PreviewOutcome::Started);
+
+    ExpectRemovalWaitsForTheCall(call, [&] {
+        rig->document->SetFrame(nullptr);
+        frame.reset();
+    });
+    rig.reset();  // the job's later notices went nowhere
 }
 
 TEST_F(PreviewTest, OpeningAnotherImageForgetsThePreviews) {

@@ -12,9 +12,7 @@
 #include "base/FileStatus.h"
 #include "batch/BatchWork.h"
 #include "batch/OutputPath.h"
-#include "document/SaveImage.h"
 #include "engine/Progress.h"
-#include "imageio/ResizeBitmap.h"
 
 namespace kv {
 
@@ -40,14 +38,35 @@ std::optional<std::string> WithoutUniqueNumber(const std::string& stem) {
 
 }  // namespace
 
-ParallelBatchRun::ParallelBatchRun(std::vector<CItem> items, const BatchSettings& settings, bool crop, int32_t jobs,
-                                   IUserPrompt* prompt)
+// The steps of one item as the jobs carried them out ahead of time, all but the naming and the
+// writing, which happen now, in list order.
+class ParallelBatchRun::RecordedSteps final : public IBatchItemSteps {
+public:
+    RecordedSteps(const BatchSettings& settings, const CItem& item, const Result& result)
+        : settings_(settings), item_(item), result_(result) {}
+
+    bool Open() override { return result_.outcome != Outcome::CantOpen; }
+    OutputDecision NameOutput() override {
+        return DecideOutputPath(settings_, item_.path, item_.batch.width, item_.batch.height);
+    }
+    bool CreateOutput() override { return result_.outcome != Outcome::CantCreate; }
+    bool Resize() override { return result_.outcome != Outcome::Stopped; }
+    bool Save(const std::filesystem::path& output) override {
+        return result_.outcome == Outcome::Encoded && WriteFileAtomically(output, result_.bytes).ok();
+    }
+
+private:
+    const BatchSettings& settings_;
+    const CItem& item_;
+    const Result& result_;
+};
+
+ParallelBatchRun::ParallelBatchRun(std::vector<CItem> items, const BatchSettings& settings, bool crop, int32_t jobs)
     : items_(std::move(items)),
       settings_(settings),
       crop_(crop),
       jobs_(static_cast<size_t>(std::max(jobs, 1))),
-      lookahead_(2 * jobs_),
-      prompt_(prompt) {
+      lookahead_(2 * jobs_) {
     PlanDependencies();
 }
 
@@ -95,33 +114,22 @@ void ParallelBatchRun::PlanDependencies() {
 
 ParallelBatchRun::Result ParallelBatchRun::Process(const CItem& item) const {
     Result result;
-    Outcome failure = Outcome::Stopped;  // what running out of memory means at each step
-    try {
-        const std::unique_ptr<Bitmap> source = OpenBatchImage(item.path);
-        if (!source) {
-            result.outcome = Outcome::CantOpen;
-            return result;
+    BatchItemWork work(item, settings_, crop_);
+    // A sink of its own, without a window: it only carries the cancel flag to the routine.
+    CRSProgress progress(nullptr);
+    if (!work.Open()) {
+        result.outcome = Outcome::CantOpen;
+    } else if (!work.CreateOutput()) {
+        result.outcome = Outcome::CantCreate;
+    } else if (!work.Resize(&progress)) {
+        result.outcome = Outcome::Stopped;
+    } else {
+        try {
+            const OutputName name = PlannedOutputName(settings_, item.path, item.batch.width, item.batch.height);
+            result.outcome = work.Encode(name.extension, result.bytes) ? Outcome::Encoded : Outcome::CantEncode;
+        } catch (const std::exception&) {
+            result.outcome = Outcome::CantEncode;
         }
-        const std::unique_ptr<Bitmap> image = CreateOutputImage(item.batch);
-        if (!image) {
-            result.outcome = Outcome::CantCreate;
-            return result;
-        }
-        // A sink of its own, without a window: it only carries the cancel flag to the routine.
-        CRSProgress progress(nullptr);
-        if (!ResizeBitmap(*source, *image, item.batch.algorithm, crop_, &progress)) {
-            result.outcome = Outcome::Stopped;
-            return result;
-        }
-        failure = Outcome::CantEncode;
-        const OutputName name = PlannedOutputName(settings_, item.path, item.batch.width, item.batch.height);
-        const bool encoded =
-            EncodeSaveImage(*image, "x" + name.extension, *source, settings_.jpegQuality, item.batch.dpi, result.bytes) == 1;
-        result.outcome = encoded ? Outcome::Encoded : Outcome::CantEncode;
-    } catch (const std::exception&) {
-        // Out of memory part way: as with the single worker, a failed resize or save.
-        result.outcome = failure;
-        result.bytes.clear();
     }
     return result;
 }
@@ -150,6 +158,7 @@ bool ParallelBatchRun::Run(IBatchLog& log) {
     results_.assign(items_.size(), Result{});
     next_ = committed_ = 0;
     stop_ = false;
+    const BatchRunScope active;
     CancelRequested.store(0);
 
     std::vector<std::thread> jobs;
@@ -172,7 +181,6 @@ bool ParallelBatchRun::Run(IBatchLog& log) {
 }
 
 bool ParallelBatchRun::Commit(IBatchLog& log) {
-    const int32_t total = static_cast<int32_t>(items_.size());
     for (size_t i = 0; i < items_.size(); ++i) {
         if (CancelRequested.load()) return false;
         Result result;
@@ -181,61 +189,13 @@ bool ParallelBatchRun::Commit(IBatchLog& log) {
             changed_.wait(lock, [&] { return results_[i].outcome != Outcome::Pending; });
             result = std::move(results_[i]);
         }
-        const CItem& item = items_[i];
-        BatchReport report;
-        report.fileNumber = static_cast<int32_t>(i) + 1;
-        report.total = total;
-        report.input = item.path;
-        report.values = item.batch;
-        const auto emit = [&](BatchStatus status) {
-            report.status = status;
-            log.OnReport(report);
-        };
-        const auto advance = [&] {
-            {
-                std::lock_guard lock(mutex_);
-                committed_ = i + 1;
-            }
-            changed_.notify_all();
-        };
-
-        if (result.outcome == Outcome::CantOpen) {
-            emit(BatchStatus::CantOpen);
-            advance();
-            continue;
+        RecordedSteps steps(settings_, items_[i], result);
+        if (!RunBatchItem(ItemReport(items_, i), steps, log)) return false;
+        {
+            std::lock_guard lock(mutex_);
+            committed_ = i + 1;
         }
-        const OutputDecision output =
-            DecideOutputPath(settings_, item.path, item.batch.width, item.batch.height, prompt_);
-        if (output.action == OutputAction::Exit) {
-            emit(BatchStatus::NoOutputFolder);
-            return false;
-        }
-        report.output = output.path;
-        if (output.action == OutputAction::Skip) {
-            emit(BatchStatus::Skipped);
-            advance();
-            continue;
-        }
-        emit(BatchStatus::Started);
-        switch (result.outcome) {
-            case Outcome::CantCreate:
-                emit(BatchStatus::CantCreate);
-                advance();
-                continue;
-            case Outcome::Stopped:
-                emit(BatchStatus::Stopped);
-                return false;
-            case Outcome::CantEncode:
-                emit(BatchStatus::CantWrite);
-                return false;
-            default:
-                break;
-        }
-        if (!WriteFileAtomically(output.path, result.bytes).ok()) {
-            emit(BatchStatus::CantWrite);
-            return false;
-        }
-        advance();
+        changed_.notify_all();
     }
     return true;
 }

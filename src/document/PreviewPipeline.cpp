@@ -28,20 +28,26 @@ private:
     ListenerSlot<ICommandTarget> target_;
 };
 
-// The progress sink of one preview job. Besides the process-wide cancel it stops the job once the
-// pipeline is ending, which a job that started just then could otherwise miss: a job clears
-// CancelRequested as it starts.
+// The progress sink of one preview job. Besides the process-wide cancel it stops the job when the
+// pipeline stops its worker or is ending: a job that started just then could miss the process-wide
+// flag (a job clears it as it starts), and while a batch run is under way the flag is not the
+// pipeline's to set.
 class PreviewProgress final : public CRSProgress {
 public:
-    PreviewProgress(ICommandTarget* frame, const std::atomic<bool>& quitting) : CRSProgress(frame), quitting_(quitting) {}
+    PreviewProgress(ICommandTarget* frame, const std::atomic<bool>& quitting, const std::atomic<bool>& stopping)
+        : CRSProgress(frame), quitting_(quitting), stopping_(stopping) {}
     bool OnProgress(int32_t percent) override {
-        if (quitting_.load()) return false;
+        if (quitting_.load() || stopping_.load()) return false;
         return CRSProgress::OnProgress(percent);
     }
 
 private:
     const std::atomic<bool>& quitting_;
+    const std::atomic<bool>& stopping_;
 };
+
+// The process-wide cancel flag is the batch run's while one is under way.
+bool MayUseCancelFlag() { return BatchRunsActive.load() == 0; }
 
 struct PendingRequest {
     PixelRect source;
@@ -60,6 +66,7 @@ struct PreviewState {
     AutoResetEvent idle{true};
     AutoResetEvent exited{false};
     std::atomic<bool> quitting{false};
+    std::atomic<bool> stopping{false};
     CommandRelay frame;
     const PreviewRoutine routine;
 
@@ -102,7 +109,7 @@ PreviewPipeline::PreviewPipeline(ICommandTarget* frame, PreviewOptions options)
 PreviewPipeline::~PreviewPipeline() {
     PreviewState& s = *state_;
     s.quitting.store(true);
-    CancelRequested.store(1);
+    if (MayUseCancelFlag()) CancelRequested.store(1);
     s.quit.Set();
     if (s.exited.Wait(shutdownWaitMs_)) {
         worker_.join();
@@ -152,6 +159,7 @@ PreviewOutcome PreviewPipeline::RequestPreview(const PixelRect& source, const Pi
         }
         pending = s.pending;
     }
+    if (!MayUseCancelFlag()) return PreviewOutcome::Refused;
 
     // A different request stops the running job; the same one lets it finish.
     const bool restart =
@@ -185,10 +193,15 @@ void PreviewPipeline::SetFrame(ICommandTarget* frame) { state_->frame.SetTarget(
 
 void PreviewPipeline::StopWorker() {
     PreviewState& s = *state_;
-    CancelRequested.store(1);
+    // The job's sink sees the pipeline's own stop at its next call; the process-wide flag also
+    // stops a routine between its progress calls, when it is free to use.
+    const bool useCancelFlag = MayUseCancelFlag();
+    s.stopping.store(true);
+    if (useCancelFlag) CancelRequested.store(1);
     s.idle.Wait(idleWaitMs_);
     s.idle.Set();
-    CancelRequested.store(0);
+    if (useCancelFlag) CancelRequested.store(0);
+    s.stopping.store(false);
 }
 
 void PreviewPipeline::Reset(std::shared_ptr<Bitmap> image) {
@@ -236,6 +249,12 @@ void PreviewPipeline::RunPreviewJob(PreviewState& s) {
         std::lock_guard guard(s.lock);
         if (s.pending.source.Width() <= 2 && s.pending.source.Height() <= 2) return;
     }
+    // A job asked for before a batch run began is dropped; the next request starts it again.
+    if (!MayUseCancelFlag()) {
+        std::lock_guard guard(s.lock);
+        s.pending = {};
+        return;
+    }
     s.idle.Reset();
     CancelRequested.store(0);
 
@@ -273,7 +292,7 @@ void PreviewPipeline::RunPreviewJob(PreviewState& s) {
         return;
     }
 
-    std::optional<PreviewProgress> progress(std::in_place, &s.frame, s.quitting);
+    std::optional<PreviewProgress> progress(std::in_place, &s.frame, s.quitting, s.stopping);
     const bool done = s.routine ? s.routine(job.algorithm, out.AsRaster(), in.AsRaster(), &*progress)
                                 : RunOwnAlgorithm(job.algorithm, out.AsRaster(), in.AsRaster(), &*progress);
     target->UnlockBits(&out);

@@ -35,6 +35,7 @@ enum class PreviewOutcome {
     Copied,     // unscaled: the current preview is a copy of the image, made at once
     Started,    // the worker was (re)started; ID_PREVIEW_READY follows when it finishes
     Unchanged,  // the worker already computes exactly this
+    Refused,    // a batch run is under way: its cancel flag is not the preview's to touch
 };
 
 struct PreviewState;
@@ -43,7 +44,8 @@ struct PreviewState;
 // a source rectangle of the image at the size it takes in the output; one worker thread computes
 // it, while each finished result is kept per algorithm so that a request inside it, or a switch
 // back to an algorithm, needs no new computation. A new request stops a running job through the
-// process-wide CancelRequested. Progress reaches the frame as ID_RESIZE_STARTED, ID_RESIZE_PROGRESS
+// process-wide CancelRequested; while a batch run uses that flag, no job is started (a cached
+// result is still served). Progress reaches the frame as ID_RESIZE_STARTED, ID_RESIZE_PROGRESS
 // and ID_RESIZE_DONE, a finished preview as ID_PREVIEW_READY; all are posted from the worker.
 //
 // Everything the worker touches lives in a state it shares: when the end of the pipeline stops

@@ -6,6 +6,13 @@
 // views and thumbnail cells.
 namespace kv {
 
+// A position in pixels, or an offset between two.
+struct PixelPoint {
+    int32_t x = 0;
+    int32_t y = 0;
+    bool operator==(const PixelPoint&) const = default;
+};
+
 // A width and a height in pixels.
 struct PixelSize {
     int32_t width = 0;
@@ -39,6 +46,12 @@ struct PixelRect {
         return other.left >= left && other.top >= top && other.right <= right && other.bottom <= bottom;
     }
     PixelRect Offset(int32_t dx, int32_t dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
+    // The part that lies in both; empty (all zero) when they do not overlap.
+    PixelRect Intersect(const PixelRect& other) const {
+        const PixelRect both{left > other.left ? left : other.left, top > other.top ? top : other.top,
+                             right < other.right ? right : other.right, bottom < other.bottom ? bottom : other.bottom};
+        return both.IsEmpty() ? PixelRect{} : both;
+    }
     Rect AsRect() const { return {left, top, Width(), Height()}; }
     bool operator==(const PixelRect&) const = default;
 };

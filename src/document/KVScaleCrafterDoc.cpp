@@ -167,12 +167,16 @@ void CKVScaleCrafterDoc::OnPreviewReady() {
     if (host_) host_->UpdateAllViews();
 }
 
-bool CKVScaleCrafterDoc::OnCommand(int id) {
+bool CKVScaleCrafterDoc::HandlesCommand(int id) const {
+    return id == CommandId::ID_PREVIEW_READY || id == CommandId::ID_VIEW_NEXT || id == CommandId::ID_VIEW_PREVIOUS;
+}
+
+void CKVScaleCrafterDoc::OnCommand(int id) {
     switch (id) {
-        case CommandId::ID_PREVIEW_READY: OnPreviewReady(); return true;
-        case CommandId::ID_VIEW_NEXT: OnNextFile(); return true;
-        case CommandId::ID_VIEW_PREVIOUS: OnPreviousFile(); return true;
-        default: return false;
+        case CommandId::ID_PREVIEW_READY: OnPreviewReady(); break;
+        case CommandId::ID_VIEW_NEXT: OnNextFile(); break;
+        case CommandId::ID_VIEW_PREVIOUS: OnPreviousFile(); break;
+        default: break;
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/IResizeDocument.h"
 #include "app/ResizeSettings.h"
+#include "base/CommandRouter.h"
 #include "base/CommandTarget.h"
 #include "base/Geometry.h"
 #include "base/UserPrompt.h"
@@ -30,7 +31,7 @@ inline constexpr const char* kCantCreateOutput =
 // next or previous image of its folder. Lives on the user-interface thread; only the preview
 // worker runs beside it. The output settings are the application's record, which the settings bar
 // edits and the document reads.
-class CKVScaleCrafterDoc final : public IResizeDocument {
+class CKVScaleCrafterDoc final : public IResizeDocument, public ICommandHandler {
 public:
     // frame receives the preview worker's posted commands; prompt shows messages and beeps. Either
     // may be absent.
@@ -71,8 +72,10 @@ public:
     bool HasCachedPreview(ResizeAlgorithm algorithm) const { return preview_.HasCachedResult(algorithm); }
     // ID_PREVIEW_READY arrived on the user-interface thread.
     void OnPreviewReady();
-    // The commands the document handles: ID_PREVIEW_READY, Next and Previous. False for others.
-    bool OnCommand(int id);
+    // The document's stop of the command routing: ID_PREVIEW_READY, Next and Previous, always
+    // enabled ("Resize and Save" needs the window's file dialog first, then OnResizeAndSave).
+    bool HandlesCommand(int id) const override;
+    void OnCommand(int id) override;
 
     bool HasImage() const { return image_ != nullptr; }
     Bitmap* Image() const { return image_.get(); }

@@ -13,21 +13,20 @@ struct PixelPoint {
     bool operator==(const PixelPoint&) const = default;
 };
 
-// A width and a height in pixels.
-struct PixelSize {
-    int32_t width = 0;
-    int32_t height = 0;
-    bool operator==(const PixelSize&) const = default;
+// A width and a height, in the integer type a caller counts pixels in.
+template <class Count>
+struct BasicSize {
+    Count width = 0;
+    Count height = 0;
+
+    bool IsEmpty() const { return width <= 0 || height <= 0; }
+    bool operator==(const BasicSize&) const = default;
 };
 
-// A rectangle given by its origin and its size, as the imaging layer takes it for locks and copies.
-struct Rect {
-    int32_t x = 0;
-    int32_t y = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-    bool operator==(const Rect&) const = default;
-};
+// A width and a height in pixels.
+using PixelSize = BasicSize<int32_t>;
+
+struct Rect;
 
 // A rectangle as the views hand it over: left and top inside, right and bottom just outside. A
 // source rectangle is in image pixels, a destination rectangle in output pixels.
@@ -40,7 +39,7 @@ struct PixelRect {
     int32_t Width() const { return right - left; }
     int32_t Height() const { return bottom - top; }
     PixelSize Size() const { return {Width(), Height()}; }
-    bool IsEmpty() const { return Width() <= 0 || Height() <= 0; }
+    bool IsEmpty() const { return Size().IsEmpty(); }
     // Whether other lies inside this rectangle (edges included).
     bool Contains(const PixelRect& other) const {
         return other.left >= left && other.top >= top && other.right <= right && other.bottom <= bottom;
@@ -52,8 +51,19 @@ struct PixelRect {
                              right < other.right ? right : other.right, bottom < other.bottom ? bottom : other.bottom};
         return both.IsEmpty() ? PixelRect{} : both;
     }
-    Rect AsRect() const { return {left, top, Width(), Height()}; }
+    Rect AsRect() const;
     bool operator==(const PixelRect&) const = default;
 };
+
+// A rectangle given by its origin and its size, as the imaging layer takes it for locks and copies.
+struct Rect {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    bool operator==(const Rect&) const = default;
+};
+
+inline Rect PixelRect::AsRect() const { return {left, top, Width(), Height()}; }
 
 }  // namespace kv

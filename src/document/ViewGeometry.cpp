@@ -14,12 +14,12 @@ int32_t Up(int64_t value, int64_t from, int64_t to) { return static_cast<int32_t
 }  // namespace
 
 ViewGeometry::ViewGeometry(PixelSize image, PixelSize output, bool crop) : image_(image), output_(output) {
-    if (image.width <= 0 || image.height <= 0 || output.width <= 0 || output.height <= 0) return;
+    if (image.IsEmpty() || output.IsEmpty()) return;
     zoomed_ = crop ? CropCoverSize(output.width, output.height, image.width, image.height) : output;
     offset_ = {(zoomed_.width - output.width) / 2, (zoomed_.height - output.height) / 2};
 }
 
-bool ViewGeometry::IsEmpty() const { return zoomed_.width <= 0 || zoomed_.height <= 0; }
+bool ViewGeometry::IsEmpty() const { return zoomed_.IsEmpty(); }
 
 double ViewGeometry::ZoomX() const { return IsEmpty() ? 0 : static_cast<double>(zoomed_.width) / image_.width; }
 

@@ -44,7 +44,7 @@ OutputName PlannedOutputName(const BatchSettings& settings, const std::filesyste
 }
 
 OutputDecision DecideOutputPath(const BatchSettings& settings, const std::filesystem::path& input, int32_t width,
-                                int32_t height, IUserPrompt* prompt, const PathTaken& taken) {
+                                int32_t height, const PathTaken& taken) {
     const auto isTaken = [&](const std::filesystem::path& p) { return taken ? taken(p) : Exists(p); };
     const OutputName name = PlannedOutputName(settings, input, width, height);
     OutputDecision decision{OutputAction::Write, name.folder + name.stem + name.extension};
@@ -72,10 +72,7 @@ OutputDecision DecideOutputPath(const BatchSettings& settings, const std::filesy
             }
         }
     }
-    if (!IsFolder(name.folder)) {
-        if (prompt) prompt->ShowMessage(kCantCreateOutputFolder);
-        return {OutputAction::Exit, {}};
-    }
+    if (!IsFolder(name.folder)) return {OutputAction::Exit, {}};
     return decision;
 }
 

@@ -6,7 +6,6 @@
 
 #include "app/OutputSizeRules.h"
 #include "base/AtomicFile.h"
-#include "document/DocumentCommands.h"
 #include "document/NeighbourFiles.h"
 #include "document/OutputCheck.h"
 #include "document/SaveImage.h"
@@ -195,7 +194,7 @@ void CKVScaleCrafterDoc::Navigate(bool forward) {
 
 PreviewOutcome CKVScaleCrafterDoc::RequestPreview(const PixelRect& source, const PixelRect& destination) {
     const PreviewOutcome outcome = preview_.RequestPreview(source, destination, settings_.algorithm,
-                                                           OutputSize{settings_.width, settings_.height});
+                                                           PixelSize{settings_.width, settings_.height});
     if (outcome == PreviewOutcome::FromCache && host_) host_->UpdateAllViews();
     return outcome;
 }
@@ -204,12 +203,16 @@ void CKVScaleCrafterDoc::OnPreviewReady() {
     if (host_) host_->UpdateAllViews();
 }
 
-bool CKVScaleCrafterDoc::OnCommand(int id) {
+bool CKVScaleCrafterDoc::HandlesCommand(int id) const {
+    return id == CommandId::ID_PREVIEW_READY || id == CommandId::ID_VIEW_NEXT || id == CommandId::ID_VIEW_PREVIOUS;
+}
+
+void CKVScaleCrafterDoc::OnCommand(int id) {
     switch (id) {
-        case CommandId::ID_PREVIEW_READY: OnPreviewReady(); return true;
-        case DocumentCommand::ID_VIEW_NEXT: OnNextFile(); return true;
-        case DocumentCommand::ID_VIEW_PREVIOUS: OnPreviousFile(); return true;
-        default: return false;
+        case CommandId::ID_PREVIEW_READY: OnPreviewReady(); break;
+        case CommandId::ID_VIEW_NEXT: OnNextFile(); break;
+        case CommandId::ID_VIEW_PREVIOUS: OnPreviousFile(); break;
+        default: break;
     }
 }
 

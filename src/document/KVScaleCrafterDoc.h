@@ -10,10 +10,11 @@
 
 #include "app/IResizeDocument.h"
 #include "app/ResizeSettings.h"
+#include "base/CommandRouter.h"
 #include "base/CommandTarget.h"
+#include "base/Geometry.h"
 #include "base/UserPrompt.h"
 #include "document/IDocumentHost.h"
-#include "document/PixelRect.h"
 #include "document/PreviewPipeline.h"
 #include "imageio/Bitmap.h"
 
@@ -31,7 +32,7 @@ inline constexpr const char* kCantCreateOutput =
 // next or previous image of its folder. Lives on the user-interface thread; only the preview
 // worker runs beside it. The output settings are the application's record, which the settings bar
 // edits and the document reads.
-class CKVScaleCrafterDoc final : public IResizeDocument {
+class CKVScaleCrafterDoc final : public IResizeDocument, public ICommandHandler {
 public:
     // frame receives the preview worker's posted commands; prompt shows messages and beeps. Either
     // may be absent.
@@ -42,6 +43,8 @@ public:
     CKVScaleCrafterDoc& operator=(const CKVScaleCrafterDoc&) = delete;
 
     void SetHost(IDocumentHost* host) { host_ = host; }
+    // Where the preview worker posts its commands; see PreviewPipeline::SetFrame.
+    void SetFrame(ICommandTarget* frame) { preview_.SetFrame(frame); }
     void SetOpener(IDocumentOpener* opener) { opener_ = opener; }
 
     // Opens an image file as the document's image. The whole file is read into memory first, so
@@ -76,8 +79,10 @@ public:
     bool HasCachedPreview(ResizeAlgorithm algorithm) const { return preview_.HasCachedResult(algorithm); }
     // ID_PREVIEW_READY arrived on the user-interface thread.
     void OnPreviewReady();
-    // The commands the document handles: ID_PREVIEW_READY, Next and Previous. False for others.
-    bool OnCommand(int id);
+    // The document's stop of the command routing: ID_PREVIEW_READY, Next and Previous, always
+    // enabled ("Resize and Save" needs the window's file dialog first, then OnResizeAndSave).
+    bool HandlesCommand(int id) const override;
+    void OnCommand(int id) override;
 
     bool HasImage() const { return image_ != nullptr; }
     Bitmap* Image() const { return image_.get(); }

@@ -54,7 +54,7 @@ ResizeJobEstimate EstimateResizeJob(const ResizeJob& job) {
         int32_t targetHeight = job.height;
         uint64_t cover = 0;
         if (job.crop) {
-            const CropCover c = CropCoverSize(job.width, job.height, job.sourceWidth, job.sourceHeight);
+            const PixelSize c = CropCoverSize(job.width, job.height, job.sourceWidth, job.sourceHeight);
             targetWidth = c.width;
             targetHeight = c.height;
             cover = PixelBytes(PixelFormat24bppRGB, c.width, c.height);

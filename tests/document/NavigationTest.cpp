@@ -47,6 +47,20 @@ TEST_F(NavigationTest, NextAndPreviousGoInNameOrderSkipOtherFormatsAndWrap) {
     EXPECT_TRUE(rig.prompt.messages.empty());
 }
 
+TEST_F(NavigationTest, TheViewMenusNextAndPreviousReachTheDocumentThroughTheRouter) {
+    Image("a.png");
+    Image("b.png");
+    ASSERT_TRUE(doc().OnOpenDocument(dir / "a.png"));
+    CommandRouter router;
+    router.SetHandler(CommandRoute::Document, &doc());
+    EXPECT_TRUE(router.StateOf(CommandId::ID_VIEW_NEXT).enabled);
+    EXPECT_TRUE(router.Execute(CommandId::ID_VIEW_NEXT));
+    EXPECT_EQ(OpenName(), "b.png");
+    EXPECT_TRUE(router.Execute(CommandId::ID_VIEW_PREVIOUS));
+    EXPECT_EQ(OpenName(), "a.png");
+    EXPECT_EQ(router.HandlerOf(CommandId::ID_FILE_SAVE), nullptr);
+}
+
 TEST_F(NavigationTest, OnlyImageOfItsFolderBeeps) {
     Image("only.png");
     Image("other.gif");

@@ -44,6 +44,11 @@ public:
     // nothing (and succeeds) after SkipSave.
     bool Save(const StoredSettings& settings);
 
+    // The same settings file, for the values other parts keep there (recent files, the splitter,
+    // the internet addresses); what they write reaches the disk with Save.
+    ProfileStore& profile() { return profile_; }
+    const ProfileStore& profile() const { return profile_; }
+
 private:
     ProfileStore profile_;
     bool skipSave_ = false;

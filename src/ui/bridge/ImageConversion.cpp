@@ -1,0 +1,51 @@
+#include "ui/bridge/ImageConversion.h"
+
+#include "engine/StandardResample.h"
+#include "imageio/Bitmap.h"
+
+namespace kv::ui {
+
+namespace {
+
+// Reads the whole bitmap as 24-bit rows and hands them to use; false when it cannot be locked.
+template <typename Use>
+bool WithPixels(Bitmap& bitmap, Use use) {
+    BitmapData data;
+    const Rect whole{0, 0, bitmap.GetWidth(), bitmap.GetHeight()};
+    if (bitmap.LockBits(whole, ImageLockMode::Read, PixelFormat24bppRGB, &data) != Status::Ok) return false;
+    use(data.AsRaster());
+    bitmap.UnlockBits(&data);
+    return true;
+}
+
+// Blue, green, red bytes are what QImage calls BGR888; the window draws 32-bit pixels fastest.
+QImage Finished(const QImage& bgr) { return bgr.convertToFormat(QImage::Format_RGB32); }
+
+Raster RasterOf(QImage& image) {
+    return {image.bits(), static_cast<int32_t>(image.bytesPerLine()), image.width(), image.height()};
+}
+
+}  // namespace
+
+QImage ToQImage(Bitmap& bitmap) {
+    QImage result;
+    WithPixels(bitmap, [&](const Raster& raster) {
+        const QImage view(raster.pixels, raster.width, raster.height, raster.stride, QImage::Format_BGR888);
+        result = Finished(view);
+    });
+    return result;
+}
+
+QImage DrawScaled(Bitmap& bitmap, const PixelRect& source, int width, int height, InterpolationMode mode) {
+    if (width <= 0 || height <= 0 || source.IsEmpty()) return {};
+    QImage bgr(width, height, QImage::Format_BGR888);
+    if (bgr.isNull()) return {};
+    bool drawn = false;
+    WithPixels(bitmap, [&](const Raster& raster) {
+        const SourceRect rect{double(source.left), double(source.top), double(source.Width()), double(source.Height())};
+        drawn = DrawResampled(RasterOf(bgr), raster, rect, mode);
+    });
+    return drawn ? Finished(bgr) : QImage();
+}
+
+}  // namespace kv::ui

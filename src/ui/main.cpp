@@ -1,0 +1,49 @@
+#include <QApplication>
+#include <QIcon>
+#include <QStyle>
+#include <QStyleFactory>
+
+#include "engine/SanitizerThreadLimit.h"
+#include "ui/App.h"
+#include "ui/frame/ToolbarIcons.h"
+
+namespace {
+
+// A desktop without an icon theme of its own (a bare X server, a minimal session) gets one of the
+// installed freedesktop themes; our own drawings stand in for any icon a theme lacks.
+void ChooseIconTheme() {
+    const QString current = QIcon::themeName();
+    if (!current.isEmpty() && current != QLatin1String("hicolor")) return;
+    for (const char* theme : {"breeze", "Adwaita"}) {
+        QIcon::setThemeName(QLatin1String(theme));
+        if (QIcon::hasThemeIcon(QStringLiteral("document-open"))) return;
+    }
+    QIcon::setThemeName(current);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    [[maybe_unused]] const kv::SanitizerThreadLimit threadLimit;
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("KARVO Scale Crafter"));
+    QApplication::setOrganizationName(QStringLiteral("KARVO Imaging"));
+    QApplication::setApplicationVersion(QStringLiteral(KV_VERSION_TEXT));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.karvo_imaging.KVScaleCrafter"));
+    // Desktops without a style of their own get Qt's own desktop style rather than a bare one.
+    if (QApplication::style()->name().compare(QLatin1String("windows"), Qt::CaseInsensitive) == 0)
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    ChooseIconTheme();
+    QApplication::setWindowIcon(kv::ui::ProgramIcon());
+
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+
+    kv::ui::AppEnvironment environment;
+    environment.folders = kv::SpecialFolders::FromSystem();
+    kv::ui::CKVScaleCrafterApp app(std::move(environment));
+    if (!app.InitInstance(arguments)) return 0;
+    const int status = QApplication::exec();
+    app.ExitInstance();
+    return status;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QFrame>
+#include <QImage>
+#include <functional>
+
+#include "document/PixelRect.h"
+#include "document/ViewGeometry.h"
+
+namespace kv {
+class CKVScaleCrafterDoc;
+}
+
+namespace kv::ui {
+
+class CKVScaleCrafterView;
+
+// The whole image fitted into a small window in the settings bar, with a rectangle around the part
+// the main view shows. Dragging the rectangle scrolls the view; it stops at the edge of the image,
+// or in Crop mode at the edge of the part the output keeps.
+class CNavigatorWnd final : public QFrame {
+    Q_OBJECT
+public:
+    explicit CNavigatorWnd(QWidget* parent = nullptr);
+
+    // The view whose visible part the navigator shows and scrolls.
+    void SetView(CKVScaleCrafterView* view) { view_ = view; }
+    // Rebuilds the navigator's picture of the document's image (none: shows nothing).
+    void SetDocument(CKVScaleCrafterDoc* document);
+    // The view scrolled or changed: move the rectangle.
+    void UpdateViewRect();
+
+    const NavigatorLayout& Layout() const { return layout_; }
+    PixelRect ViewRect() const { return viewRect_; }
+    bool IsDragging() const { return dragging_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void Rebuild();
+    ViewSizes Sizes() const;
+
+    CKVScaleCrafterDoc* document_ = nullptr;
+    CKVScaleCrafterView* view_ = nullptr;
+    QImage picture_;
+    ViewSizes pictureSizes_;
+    NavigatorLayout layout_;
+    PixelRect viewRect_;
+
+    bool dragging_ = false;
+    bool scrollingView_ = false;
+    QPoint pressPoint_;
+    PixelRect pressRect_;
+};
+
+}  // namespace kv::ui

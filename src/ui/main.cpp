@@ -1,11 +1,16 @@
 #include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <ctime>
 #include <QIcon>
 #include <QStyle>
 #include <QStyleFactory>
 
 #include "engine/SanitizerThreadLimit.h"
 #include "ui/App.h"
+#include "ui/frame/MainFrame.h"
 #include "ui/frame/ToolbarIcons.h"
+#include "ui/view/KVScaleCrafterView.h"
 
 namespace {
 
@@ -43,6 +48,16 @@ int main(int argc, char** argv) {
     environment.folders = kv::SpecialFolders::FromSystem();
     kv::ui::CKVScaleCrafterApp app(std::move(environment));
     if (!app.InitInstance(arguments)) return 0;
+    // For the start-up benchmark: the wall-clock moment the photo is first on the screen, then the end.
+    if (qEnvironmentVariableIsSet("KV_REPORT_FIRST_DRAW")) {
+        QObject::connect(&app.Frame().View(), &kv::ui::CKVScaleCrafterView::ImageDrawn, &application, [] {
+            timespec now{};
+            clock_gettime(CLOCK_REALTIME, &now);
+            std::printf("first-draw %lld\n", static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+            std::fflush(stdout);
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        }, Qt::SingleShotConnection);
+    }
     const int status = QApplication::exec();
     app.ExitInstance();
     return status;

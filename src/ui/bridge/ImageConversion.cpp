@@ -1,3 +1,6 @@
+// The task library first: its headers use a name that Qt defines as a macro.
+#include <oneapi/tbb/task_arena.h>
+
 #include "ui/bridge/ImageConversion.h"
 
 #include "engine/StandardResample.h"
@@ -43,7 +46,10 @@ QImage DrawScaled(Bitmap& bitmap, const PixelRect& source, int width, int height
     bool drawn = false;
     WithPixels(bitmap, [&](const Raster& raster) {
         const SourceRect rect{double(source.left), double(source.top), double(source.Width()), double(source.Height())};
-        drawn = DrawResampled(RasterOf(bgr), raster, rect, mode);
+        // The drawing's parallel rows run isolated: while it waits for them, the window's thread must
+        // not pick up a slice of a preview job that runs in the same task pool, which could keep it
+        // busy far longer than the drawing itself.
+        oneapi::tbb::this_task_arena::isolate([&] { drawn = DrawResampled(RasterOf(bgr), raster, rect, mode); });
     });
     return drawn ? Finished(bgr) : QImage();
 }

@@ -178,6 +178,7 @@ void CKVScaleCrafterView::Draw(QPainter& painter) {
         // Whatever of the content the cached drawing does not cover (it is being replaced) stays white.
         for (const QRect& part : QRegion(content.intersected(window)).subtracted(QRegion(covered)))
             painter.fillRect(part, Qt::white);
+        emit ImageDrawn();
     }
 }
 

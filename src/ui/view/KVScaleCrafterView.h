@@ -44,6 +44,8 @@ public:
 signals:
     // The visible part moved or changed size: the navigator follows.
     void VisiblePartChanged();
+    // A paint drew the image (the quick drawing or the exact preview).
+    void ImageDrawn();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

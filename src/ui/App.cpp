@@ -92,6 +92,7 @@ bool CKVScaleCrafterApp::InitInstance(const std::vector<std::string>& arguments)
     recent_.Load(store_->profile());
     store_->LoadMain(stored_.resize);
     store_->LoadInterface(stored_);
+    colors_ = ReadBrowserColors(folders.ResourceFile());
     store_->LoadBatch(stored_.batch);
     internet_.Load(store_->profile());
 

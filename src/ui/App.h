@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/BrowserColors.h"
 #include "app/CommandLine.h"
 #include "app/CommandRouter.h"
 #include "app/DesktopSettings.h"
@@ -68,6 +69,7 @@ public:
     const RecentFileList& RecentFiles() const { return recent_; }
     CommandRouter& Router() { return router_; }
     InternetSettings& Internet() { return internet_; }
+    const BrowserColors& Colors() const { return colors_; }
     // Where worker threads post their notices for the window.
     ICommandTarget& CommandTarget();
 
@@ -117,6 +119,7 @@ private:
     StoredSettings stored_;
     RecentFileList recent_;
     InternetSettings internet_;
+    BrowserColors colors_;  // for the thumbnail views of batch mode
     bool endedEarly_ = false;
 
     CommandRouter router_;

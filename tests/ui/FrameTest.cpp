@@ -1,4 +1,8 @@
+#include <QComboBox>
 #include <QDockWidget>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -213,6 +217,38 @@ TEST_F(Frame, SeveralFilesOnTheCommandLineFillTheBatchList) {
     EXPECT_EQ(app->Batch().size(), 2u);
     EXPECT_FALSE(app->Document().HasImage());
     EXPECT_TRUE(app->Frame().BatchRow().isVisible());
+}
+
+}  // namespace
+}  // namespace kv::test
+
+namespace kv::test {
+namespace {
+
+TEST_F(Frame, EveryControlOfTheWindowHasAnAccessibleName) {
+    ASSERT_TRUE(app->OpenDocumentFile(Copy("DSCN0010.jpg")));
+    for (QWidget* widget : app->Frame().findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QComboBox*>(widget) ||
+                             qobject_cast<QAbstractSpinBox*>(widget) || qobject_cast<QLineEdit*>(widget) ||
+                             qobject_cast<QAbstractScrollArea*>(widget) || qobject_cast<QProgressBar*>(widget);
+        // Scroll bars and a spin box's own text field are parts of the control that holds them.
+        if (!control || qobject_cast<QScrollBar*>(widget) || qobject_cast<QAbstractSpinBox*>(widget->parentWidget()))
+            continue;
+        EXPECT_FALSE(AccessibleName(widget).isEmpty())
+            << widget->metaObject()->className() << " " << widget->objectName().toStdString();
+    }
+}
+
+TEST_F(Frame, AnUnregisterRunShowsNoWindowAndWritesNoSettings) {
+    Stop();
+    std::filesystem::remove_all(dir / "config");
+    ui::AppEnvironment environment;
+    environment.folders = Folders();
+    environment.prompt = &prompt;
+    ui::CKVScaleCrafterApp early(std::move(environment));
+    EXPECT_FALSE(early.InitInstance({"/Unregister"}));
+    early.ExitInstance();
+    EXPECT_FALSE(std::filesystem::exists(Folders().SettingsFile()));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "app/CommandIds.h"
@@ -52,6 +53,9 @@ CMainFrame::CMainFrame(CommandRouter& router, ResizeSettings& settings, ResizeBa
                    ID_HELP_FINDER, ID_APP_ABOUT})
         actions_->Action(id)->setIcon(CommandIcon(id));
     actions_->BuildMenus(*menuBar());
+    menuBar()->setAccessibleName(QStringLiteral("Menu Bar"));
+    if (auto* more = menuBar()->findChild<QToolButton*>(QStringLiteral("qt_menubar_ext_button")))
+        more->setAccessibleName(QStringLiteral("More menus"));
 
     toolbar_ = new QToolBar(QStringLiteral("Toolbar"), this);
     toolbar_->setObjectName(QStringLiteral("Toolbar"));
@@ -60,6 +64,9 @@ CMainFrame::CMainFrame(CommandRouter& router, ResizeSettings& settings, ResizeBa
     toolbar_->setIconSize(QSize(kToolbarIconSize, kToolbarIconSize));
     toolbar_->setMovable(false);
     addToolBar(Qt::TopToolBarArea, toolbar_);
+    // The button that shows the buttons a narrow window has no room for.
+    if (auto* more = toolbar_->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QStringLiteral("More buttons"));
     InstallButtonSet(ToolbarSet::Single);
 
     message_ = new QLabel(QStringLiteral("Ready"), this);
@@ -83,6 +90,7 @@ CMainFrame::CMainFrame(CommandRouter& router, ResizeSettings& settings, ResizeBa
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setMinimumWidth(bar_->sizeHint().width() + 12);
+    scroll->setAccessibleName(QStringLiteral("Resize settings"));
     dock_ = new QDockWidget(QStringLiteral("Resize settings"), this);
     dock_->setObjectName(QStringLiteral("ResizeSettings"));
     dock_->setAccessibleName(QStringLiteral("Resize settings"));

@@ -83,6 +83,12 @@ void CKVScaleCrafterView::UpdateScrollBars() {
     verticalScrollBar()->setRange(0, MaxScroll(contentHeight, window.height()));
     horizontalScrollBar()->setPageStep(std::max(1, window.width()));
     verticalScrollBar()->setPageStep(std::max(1, window.height()));
+    // The hand shows where dragging moves the picture.
+    const bool pannable = horizontalScrollBar()->maximum() > 0 || verticalScrollBar()->maximum() > 0;
+    if (!panning_) {
+        if (pannable && !settings_.batchMode) viewport()->setCursor(Qt::OpenHandCursor);
+        else viewport()->unsetCursor();
+    }
 }
 
 QPoint CKVScaleCrafterView::ScrollPosition() const {
@@ -213,7 +219,7 @@ void CKVScaleCrafterView::mouseMoveEvent(QMouseEvent* event) {
 void CKVScaleCrafterView::mouseReleaseEvent(QMouseEvent* event) {
     if (!panning_ || event->button() != Qt::LeftButton) return QAbstractScrollArea::mouseReleaseEvent(event);
     panning_ = false;
-    viewport()->unsetCursor();
+    UpdateScrollBars();
     emit VisiblePartChanged();
     viewport()->update();
 }

@@ -117,6 +117,8 @@ bool CKVScaleCrafterApp::InitInstance(const std::vector<std::string>& arguments)
     frame_->Actions().UpdateStates();
     frame_->SettingsBar().SetDocument(nullptr);
     ShowRecentFiles();
+    connect(&frame_->View(), &CKVScaleCrafterView::FilesDropped, this,
+            [this](const std::vector<std::filesystem::path>& files) { OnFilesDropped(files); });
     connect(frame_.get(), &CMainFrame::Closing, this, [this] {
         QWhatsThis::leaveWhatsThisMode();
         if (about_) about_->close();
@@ -192,6 +194,12 @@ void CKVScaleCrafterApp::ShowRecentFiles() {
     std::vector<std::string> texts;
     for (size_t i = 0; i < recent_.files().size(); ++i) texts.push_back(recent_.MenuText(i));
     if (frame_) frame_->SetRecentFiles(texts);
+}
+
+void CKVScaleCrafterApp::OnFilesDropped(const std::vector<std::filesystem::path>& files) {
+    // In batch mode dropped photos join the batch list; otherwise the first one is opened.
+    if (stored_.resize.batchMode) batchList_->AddFiles(files);
+    else OpenDocumentFile(files.front());
 }
 
 // ---- Commands ----

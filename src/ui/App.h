@@ -91,6 +91,7 @@ signals:
 private:
     void OnPostedCommand(int id);
     void OnFileOpen();
+    void OnFilesDropped(const std::vector<std::filesystem::path>& files);
     void OnResizeAndSave();
     // The preset dialog over a folder of named presets; the chosen file, or nothing.
     std::optional<std::filesystem::path> ChoosePreset(const std::string& title, std::string_view subfolder,

@@ -1,3 +1,4 @@
+#include <QMimeData>
 #include <QScrollBar>
 
 #include "UiTestSupport.h"
@@ -72,6 +73,33 @@ TEST_F(View, DraggingTheImagePansAndDraggingTheNavigatorScrolls) {
     EXPECT_EQ(Navigator().ViewRect().right, picture.right);
     EXPECT_EQ(MainView().ScrollPosition().x(), MainView().horizontalScrollBar()->maximum());
     EXPECT_NEAR(MainView().ScrollPosition().y(), 50, 2560 / picture.Width() + 1);
+}
+
+}  // namespace
+}  // namespace kv::test
+
+namespace kv::test {
+namespace {
+
+TEST_F(View, APhotoDroppedOnTheViewIsOpened) {
+    const std::filesystem::path photo = Copy("kodak-dc240.jpg");
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString((dir / "notes.txt").string())),
+                  QUrl::fromLocalFile(QString::fromStdString(photo.string()))});
+    QWidget* viewport = MainView().viewport();
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &drop);
+    EXPECT_EQ(app->Document().Path(), photo);
+
+    QMimeData text;
+    text.setUrls({QUrl::fromLocalFile(QString::fromStdString((dir / "notes.txt").string()))});
+    QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, {});
+    refused.setAccepted(false);
+    QApplication::sendEvent(viewport, &refused);
+    EXPECT_FALSE(refused.isAccepted());
 }
 
 }  // namespace

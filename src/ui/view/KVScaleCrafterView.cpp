@@ -1,6 +1,8 @@
 #include "ui/view/KVScaleCrafterView.h"
 
 #include <QDrag>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -10,6 +12,7 @@
 
 #include "app/ResizeSettings.h"
 #include "document/KVScaleCrafterDoc.h"
+#include "imageio/ImageFiles.h"
 #include "ui/bridge/ImageConversion.h"
 
 namespace kv::ui {
@@ -40,6 +43,7 @@ CKVScaleCrafterView::CKVScaleCrafterView(CKVScaleCrafterDoc& document, const Res
     setAccessibleName(QStringLiteral("Image"));
     viewport()->setAutoFillBackground(false);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    setAcceptDrops(true);
     horizontalScrollBar()->setSingleStep(kLineStep);
     verticalScrollBar()->setSingleStep(kLineStep);
     for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
@@ -129,6 +133,9 @@ void CKVScaleCrafterView::Draw(QPainter& painter) {
     const QRect window = viewport()->rect();
     if (!sizes.IsValid()) {
         painter.fillRect(window, Qt::white);
+        painter.setPen(palette().color(QPalette::Disabled, QPalette::WindowText));
+        painter.drawText(window, Qt::AlignCenter | Qt::TextWordWrap,
+                         QStringLiteral("Open a photo with File \u2192 Open... (Ctrl+O), or drop it here."));
         SetState(kNoImage);
         return;
     }
@@ -222,6 +229,32 @@ void CKVScaleCrafterView::mouseReleaseEvent(QMouseEvent* event) {
     UpdateScrollBars();
     emit VisiblePartChanged();
     viewport()->update();
+}
+
+namespace {
+// The local image files of a drop, in order.
+std::vector<std::filesystem::path> DroppedImages(const QMimeData* mime) {
+    std::vector<std::filesystem::path> files;
+    if (!mime || !mime->hasUrls()) return files;
+    for (const QUrl& url : mime->urls()) {
+        if (!url.isLocalFile()) continue;
+        std::filesystem::path path(QFile::encodeName(url.toLocalFile()).toStdString());
+        if (IsSupportedImage(path)) files.push_back(std::move(path));
+    }
+    return files;
+}
+}  // namespace
+
+void CKVScaleCrafterView::dragEnterEvent(QDragEnterEvent* event) {
+    // The view's own drag (the file, in batch mode) is not dropped back on it.
+    if (event->source() != this && !DroppedImages(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void CKVScaleCrafterView::dropEvent(QDropEvent* event) {
+    const std::vector<std::filesystem::path> files = DroppedImages(event->mimeData());
+    if (files.empty()) return;
+    event->acceptProposedAction();
+    emit FilesDropped(files);
 }
 
 void CKVScaleCrafterView::StartFileDrag() {

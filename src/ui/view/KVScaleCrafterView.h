@@ -3,6 +3,8 @@
 #include <QAbstractScrollArea>
 #include <QImage>
 #include <QPoint>
+#include <filesystem>
+#include <vector>
 
 #include "document/PixelRect.h"
 #include "document/ViewGeometry.h"
@@ -46,6 +48,8 @@ signals:
     void VisiblePartChanged();
     // A paint drew the image (the quick drawing or the exact preview).
     void ImageDrawn();
+    // Image files were dropped on the view.
+    void FilesDropped(const std::vector<std::filesystem::path>& files);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -54,6 +58,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void UpdateScrollBars();

@@ -5,15 +5,29 @@
 namespace kv::ui {
 
 void GuiCommandTarget::PostCommand(int id) {
-    const bool progress = id == CommandId::ID_RESIZE_PROGRESS;
-    if (progress && progressQueued_.exchange(true)) return;
-    QMetaObject::invokeMethod(
-        this,
-        [this, id, progress] {
-            if (progress) progressQueued_.store(false);
-            if (handler_) handler_(id);
-        },
-        Qt::QueuedConnection);
+    {
+        std::lock_guard lock(mutex_);
+        if (id == CommandId::ID_RESIZE_PROGRESS) {
+            if (progressQueued_) return;
+            progressQueued_ = true;
+        }
+        queued_.push_back(id);
+        if (wakeQueued_) return;
+        wakeQueued_ = true;
+    }
+    QMetaObject::invokeMethod(this, "Drain", Qt::QueuedConnection);
+}
+
+void GuiCommandTarget::Drain() {
+    std::vector<int> ids;
+    {
+        std::lock_guard lock(mutex_);
+        ids.swap(queued_);
+        wakeQueued_ = false;
+        progressQueued_ = false;
+    }
+    for (int id : ids)
+        if (handler_) handler_(id);
 }
 
 }  // namespace kv::ui

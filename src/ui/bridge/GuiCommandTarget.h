@@ -1,8 +1,9 @@
 #pragma once
 
 #include <QObject>
-#include <atomic>
 #include <functional>
+#include <mutex>
+#include <vector>
 
 #include "base/CommandTarget.h"
 
@@ -12,7 +13,12 @@ namespace kv::ui {
 // (the user-interface thread), in the order they were posted. Progress notices are folded: while
 // one waits to be handled, another adds nothing, because the handler reads the newest percentage
 // anyway. Notices still queued when this object goes are dropped.
+//
+// The posted numbers pass through a queue under our own lock, and the event that wakes the
+// user-interface thread carries nothing: every hand-over between the threads is one the thread
+// checker can see.
 class GuiCommandTarget final : public QObject, public ICommandTarget {
+    Q_OBJECT
 public:
     explicit GuiCommandTarget(QObject* parent = nullptr) : QObject(parent) {}
 
@@ -22,8 +28,13 @@ public:
     void PostCommand(int id) override;
 
 private:
+    Q_INVOKABLE void Drain();
+
     std::function<void(int)> handler_;
-    std::atomic<bool> progressQueued_{false};
+    std::mutex mutex_;
+    std::vector<int> queued_;
+    bool wakeQueued_ = false;
+    bool progressQueued_ = false;
 };
 
 }  // namespace kv::ui

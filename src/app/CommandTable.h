@@ -14,6 +14,7 @@ struct MenuEntry {
     std::string_view text;         // with its mnemonic; a tab stands before a shown accelerator
     std::string_view accelerator;  // a key sequence in portable form ("Ctrl+O"), or empty
     CommandKind kind = CommandKind::Plain;
+    std::string_view prompt;       // what the status bar says while the entry is highlighted
 };
 
 struct Menu {

@@ -19,6 +19,7 @@ TEST(CommandTable, EveryCommandStandsOnceAndHasAnAccessibleName) {
             if (entry.kind == CommandKind::Separator || entry.kind == CommandKind::RecentFiles) continue;
             EXPECT_TRUE(seen.insert(entry.id).second) << entry.text;
             EXPECT_FALSE(AccessibleText(entry.text).empty()) << entry.text;
+            EXPECT_FALSE(entry.prompt.empty()) << entry.text;
             // A shown accelerator is the one the entry carries.
             const size_t tab = entry.text.find('\t');
             EXPECT_EQ(tab == std::string_view::npos ? std::string_view{} : entry.text.substr(tab + 1), entry.accelerator)

@@ -18,7 +18,10 @@ CommandActions::CommandActions(CommandRouter& router, QWidget* window)
     : QObject(window), router_(router), window_(window) {
     for (const Menu& menu : MainMenu())
         for (const MenuEntry& entry : menu.entries)
-            if (entry.id) Make(entry.id, entry.text, entry.accelerator, entry.kind == CommandKind::Checkable);
+            if (entry.id) {
+                QAction* action = Make(entry.id, entry.text, entry.accelerator, entry.kind == CommandKind::Checkable);
+                if (!entry.prompt.empty()) action->setStatusTip(Q(entry.prompt));
+            }
     // The toolbar's own commands that no menu lists.
     Make(CommandIds::ID_BROWSE_DONE, "Done", {}, false);
     Make(CommandIds::ID_BATCH_REMOVE, "&Remove", "Delete", false);

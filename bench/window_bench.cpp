@@ -17,6 +17,7 @@
 #include "common/TestFiles.h"
 #include "document/KVScaleCrafterDoc.h"
 #include "engine/SanitizerThreadLimit.h"
+#include "ui/bridge/ThreadCheckerOptions.h"
 #include "imageio/Bitmap.h"
 #include "ui/App.h"
 #include "ui/frame/MainFrame.h"

@@ -7,6 +7,7 @@
 #include <QStyleFactory>
 
 #include "engine/SanitizerThreadLimit.h"
+#include "ui/bridge/ThreadCheckerOptions.h"
 #include "ui/App.h"
 #include "ui/frame/MainFrame.h"
 #include "ui/frame/ToolbarIcons.h"

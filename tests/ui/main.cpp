@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "engine/SanitizerThreadLimit.h"
+#include "ui/bridge/ThreadCheckerOptions.h"
 
 // The widget tests run without a display: Qt's offscreen platform unless told otherwise.
 int main(int argc, char** argv) {

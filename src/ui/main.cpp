@@ -6,6 +6,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 
+#include "app/PluginDescription.h"
 #include "engine/SanitizerThreadLimit.h"
 #include "ui/bridge/ThreadCheckerOptions.h"
 #include "ui/App.h"
@@ -35,7 +36,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("KARVO Scale Crafter"));
     QApplication::setOrganizationName(QStringLiteral("KARVO Imaging"));
     QApplication::setApplicationVersion(QStringLiteral(KV_VERSION_TEXT));
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.karvo_imaging.KVScaleCrafter"));
+    // The menu entry that registering installs, so that the desktop shows its icon and name for the window.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kv::kDesktopEntryFileName).chopped(8));
     // Desktops without a style of their own get Qt's own desktop style rather than a bare one.
     if (QApplication::style()->name().compare(QLatin1String("windows"), Qt::CaseInsensitive) == 0)
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));

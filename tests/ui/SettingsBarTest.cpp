@@ -173,6 +173,8 @@ TEST_F(SettingsBar, EveryControlHasAnAccessibleNameAndATooltip) {
         if (!control) continue;
         EXPECT_FALSE(AccessibleName(widget).isEmpty()) << widget->metaObject()->className();
         EXPECT_FALSE(widget->toolTip().isEmpty()) << AccessibleName(widget).toStdString();
+        // What's This? shows the same text as a pop-up.
+        EXPECT_EQ(widget->whatsThis(), widget->toolTip()) << AccessibleName(widget).toStdString();
     }
     EXPECT_EQ(AccessibleName(Field(IDC_OUT_WIDTH)), "Width");
     EXPECT_EQ(AccessibleName(Field(IDC_OUT_PRNWIDTH)), "Print width");

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTimer>
 
 #include "UiTestSupport.h"
@@ -88,7 +89,9 @@ TEST_F(SettingsBar, SpinStepsWaitForTheReleaseBeforeThePreviewRestarts) {
     EXPECT_EQ(FieldText(IDC_OUT_WIDTH), "642");
     EXPECT_TRUE(app->Document().IsAdjusting());
     // The bar's timer leaves the stepping alone while the key is held.
-    QTest::qWait(1200);
+    QSignalSpy ticks(&Bar().SpinTimer(), &QTimer::timeout);
+    ASSERT_TRUE(ticks.wait(3000));
+    ASSERT_TRUE(ticks.wait(3000));
     EXPECT_TRUE(app->Document().IsAdjusting());
     QTest::keyRelease(width, Qt::Key_Up);
     EXPECT_FALSE(app->Document().IsAdjusting());

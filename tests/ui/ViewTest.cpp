@@ -37,7 +37,7 @@ TEST_F(View, AnOwnAlgorithmShowsThePlaceholderThenTheExactPreview) {
     // A standard algorithm draws at once and asks for nothing.
     app->Presenter().OnSelect(ResizeBarControl::IDC_ALGORITHM, 1);
     EXPECT_TRUE(WaitUntil([&] { return MainView().DrawingState() == "Quick drawing"; }));
-    QTest::qWait(50);
+    MainView().viewport()->repaint();
     EXPECT_EQ(MainView().DrawingState(), "Quick drawing");
 }
 

@@ -74,6 +74,8 @@ public:
 
     bool HasImage() const { return image_ != nullptr; }
     Bitmap* Image() const { return image_.get(); }
+    // The image for work that may outlive the document's hold on it (decoding ahead in the background).
+    std::shared_ptr<Bitmap> SharedImage() const { return image_; }
     int32_t ImageWidth() const { return width_; }
     int32_t ImageHeight() const { return height_; }
     float HorizontalResolution() const { return dpiX_; }

@@ -18,6 +18,7 @@
 #include "ui/bridge/DefaultPrinter.h"
 #include "ui/bridge/FileDialogs.h"
 #include "ui/bridge/GuiCommandTarget.h"
+#include "ui/bridge/ImageConversion.h"
 #include "ui/bridge/MessageBoxPrompt.h"
 #include "ui/commands/CommandActions.h"
 #include "ui/dialogs/GadgetDlg.h"
@@ -66,6 +67,7 @@ CKVScaleCrafterApp::~CKVScaleCrafterApp() {
     // The window goes before the document it shows; the document's worker stops before the target
     // its notices go to.
     delete about_;
+    if (decodeAhead_.valid()) decodeAhead_.wait();
     frame_.reset();
     document_.reset();
     presenter_.reset();
@@ -158,9 +160,13 @@ void CKVScaleCrafterApp::OpenStartFiles(const StartupRequest& request) {
 // ---- The document and its windows ----
 
 bool CKVScaleCrafterApp::OpenDocumentFile(const std::filesystem::path& path) {
+    if (decodeAhead_.valid()) decodeAhead_.wait();
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Opening shows the photo in the navigator, from a quick reduced decode where the format has one.
     const bool opened = document_->OnOpenDocument(path);
     QApplication::restoreOverrideCursor();
+    // The whole photo is decoded while the window lays itself out and paints its bars.
+    if (opened) decodeAhead_ = DecodeAhead(document_->SharedImage());
     if (opened) recent_.Add(path);
     else recent_.Remove(path);
     ShowRecentFiles();

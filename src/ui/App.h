@@ -4,6 +4,7 @@
 #include <QUrl>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -130,6 +131,7 @@ private:
     std::unique_ptr<CKVScaleCrafterDoc> document_;
     std::unique_ptr<CMainFrame> frame_;
     UpdateChecker* updateChecker_ = nullptr;
+    std::future<void> decodeAhead_;
     QMessageBox* about_ = nullptr;
 };
 

@@ -39,6 +39,19 @@ QImage ToQImage(Bitmap& bitmap) {
     return result;
 }
 
+QImage Thumbnail(Bitmap& bitmap, int width, int height) {
+    if (width <= 0 || height <= 0) return {};
+    const std::unique_ptr<Bitmap> small = bitmap.GetThumbnailImage(width, height);
+    return small ? ToQImage(*small) : QImage();
+}
+
+std::future<void> DecodeAhead(std::shared_ptr<Bitmap> bitmap) {
+    return std::async(std::launch::async, [bitmap = std::move(bitmap)] {
+        // The first lock decodes; the window's own lock waits for it under the bitmap's mutex.
+        if (bitmap) WithPixels(*bitmap, [](const Raster&) {});
+    });
+}
+
 QImage DrawScaled(Bitmap& bitmap, const PixelRect& source, int width, int height, InterpolationMode mode) {
     if (width <= 0 || height <= 0 || source.IsEmpty()) return {};
     QImage bgr(width, height, QImage::Format_BGR888);

@@ -30,30 +30,33 @@ void CNavigatorWnd::SetDocument(CKVScaleCrafterDoc* document) {
 }
 
 void CNavigatorWnd::Rebuild() {
+    const std::shared_ptr<Bitmap> image = document_ ? document_->SharedImage() : nullptr;
+    const QRect area = contentsRect();
+    // The same image at the same size and kept part: the picture stands as it is.
+    if (image && image == pictured_.lock() && area.size() == picturedArea_ && Sizes().crop == pictureSizes_.crop &&
+        (!pictureSizes_.crop || (Sizes().outputWidth == pictureSizes_.outputWidth &&
+                                 Sizes().outputHeight == pictureSizes_.outputHeight)))
+        return;
     picture_ = QImage();
     layout_ = {};
     pictureSizes_ = Sizes();
-    if (!document_ || !document_->HasImage()) return update();
-    const QRect area = contentsRect();
+    pictured_ = image;
+    picturedArea_ = area.size();
+    if (!image) return update();
     layout_ = FitNavigator(area.width(), area.height(), pictureSizes_);
     layout_.image = {layout_.image.left + area.left(), layout_.image.top + area.top(),
                      layout_.image.right + area.left(), layout_.image.bottom + area.top()};
     layout_.allowed = {layout_.allowed.left + area.left(), layout_.allowed.top + area.top(),
                        layout_.allowed.right + area.left(), layout_.allowed.bottom + area.top()};
-    if (!layout_.image.IsEmpty())
-        picture_ = DrawScaled(*document_->Image(), {0, 0, document_->ImageWidth(), document_->ImageHeight()},
-                              layout_.image.Width(), layout_.image.Height(), InterpolationMode::HighQualityBilinear);
+    if (!layout_.image.IsEmpty()) picture_ = Thumbnail(*image, layout_.image.Width(), layout_.image.Height());
     update();
 }
 
 void CNavigatorWnd::UpdateViewRect() {
     if (scrollingView_ || dragging_) return;
     const ViewSizes sizes = Sizes();
-    // The kept part in Crop mode depends on the output size, so a new size fits the picture again.
-    if (document_ && document_->HasImage() &&
-        (sizes.crop != pictureSizes_.crop || sizes.imageWidth != pictureSizes_.imageWidth ||
-         (sizes.crop && (sizes.outputWidth != pictureSizes_.outputWidth || sizes.outputHeight != pictureSizes_.outputHeight))))
-        Rebuild();
+    // The kept part in Crop mode depends on the output size, so a new size lays the picture out again.
+    Rebuild();
     viewRect_ = view_ && sizes.IsValid() ? NavigatorViewRect(view_->VisibleImageRect(), layout_, sizes) : PixelRect{};
     update();
 }

@@ -3,11 +3,13 @@
 #include <QFrame>
 #include <QImage>
 #include <functional>
+#include <memory>
 
 #include "document/PixelRect.h"
 #include "document/ViewGeometry.h"
 
 namespace kv {
+class Bitmap;
 class CKVScaleCrafterDoc;
 }
 
@@ -48,6 +50,8 @@ private:
     CKVScaleCrafterDoc* document_ = nullptr;
     CKVScaleCrafterView* view_ = nullptr;
     QImage picture_;
+    std::weak_ptr<Bitmap> pictured_;  // the image the picture shows
+    QSize picturedArea_;
     ViewSizes pictureSizes_;
     NavigatorLayout layout_;
     PixelRect viewRect_;

@@ -38,11 +38,34 @@ void CKVScaleCrafterDoc::Say(const std::string& text) {
 
 // ---- Opening ----
 
-bool CKVScaleCrafterDoc::OnOpenDocument(const std::filesystem::path& path) {
-    // The file must be readable before anything of the open image is given up.
+PreparedImage PrepareImage(const std::filesystem::path& path, bool decode) {
+    PreparedImage prepared;
     auto bytes = std::make_shared<std::vector<uint8_t>>();
-    if (const IoResult read = ReadWholeFile(path, *bytes); !read.ok()) {
-        Say(read.message);
+    prepared.read = ReadWholeFile(path, *bytes);
+    if (!prepared.read.ok()) return prepared;
+    prepared.bytes = std::move(bytes);
+    try {
+        prepared.bitmap = Bitmap::FromMemory(prepared.bytes);
+        if (decode && prepared.bitmap->GetPixelFormat() != PixelFormatUndefined) {
+            BitmapData data;
+            const Rect whole{0, 0, prepared.bitmap->GetWidth(), prepared.bitmap->GetHeight()};
+            if (prepared.bitmap->LockBits(whole, ImageLockMode::Read, PixelFormat24bppRGB, &data) == Status::Ok)
+                prepared.bitmap->UnlockBits(&data);
+        }
+    } catch (const std::exception&) {
+        prepared.bitmap.reset();
+    }
+    return prepared;
+}
+
+bool CKVScaleCrafterDoc::OnOpenDocument(const std::filesystem::path& path) {
+    return OnOpenDocument(path, PrepareImage(path, false));
+}
+
+bool CKVScaleCrafterDoc::OnOpenDocument(const std::filesystem::path& path, PreparedImage prepared) {
+    // The file must be readable before anything of the open image is given up.
+    if (!prepared.read.ok()) {
+        Say(prepared.read.message);
         return false;
     }
     try {
@@ -52,7 +75,8 @@ bool CKVScaleCrafterDoc::OnOpenDocument(const std::filesystem::path& path) {
         width_ = height_ = 0;
         dpiX_ = 0;
 
-        std::unique_ptr<Bitmap> bitmap = Bitmap::FromMemory(std::shared_ptr<const std::vector<uint8_t>>(std::move(bytes)));
+        std::unique_ptr<Bitmap> bitmap =
+            prepared.bitmap ? std::move(prepared.bitmap) : Bitmap::FromMemory(std::move(prepared.bytes));
         if (bitmap->GetLastStatus() != Status::Ok || bitmap->GetPixelFormat() == PixelFormatUndefined) {
             Say(Fill(DocumentText::kCantOpenFile, path.string()));
             return false;

@@ -68,6 +68,7 @@ CKVScaleCrafterApp::~CKVScaleCrafterApp() {
     // its notices go to.
     delete about_;
     if (decodeAhead_.valid()) decodeAhead_.wait();
+    if (startPhoto_.valid()) startPhoto_.wait();
     frame_.reset();
     document_.reset();
     presenter_.reset();
@@ -89,6 +90,11 @@ bool CKVScaleCrafterApp::InitInstance(const std::vector<std::string>& arguments)
         endedEarly_ = true;
         return false;
     }
+
+    // A photo named on the command line is read and decoded while the window is being built; the
+    // document takes it at the end of start-up.
+    if (request.open() == StartOpen::Document)
+        startPhoto_ = std::async(std::launch::async, PrepareImage, request.files.front(), true);
 
     // The settings, in the order start-up reads them.
     recent_.Load(store_->profile());
@@ -149,7 +155,7 @@ void CKVScaleCrafterApp::ExitInstance() {
 void CKVScaleCrafterApp::OpenStartFiles(const StartupRequest& request) {
     switch (request.open()) {
         case StartOpen::Nothing: break;
-        case StartOpen::Document: OpenDocumentFile(request.files.front()); break;
+        case StartOpen::Document: OpenDocumentFile(request.files.front(), startPhoto_.get()); break;
         case StartOpen::BatchList:
             batchList_->ReplaceWithFiles(request.files);
             if (!stored_.resize.batchMode && !batchList_->empty()) frame_->ToggleBatchMode();
@@ -159,11 +165,13 @@ void CKVScaleCrafterApp::OpenStartFiles(const StartupRequest& request) {
 
 // ---- The document and its windows ----
 
-bool CKVScaleCrafterApp::OpenDocumentFile(const std::filesystem::path& path) {
+bool CKVScaleCrafterApp::OpenDocumentFile(const std::filesystem::path& path) { return OpenDocumentFile(path, {}); }
+
+bool CKVScaleCrafterApp::OpenDocumentFile(const std::filesystem::path& path, std::optional<PreparedImage> prepared) {
     if (decodeAhead_.valid()) decodeAhead_.wait();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // Opening shows the photo in the navigator, from a quick reduced decode where the format has one.
-    const bool opened = document_->OnOpenDocument(path);
+    const bool opened = prepared ? document_->OnOpenDocument(path, std::move(*prepared)) : document_->OnOpenDocument(path);
     QApplication::restoreOverrideCursor();
     // The whole photo is decoded while the window lays itself out and paints its bars.
     if (opened) decodeAhead_ = DecodeAhead(document_->SharedImage());

@@ -79,6 +79,7 @@ public:
     QMessageBox* AboutBox() const { return about_; }
 
     bool OpenDocumentFile(const std::filesystem::path& path) override;
+    bool OpenDocumentFile(const std::filesystem::path& path, std::optional<PreparedImage> prepared);
     void UpdateAllViews() override;
     void ShowInSettingsBar(IResizeDocument& document) override;
 
@@ -132,6 +133,7 @@ private:
     std::unique_ptr<CMainFrame> frame_;
     UpdateChecker* updateChecker_ = nullptr;
     std::future<void> decodeAhead_;
+    std::future<PreparedImage> startPhoto_;
     QMessageBox* about_ = nullptr;
 };
 

@@ -3,6 +3,8 @@
 
 #include "ui/bridge/ImageConversion.h"
 
+#include <cstring>
+
 #include "engine/StandardResample.h"
 #include "imageio/Bitmap.h"
 
@@ -57,6 +59,16 @@ QImage DrawScaled(Bitmap& bitmap, const PixelRect& source, int width, int height
     QImage bgr(width, height, QImage::Format_BGR888);
     if (bgr.isNull()) return {};
     bool drawn = false;
+    if (source.Width() == width && source.Height() == height) {
+        // At one to one every interpolation gives the pixels themselves.
+        WithPixels(bitmap, [&](const Raster& raster) {
+            if (source.right > raster.width || source.bottom > raster.height || source.left < 0 || source.top < 0) return;
+            const Raster part = raster.Sub(source.left, source.top, width, height);
+            for (int y = 0; y < height; ++y) std::memcpy(bgr.scanLine(y), part.Row(y), static_cast<size_t>(width) * 3);
+            drawn = true;
+        });
+        return drawn ? Finished(bgr) : QImage();
+    }
     WithPixels(bitmap, [&](const Raster& raster) {
         const SourceRect rect{double(source.left), double(source.top), double(source.Width()), double(source.Height())};
         // The drawing's parallel rows run isolated: while it waits for them, the window's thread must

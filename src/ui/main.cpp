@@ -6,6 +6,8 @@
 #include <QStyle>
 #include <QStyleFactory>
 
+#include "app/CommandLine.h"
+#include "app/EarlyExit.h"
 #include "app/PluginDescription.h"
 #include "engine/SanitizerThreadLimit.h"
 #include "ui/bridge/ThreadCheckerOptions.h"
@@ -32,6 +34,16 @@ void ChooseIconTheme() {
 
 int main(int argc, char** argv) {
     [[maybe_unused]] const kv::SanitizerThreadLimit threadLimit;
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+    // Registering, unregistering and an automation start end before any window, so they need no
+    // display (an installer may run them without one).
+    if (const kv::StartupRequest request = kv::ParseCommandLine(arguments); request.endsEarly()) {
+        QCoreApplication core(argc, argv);
+        kv::RunEarlyExit(request, kv::SpecialFolders::FromSystem());
+        return 0;
+    }
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KARVO Scale Crafter"));
     QApplication::setOrganizationName(QStringLiteral("KARVO Imaging"));
@@ -43,9 +55,6 @@ int main(int argc, char** argv) {
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     ChooseIconTheme();
     QApplication::setWindowIcon(kv::ui::ProgramIcon());
-
-    std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
 
     kv::ui::AppEnvironment environment;
     environment.folders = kv::SpecialFolders::FromSystem();

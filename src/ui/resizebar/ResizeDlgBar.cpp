@@ -92,7 +92,7 @@ void CResizeDlgBar::Build() {
     auto* original = new QGroupBox(QStringLiteral("Original image"), this);
     auto* originalColumn = new QVBoxLayout(original);
     navigator_ = new CNavigatorWnd(original);
-    navigator_->setMinimumHeight(150);
+    navigator_->setMinimumHeight(130);
     originalColumn->addWidget(navigator_, 1);
     const std::array<std::pair<int, const char*>, 5> facts{{{IDC_ORIG_PIXELS, "Pixel size"},
                                                             {IDC_ORIG_BITS, "Bits per pixel"},

@@ -116,7 +116,13 @@ ScrollPosition ScrollFromNavigator(const PixelRect& r, const NavigatorLayout& la
     const PixelRect& covered = layout.allowed;
     const int64_t nw = covered.Width(), nh = covered.Height();
     if (nw <= 0 || nh <= 0) return {};
-    return {Up(int64_t{r.left - covered.left} * s.outputWidth, nw), Up(int64_t{r.top - covered.top} * s.outputHeight, nh)};
+    ScrollPosition position{Up(int64_t{r.left - covered.left} * s.outputWidth, nw),
+                            Up(int64_t{r.top - covered.top} * s.outputHeight, nh)};
+    // A rectangle dropped against the far edge means the far edge, which the scaling from the small
+    // picture can miss by a few output pixels; the view clamps the position to its range.
+    if (r.right >= covered.right) position.x = s.outputWidth;
+    if (r.bottom >= covered.bottom) position.y = s.outputHeight;
+    return position;
 }
 
 }  // namespace kv

@@ -63,7 +63,8 @@ PixelRect NavigatorViewRect(const PixelRect& visibleImage, const NavigatorLayout
 PixelRect KeepInside(const PixelRect& rect, const PixelRect& allowed);
 
 // The view's scroll position once the navigator's rectangle was dropped at rect: its offset in the
-// part the output covers, scaled to the output and rounded up.
+// part the output covers, scaled to the output and rounded up; against the far edge, the output's
+// size (the view clamps it to its largest position).
 struct ScrollPosition {
     int32_t x = 0;
     int32_t y = 0;

@@ -12,6 +12,7 @@ KV_PACKAGES=(
   libimage-exiftool-perl libjpeg-turbo-progs imagemagick
   qt6-qpa-plugins libqt6svg6 breeze-icon-theme adwaita-icon-theme
   xvfb xauth xdotool dbus at-spi2-core python3-pyatspi
+  desktop-file-utils appstream
 )
 
 # Installs what is missing; says nothing when everything is there.

@@ -2,11 +2,13 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 #include <cstdio>
 #include <string_view>
 #include <system_error>
 
+#include "app/DesktopEntryText.h"
 #include "base/AtomicFile.h"
 #include "platform/SpecialFolders.h"
 
@@ -20,6 +22,17 @@ constexpr int kProgramIconResource = 128;
 
 QString ToQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
+// A menu entry's string value: a backslash and a line break escaped.
+std::string DesktopStringValue(const std::string& text) {
+    std::string escaped;
+    for (const char c : text) {
+        if (c == '\\') escaped += "\\\\";
+        else if (c == '\n') escaped += "\\n";
+        else escaped += c;
+    }
+    return escaped;
+}
+
 // One argument of a menu entry's command line: quoted, with the characters the quoting reserves
 // escaped, and then escaped again as the entry's string values are ("\\" for a backslash).
 std::string DesktopExecArgument(const std::string& argument) {
@@ -30,13 +43,8 @@ std::string DesktopExecArgument(const std::string& argument) {
     }
     quoted += '"';
     std::string escaped;
-    for (const char c : quoted) {
-        if (c == '\\') escaped += "\\\\";
-        else if (c == '%') escaped += "%%";
-        else if (c == '\n') escaped += "\\n";
-        else escaped += c;
-    }
-    return escaped;
+    for (const char c : quoted) escaped += c == '%' ? std::string("%%") : std::string(1, c);
+    return DesktopStringValue(escaped);
 }
 
 bool WriteTextFile(const std::filesystem::path& folder, const std::string& name, const std::string& text) {
@@ -48,6 +56,42 @@ bool RemoveIfPresent(const std::filesystem::path& path) {
     std::error_code ec;
     std::filesystem::remove(path, ec);
     return !ec;
+}
+
+// The menu entry that builds before this one wrote under the program's old name.
+constexpr const char* kOldDesktopEntryFileName = "KVScaleCrafter.desktop";
+
+// The program a plugin description names in its "general" element's path.
+QString DescribedProgram(const std::filesystem::path& description) {
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(description, bytes).ok()) return {};
+    QXmlStreamReader xml(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
+    while (xml.readNextStartElement()) {
+        if (xml.name() == QLatin1String("general")) return xml.attributes().value(QLatin1String("path")).toString();
+        if (xml.name() != QLatin1String("kvplugin")) xml.skipCurrentElement();
+    }
+    return {};
+}
+
+// Removes the descriptions that other versions of this program file wrote: they name the same file,
+// which is now this version, so a host would list it twice.
+bool RemoveOtherVersions(const PluginInstallation& in) {
+    const QString program = ToQString(in.programPath.string());
+    const std::string current = PluginFileName(in.version);
+    std::error_code ec;
+    bool removed = true;
+    for (const auto& entry : std::filesystem::directory_iterator(in.pluginsFolder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name == current || !name.starts_with("KVScaleCrafter.") || !name.ends_with(".kvplugin")) continue;
+        if (DescribedProgram(entry.path()) == program) removed = RemoveIfPresent(entry.path()) && removed;
+    }
+    return removed;
+}
+
+// Removes a folder that holds nothing.
+void RemoveIfEmpty(const std::filesystem::path& folder) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(folder, ec) && std::filesystem::is_empty(folder, ec)) std::filesystem::remove(folder, ec);
 }
 
 }  // namespace
@@ -92,15 +136,22 @@ std::string BuildPluginDescription(const std::filesystem::path& programPath) {
 }
 
 std::string BuildDesktopEntry(const std::filesystem::path& programPath) {
-    return "[Desktop Entry]\n"
-           "Type=Application\n"
-           "Name=KARVO Scale Crafter\n"
-           "GenericName=Photo Resizer\n"
-           "Comment=Resize photos, one or many at a time\n"
-           "Exec=" + DesktopExecArgument(programPath.string()) + " %F\n"
-           "Terminal=false\n"
-           "Categories=Graphics;Photography;\n"
-           "MimeType=image/jpeg;image/png;image/tiff;image/gif;image/bmp;\n";
+    // The installed entry starts "kvscalecrafter" from the search path; this one names the file.
+    std::string entry;
+    std::string_view text = kInstalledDesktopEntry;
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        const std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (line.starts_with("Exec=")) {
+            entry += "Exec=" + DesktopExecArgument(programPath.string()) + std::string(line.substr(line.find(' '))) + "\n";
+        } else if (line.starts_with("TryExec=")) {
+            entry += "TryExec=" + DesktopStringValue(programPath.string()) + "\n";
+        } else {
+            entry += std::string(line) + "\n";
+        }
+    }
+    return entry;
 }
 
 PluginInstallation ThisProgramsInstallation(const SpecialFolders& folders) {
@@ -112,14 +163,20 @@ PluginInstallation ThisProgramsInstallation(const SpecialFolders& folders) {
 
 bool RegisterPlugin(const PluginInstallation& in) {
     if (in.programPath.empty()) return false;
-    const bool plugin = WriteTextFile(in.pluginsFolder, PluginFileName(in.version), BuildPluginDescription(in.programPath));
-    const bool entry = WriteTextFile(in.applicationsFolder, kDesktopEntryFileName, BuildDesktopEntry(in.programPath));
+    const bool plugin = WriteTextFile(in.pluginsFolder, PluginFileName(in.version), BuildPluginDescription(in.programPath)) &&
+                        RemoveOtherVersions(in);
+    const bool entry = WriteTextFile(in.applicationsFolder, kDesktopEntryFileName, BuildDesktopEntry(in.programPath)) &&
+                       RemoveIfPresent(in.applicationsFolder / kOldDesktopEntryFileName);
     return plugin && entry;
 }
 
 bool UnregisterPlugin(const PluginInstallation& in) {
-    const bool plugin = RemoveIfPresent(in.pluginsFolder / PluginFileName(in.version));
-    const bool entry = RemoveIfPresent(in.applicationsFolder / kDesktopEntryFileName);
+    const bool plugin = RemoveIfPresent(in.pluginsFolder / PluginFileName(in.version)) && RemoveOtherVersions(in);
+    const bool entry = RemoveIfPresent(in.applicationsFolder / kDesktopEntryFileName) &&
+                       RemoveIfPresent(in.applicationsFolder / kOldDesktopEntryFileName);
+    // The plugins folder and its "KARVO" parent were made by registering; hosts may keep theirs there.
+    RemoveIfEmpty(in.pluginsFolder);
+    RemoveIfEmpty(in.pluginsFolder.parent_path());
     return plugin && entry;
 }
 

@@ -17,7 +17,7 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNoThumbnail = 3;
 
-// A usage error: the message goes to stderr with the usage text, and kvscale exits with 2.
+// A usage error: the message goes to stderr with a pointer to the command's help, and kvscale exits with 2.
 struct UsageError {
     std::string message;
 };

@@ -13,6 +13,7 @@
 
 #include "base/AtomicFile.h"
 #include "cli/CliSupport.h"
+#include "cli/HelpTexts.h"
 #include "codecs/JpegCoder.h"
 #include "codecs/JpegOStream.h"
 #include "codecs/SlimJpegDecoder.h"
@@ -22,12 +23,8 @@ namespace kv::cli {
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: kvscale jpeg decode IN.jpg OUT.ppm\n"
-    "       kvscale jpeg encode IN OUT.jpg [--quality Q]\n";
-
 int Usage(const std::string& message) {
-    std::fprintf(stderr, "kvscale jpeg: %s\n%s", message.c_str(), kUsage);
+    std::fprintf(stderr, "kvscale jpeg: %s\n%s", message.c_str(), HelpHint("jpeg").c_str());
     return 2;
 }
 

@@ -7,6 +7,7 @@
 #include "base/MemoryBudget.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/HelpTexts.h"
 #include "cli/JpegCommands.h"
 #include "imageio/Bitmap.h"
 
@@ -14,33 +15,31 @@ namespace kv::cli {
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage:\n"
-    "  kvscale resize IN -o OUT [SIZE] [--settings FILE.qzr] [--algorithm 0-9]\n"
-    "                 [--correction keep|crop|none] [--dpi R] [--quality Q] [--max-memory M]\n"
-    "  kvscale batch (FILE... | --list LIST.qzb) --out DIR [SIZE] [--settings FILE.qzr]\n"
-    "                 [--algorithm 0-9] [--correction keep|crop|none] [--dpi R]\n"
-    "                 [--policy skip|overwrite|unique] [--format keep|jpg|tif|bmp|png]\n"
-    "                 [--new-name] [--same-folder] [--quality Q] [--jobs N] [--max-memory M]\n"
-    "     SIZE: --size WxH | --width W | --height H | --percent P\n"
-    "           | --print WxH --unit in|mm|cm|picas|pt\n"
-    "     M: the memory a resize may take, such as 512M or 2G (default: what is available)\n"
-    "     --  ends the options: every word after it is a file name\n"
-    "  kvscale info IMAGE\n"
-    "  kvscale thumb IMAGE -o OUT [--box WxH]\n"
-    "  kvscale jpeg decode IN.jpg OUT.ppm\n"
-    "  kvscale jpeg encode IN OUT.jpg [--quality Q]\n";
+// A usage error: the message and a pointer to the help, on stderr.
+int UsageFailure(std::string_view command, const std::string& message) {
+    std::fprintf(stderr, "kvscale: %s\n%s", message.c_str(), HelpHint(command).c_str());
+    return kExitUsage;
+}
+
+void Print(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 }  // namespace
 
 int RunKvscale(int argc, char** argv) {
-    if (argc < 2) {
-        std::fputs(kUsage, stderr);
-        return kExitUsage;
-    }
+    if (argc < 2) return UsageFailure({}, "no command given");
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
-        std::fputs(kUsage, stdout);
+        // "kvscale help resize" is "kvscale resize --help".
+        const std::string_view topic = argc > 2 && command == "help" ? CommandHelp(argv[2]) : std::string_view();
+        Print(topic.empty() ? OverallUsage() : topic);
+        return kExitOk;
+    }
+    if (command == "--version") {
+        Print(VersionLine());
+        return kExitOk;
+    }
+    if (!CommandHelp(command).empty() && AsksForHelp(argc, argv, 2)) {
+        Print(CommandHelp(command));
         return kExitOk;
     }
     IgnoreFileSizeSignal();
@@ -56,8 +55,7 @@ int RunKvscale(int argc, char** argv) {
         if (command == "thumb") return RunThumb(args);
         throw UsageError{"unknown command \"" + command + "\""};
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "kvscale: %s\n%s", error.message.c_str(), kUsage);
-        return kExitUsage;
+        return UsageFailure(command, error.message);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "kvscale: %s\n", error.what());
         return kExitFailed;

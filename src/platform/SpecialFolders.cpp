@@ -49,14 +49,27 @@ std::filesystem::path SpecialFolders::ApplicationsFolder() const { return dataHo
 
 std::filesystem::path SpecialFolders::CacheFolder() const { return cacheHome / Path(kCompanyName); }
 
-std::filesystem::path SpecialFolders::ResourceFile() const { return programFolder / "Res" / "resourses.ini"; }
+std::filesystem::path SpecialFolders::DataFolder() const { return ProgramDataFolder(programFolder); }
 
-std::filesystem::path SpecialFolders::SamplesFolder() const { return programFolder / "SAMPLES"; }
+std::filesystem::path SpecialFolders::ResourceFile() const { return DataFolder() / "Res" / "resourses.ini"; }
+
+std::filesystem::path SpecialFolders::SamplesFolder() const { return DataFolder() / "SAMPLES"; }
+
+std::filesystem::path SpecialFolders::HelpFolder() const { return DataFolder() / "help"; }
 
 std::filesystem::path ExecutableFolder() {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::filesystem::path() : exe.parent_path();
+}
+
+std::filesystem::path ProgramDataFolder(const std::filesystem::path& programFolder) {
+    if (programFolder.empty()) return programFolder;
+    std::error_code ec;
+    if (std::filesystem::is_directory(programFolder / "Res", ec)) return programFolder;
+    const std::filesystem::path installed = (programFolder / KV_INSTALLED_DATA_FOLDER).lexically_normal();
+    if (std::filesystem::is_directory(installed, ec)) return installed;
+    return programFolder;
 }
 
 bool EnsureFolder(const std::filesystem::path& folder) {

@@ -34,13 +34,22 @@ struct SpecialFolders {
     std::filesystem::path ApplicationsFolder() const;
     // "<cache>/KARVO Imaging": private to the user (see EnsurePrivateFolder).
     std::filesystem::path CacheFolder() const;
-    // "<program>/Res/resourses.ini" (the name is spelled so) and "<program>/SAMPLES".
+    // The folder that holds Res/, SAMPLES/ and help/: the program folder itself in a build folder,
+    // "<program>/../share/kvscalecrafter" in an installed tree (see ProgramDataFolder).
+    std::filesystem::path DataFolder() const;
+    // "<data>/Res/resourses.ini" (the name is spelled so), "<data>/SAMPLES" and "<data>/help".
     std::filesystem::path ResourceFile() const;
     std::filesystem::path SamplesFolder() const;
+    std::filesystem::path HelpFolder() const;
 };
 
 // The folder of the running executable, or empty when it cannot be found.
 std::filesystem::path ExecutableFolder();
+
+// Where a program in programFolder finds its Res/, SAMPLES/ and help/: beside itself when Res/ is
+// there (the build folder), else in the installed tree's share folder ("../share/kvscalecrafter" from the
+// program's folder, as the build's install layout sets it) when that exists, else beside itself (the files are then simply missing).
+std::filesystem::path ProgramDataFolder(const std::filesystem::path& programFolder);
 
 // Creates a folder with its missing parents; true when it is a folder afterwards.
 bool EnsureFolder(const std::filesystem::path& folder);

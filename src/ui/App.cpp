@@ -9,6 +9,7 @@
 #include <QWhatsThis>
 
 #include "app/EarlyExit.h"
+#include "app/HelpPages.h"
 #include "app/PresetPicker.h"
 #include "app/ProgramVersion.h"
 #include "app/SettingsFile.h"
@@ -23,6 +24,7 @@
 #include "ui/commands/CommandActions.h"
 #include "ui/dialogs/GadgetDlg.h"
 #include "ui/dialogs/ImageInfoDlg.h"
+#include "ui/frame/ContextHelp.h"
 #include "ui/frame/MainFrame.h"
 #include "ui/frame/ToolbarIcons.h"
 #include "ui/resizebar/ResizeDlgBar.h"
@@ -354,11 +356,17 @@ void CKVScaleCrafterApp::OnBatchSave() {
         batchList_->Save(*path);
 }
 
-std::filesystem::path CKVScaleCrafterApp::HelpFile() const {
-    const std::filesystem::path program = environment_.folders.programFolder;
-    for (const std::filesystem::path& folder : {program / "help", program.parent_path() / "share/kvscalecrafter/help"}) {
-        std::error_code error;
-        if (std::filesystem::is_regular_file(folder / "index.html", error)) return folder / "index.html";
+QUrl CKVScaleCrafterApp::HelpPage(const QString& page) const {
+    // "page.html#part": the page of the installed manual, or its first page when that one is missing.
+    const QString file = page.section(u'#', 0, 0);
+    const QString anchor = page.section(u'#', 1);
+    const std::filesystem::path folder = environment_.folders.HelpFolder();
+    std::error_code error;
+    for (const std::filesystem::path candidate : {folder / file.toStdString(), folder / help::kWindow}) {
+        if (!std::filesystem::is_regular_file(candidate, error)) continue;
+        QUrl url = QUrl::fromLocalFile(ToQt(candidate));
+        if (candidate.filename() == file.toStdString() && !anchor.isEmpty()) url.setFragment(anchor);
+        return url;
     }
     return {};
 }
@@ -368,8 +376,9 @@ bool CKVScaleCrafterApp::OpenUrl(const QUrl& url) {
 }
 
 void CKVScaleCrafterApp::OnHelp() {
-    const std::filesystem::path file = HelpFile();
-    if (file.empty() || !OpenUrl(QUrl::fromLocalFile(ToQt(file)))) prompt_->Beep();
+    // The page that explains the part of the window with the focus.
+    const QUrl page = HelpPage(HelpPageFor(QApplication::focusWidget()));
+    if (page.isEmpty() || !OpenUrl(page)) prompt_->Beep();
 }
 
 void CKVScaleCrafterApp::OnHomePage() {

@@ -111,7 +111,7 @@ private:
     void ShowRecentFiles();
     void OpenStartFiles(const StartupRequest& request);
     std::filesystem::path DefaultOpenFolder() const;
-    std::filesystem::path HelpFile() const;
+    QUrl HelpPage(const QString& page) const;
 
     AppEnvironment environment_;
     IUserPrompt* prompt_ = nullptr;

@@ -47,8 +47,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("KARVO Scale Crafter"));
     QApplication::setOrganizationName(QStringLiteral("KARVO Imaging"));
     QApplication::setApplicationVersion(QStringLiteral(KV_VERSION_TEXT));
-    // The menu entry that registering installs, so that the desktop shows its icon and name for the window.
-    QGuiApplication::setDesktopFileName(QString::fromLatin1(kv::kDesktopEntryFileName).chopped(8));
+    // The menu entry of the installed tree (or the one registering writes), so that the desktop shows
+    // its icon and name for the window.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kv::kApplicationId));
     // Desktops without a style of their own get Qt's own desktop style rather than a bare one.
     if (QApplication::style()->name().compare(QLatin1String("windows"), Qt::CaseInsensitive) == 0)
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
+#include "app/DesktopEntryText.h"
+
 #include "common/TestFiles.h"
 
 namespace kv {
@@ -45,7 +50,11 @@ TEST(PluginDescriptionTest, MenuEntryCommandLineIsQuotedForTheDesktop) {
     EXPECT_NE(entry.find("\nExec=\"/opt/my \\\\\"kv\\\\\" \\\\$dir\\\\\\\\100%%/kvscalecrafter\" %F\n"), std::string::npos)
         << entry;
     EXPECT_NE(entry.find("\nMimeType=image/jpeg;image/png;image/tiff;image/gif;image/bmp;\n"), std::string::npos);
+    EXPECT_NE(entry.find("\nTryExec=/opt/my \"kv\" $dir\\\\100%/kvscalecrafter\n"), std::string::npos) << entry;
     EXPECT_TRUE(entry.starts_with("[Desktop Entry]\nType=Application\n"));
+    // Everything else is the installed entry's.
+    EXPECT_NE(entry.find(std::string("\nIcon=") + kApplicationId + "\n"), std::string::npos);
+    EXPECT_EQ(std::count(entry.begin(), entry.end(), '\n'), std::count(kInstalledDesktopEntry, kInstalledDesktopEntry + std::strlen(kInstalledDesktopEntry), '\n'));
 }
 
 TEST(PluginDescriptionTest, RegisterTwiceLeavesOneFileOfEachKind) {
@@ -57,14 +66,38 @@ TEST(PluginDescriptionTest, RegisterTwiceLeavesOneFileOfEachKind) {
     ASSERT_TRUE(RegisterPlugin(installation));
     EXPECT_EQ(ReadText(installation.pluginsFolder / "KVScaleCrafter.03.05.kvplugin"), first);
     EXPECT_EQ(first, BuildPluginDescription("/opt/kv/kvscalecrafter"));
-    EXPECT_EQ(ReadText(installation.applicationsFolder / "KVScaleCrafter.desktop"),
+    EXPECT_EQ(ReadText(installation.applicationsFolder / kDesktopEntryFileName),
               BuildDesktopEntry("/opt/kv/kvscalecrafter"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(installation.pluginsFolder), {}), 1);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(installation.applicationsFolder), {}), 1);
 
     ASSERT_TRUE(UnregisterPlugin(installation));
-    EXPECT_TRUE(std::filesystem::is_empty(installation.pluginsFolder));
+    EXPECT_FALSE(std::filesystem::exists(installation.pluginsFolder.parent_path()));  // made by registering, now empty
     EXPECT_TRUE(std::filesystem::is_empty(installation.applicationsFolder));
+}
+
+TEST(PluginDescriptionTest, DescriptionsOfOtherVersionsOfTheSameProgramDoNotLinger) {
+    test::TempDir dir;
+    const PluginInstallation installation{dir / "KARVO" / "PLUGINS", dir / "applications", "/opt/kv/kvscalecrafter", {3, 5}};
+    const PluginInstallation older{installation.pluginsFolder, installation.applicationsFolder, installation.programPath, {3, 4}};
+    const PluginInstallation elsewhere{installation.pluginsFolder, installation.applicationsFolder, "/home/u/kv/kvscalecrafter", {3, 3}};
+    ASSERT_TRUE(RegisterPlugin(older));
+    ASSERT_TRUE(RegisterPlugin(elsewhere));
+    test::WriteBytes(installation.pluginsFolder / "Other.01.00.kvplugin", {'x'});  // a host's own
+    test::WriteBytes(installation.applicationsFolder / "KVScaleCrafter.desktop", {'x'});  // the old entry name
+
+    ASSERT_TRUE(RegisterPlugin(installation));
+    EXPECT_FALSE(std::filesystem::exists(installation.pluginsFolder / "KVScaleCrafter.03.04.kvplugin"));
+    EXPECT_TRUE(std::filesystem::exists(installation.pluginsFolder / "KVScaleCrafter.03.03.kvplugin"));
+    EXPECT_TRUE(std::filesystem::exists(installation.pluginsFolder / "KVScaleCrafter.03.05.kvplugin"));
+    EXPECT_FALSE(std::filesystem::exists(installation.applicationsFolder / "KVScaleCrafter.desktop"));
+
+    ASSERT_TRUE(RegisterPlugin(older));
+    ASSERT_TRUE(UnregisterPlugin(installation));  // takes the older version's description too
+    EXPECT_FALSE(std::filesystem::exists(installation.pluginsFolder / "KVScaleCrafter.03.04.kvplugin"));
+    EXPECT_FALSE(std::filesystem::exists(installation.pluginsFolder / "KVScaleCrafter.03.05.kvplugin"));
+    EXPECT_TRUE(std::filesystem::exists(installation.pluginsFolder / "KVScaleCrafter.03.03.kvplugin"));
+    EXPECT_TRUE(std::filesystem::exists(installation.pluginsFolder / "Other.01.00.kvplugin"));
 }
 
 TEST(PluginDescriptionTest, ThisProgramsInstallationUsesTheDesktopFolders) {

@@ -132,6 +132,19 @@ class Window:
     def description_of(self, name):
         return self.find(name).description
 
+    def dialog_open(self):
+        """Whether one of the program's dialogs or message boxes is showing."""
+        return any(self.app.getChildAtIndex(i).getRole() in (pyatspi.ROLE_DIALOG, pyatspi.ROLE_ALERT)
+                   for i in range(self.app.childCount))
+
+    def resize_and_save(self, path):
+        """Resize and Save... (Ctrl+S) with a path typed into the save dialog."""
+        self.keys("ctrl+s")
+        wait_for("the save dialog", self.dialog_open, timeout=15)
+        self.keys("ctrl+a")
+        xdotool("type", "--delay", "10", path)
+        self.keys("Return")
+
     def wait_exit(self, timeout=DEFAULT_WAIT):
         return self.process.wait(timeout)
 

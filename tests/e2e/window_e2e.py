@@ -12,7 +12,7 @@ import tempfile
 
 import pyatspi
 
-from window_driver import Window, wait_for, xdotool
+from window_driver import Window, wait_for
 
 
 def jpeg_size(path):
@@ -61,11 +61,7 @@ def main():
             wait_for("the exact preview", lambda: window.description_of("Image") == "Exact preview", timeout=40)
 
             # Resize and Save..., a name typed into the save dialog.
-            window.keys("ctrl+s")
-            wait_for("the save dialog", lambda: _dialog_open(window), timeout=15)
-            window.keys("ctrl+a")
-            xdotool("type", "--delay", "10", output)
-            window.keys("Return")
+            window.resize_and_save(output)
             wait_for("the saved file", lambda: os.path.exists(output) and jpeg_size(output), timeout=40)
             size = jpeg_size(output)
             if size != (2560, 1920):
@@ -96,11 +92,6 @@ def main():
         return 0
     finally:
         shutil.rmtree(home, ignore_errors=True)
-
-
-def _dialog_open(window):
-    app = window.app
-    return any(app.getChildAtIndex(i).getRole() == pyatspi.ROLE_DIALOG for i in range(app.childCount))
 
 
 if __name__ == "__main__":

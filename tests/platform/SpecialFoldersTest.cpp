@@ -32,6 +32,24 @@ TEST(SpecialFoldersTest, FilesAndFoldersOfTheProgram) {
     EXPECT_EQ(folders.SamplesFolder(), "/opt/kv/SAMPLES");
 }
 
+TEST(SpecialFoldersTest, DataFilesBesideABuiltProgramOrInTheShareFolderOfAnInstalledOne) {
+    test::TempDir dir;
+    SpecialFolders folders;
+    // An installed tree: bin/ and share/kvscalecrafter/.
+    folders.programFolder = dir / "usr" / "bin";
+    std::filesystem::create_directories(folders.programFolder);
+    EXPECT_EQ(folders.DataFolder(), folders.programFolder);  // nothing installed yet: beside the program
+    std::filesystem::create_directories(dir / "usr" / "share" / "kvscalecrafter");
+    EXPECT_EQ(folders.DataFolder(), dir / "usr" / "share" / "kvscalecrafter");
+    EXPECT_EQ(folders.ResourceFile(), dir / "usr/share/kvscalecrafter/Res/resourses.ini");
+    EXPECT_EQ(folders.SamplesFolder(), dir / "usr/share/kvscalecrafter/SAMPLES");
+    EXPECT_EQ(folders.HelpFolder(), dir / "usr/share/kvscalecrafter/help");
+    // A build folder holds Res/ beside the program; that wins even where a share folder exists.
+    std::filesystem::create_directories(folders.programFolder / "Res");
+    EXPECT_EQ(folders.DataFolder(), folders.programFolder);
+    EXPECT_EQ(ProgramDataFolder({}), std::filesystem::path());
+}
+
 TEST(SpecialFoldersTest, FromSystemFollowsTheXdgVariables) {
     // Only this test reads the environment's folders, and it points them into a temporary folder first.
     test::TempDir dir;

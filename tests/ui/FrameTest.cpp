@@ -18,6 +18,7 @@
 #include "imageio/Bitmap.h"
 #include "ui/commands/CommandActions.h"
 #include "ui/frame/MainFrame.h"
+#include "ui/resizebar/ResizeDlgBar.h"
 #include "ui/view/KVScaleCrafterView.h"
 
 namespace kv::test {
@@ -190,7 +191,27 @@ TEST_F(Frame, AboutShowsTheVersionAndHelpAndHomePageOpenTheBrowser) {
     WriteBytes(dir / "program/help/index.html", {'<', 'p', '>'});
     Run(ID_HELP_TOPICS);
     ASSERT_EQ(openedUrls.size(), 2u);
-    EXPECT_EQ(openedUrls[1], QUrl::fromLocalFile(QString::fromStdString((dir / "program/help/index.html").string())));
+    const auto page = [&](const char* name) { return QUrl::fromLocalFile(QString::fromStdString((dir / "program/help" / name).string())); };
+    EXPECT_EQ(openedUrls[1], page("index.html"));
+
+    // F1 opens the page of the part of the window with the focus; a page that is missing gives the first one.
+    WriteBytes(dir / "program/help/size.html", {'<', 'p', '>'});
+    ASSERT_TRUE(app->OpenDocumentFile(Copy("DSCN0010.jpg")));  // the bar's fields take the focus with a photo open
+    QApplication::setActiveWindow(&app->Frame());
+    const auto helpFor = [&](QWidget* part) {
+        part->setFocus();
+        EXPECT_TRUE(WaitUntil([&] {
+            const QWidget* focus = QApplication::focusWidget();
+            return focus && (focus == part || part->isAncestorOf(focus));
+        })) << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "no focus");
+        Run(ID_HELP_TOPICS);
+        return openedUrls.back();
+    };
+    EXPECT_EQ(helpFor(app->Frame().SettingsBar().Control(ResizeBarControl::IDC_OUT_WIDTH)), page("size.html"));
+    QUrl correction = page("size.html");
+    correction.setFragment("correction");
+    EXPECT_EQ(helpFor(app->Frame().SettingsBar().Control(ResizeBarControl::IDC_CORRECTION)), correction);
+    EXPECT_EQ(helpFor(app->Frame().SettingsBar().Control(ResizeBarControl::IDC_ALGORITHM)), page("index.html"));
 }
 
 TEST_F(Frame, SettingsWrittenAtExitAreReadAtTheNextStart) {

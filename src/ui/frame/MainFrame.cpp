@@ -22,6 +22,8 @@
 #include "ui/frame/ToolbarIcons.h"
 #include "ui/resizebar/ResizeDlgBar.h"
 #include "ui/view/KVScaleCrafterView.h"
+#include "app/HelpPages.h"
+#include "ui/frame/ContextHelp.h"
 #include "ui/view/NavigatorWnd.h"
 
 namespace kv::ui {
@@ -104,6 +106,7 @@ CMainFrame::CMainFrame(CommandRouter& router, ResizeSettings& settings, ResizeBa
     view_ = new CKVScaleCrafterView(document_, settings_, splitter_);
     batchRow_ = new QWidget(splitter_);
     batchRow_->setAccessibleName(QStringLiteral("Batch list"));
+    SetHelpPage(batchRow_, help::kBatch);
     batchRow_->setMinimumHeight(60);
     splitter_->addWidget(view_);
     splitter_->addWidget(batchRow_);

@@ -16,6 +16,8 @@
 #include "app/CommandTable.h"
 #include "document/KVScaleCrafterDoc.h"
 #include "ui/resizebar/SpinField.h"
+#include "app/HelpPages.h"
+#include "ui/frame/ContextHelp.h"
 #include "ui/view/NavigatorWnd.h"
 
 namespace kv::ui {
@@ -41,6 +43,7 @@ QLabel* Caption(std::string_view text, QWidget* buddy) {
 
 CResizeDlgBar::CResizeDlgBar(ResizeBarPresenter& presenter, QWidget* parent) : QWidget(parent), presenter_(presenter) {
     setAccessibleName(QStringLiteral("Resize settings"));
+    SetHelpPage(this, help::kSizes);
     Build();
     presenter_.SetListener(this);
     // A spin button whose release never arrived (the pointer left the window, a key was let go
@@ -188,6 +191,8 @@ void CResizeDlgBar::Build() {
     Name(correction, ControlLabel(IDC_CORRECTION));
     QComboBox* algorithm = AddSelector(IDC_ALGORITHM);
     Name(algorithm, ControlLabel(IDC_ALGORITHM));
+    SetHelpPage(correction, help::kCorrection);
+    SetHelpPage(algorithm, help::kAlgorithms);
     choices->addRow(Caption("Correction of size:", correction), correction);
     choices->addRow(Caption(ControlLabel(IDC_ALGORITHM), algorithm), algorithm);
     column->addLayout(choices);

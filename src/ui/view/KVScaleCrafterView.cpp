@@ -14,6 +14,8 @@
 #include "document/KVScaleCrafterDoc.h"
 #include "ui/bridge/ImageConversion.h"
 #include "ui/bridge/Imaging.h"
+#include "app/HelpPages.h"
+#include "ui/frame/ContextHelp.h"
 
 namespace kv::ui {
 
@@ -34,6 +36,7 @@ CKVScaleCrafterView::CKVScaleCrafterView(CKVScaleCrafterDoc& document, const Res
     : QAbstractScrollArea(parent), document_(document), settings_(settings) {
     setFrameShape(QFrame::NoFrame);
     setAccessibleName(QStringLiteral("Image"));
+    SetHelpPage(this, help::kView);
     viewport()->setAutoFillBackground(false);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setAcceptDrops(true);

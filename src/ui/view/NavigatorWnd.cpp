@@ -6,10 +6,13 @@
 #include "document/KVScaleCrafterDoc.h"
 #include "ui/bridge/ImageConversion.h"
 #include "ui/view/KVScaleCrafterView.h"
+#include "app/HelpPages.h"
+#include "ui/frame/ContextHelp.h"
 
 namespace kv::ui {
 
 CNavigatorWnd::CNavigatorWnd(QWidget* parent) : QFrame(parent) {
+    SetHelpPage(this, help::kView);
     setFrameShape(QFrame::StyledPanel);
     setFrameShadow(QFrame::Sunken);
     setMinimumHeight(120);

@@ -6,10 +6,11 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "KARVO Imaging <scalecrafter@karvo-imaging.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "photo resizer with ten resampling algorithms")
 set(CPACK_PACKAGE_DESCRIPTION
-    "KARVO Scale Crafter resizes photos: the size in pixels, in percent or as a print size at a
-resolution, kept in aspect, cropped or stretched, with one of ten resampling algorithms, five of
-them edge-aware enlargers of its own. The window shows a live preview of the result; batch mode
-resizes whole lists of photos into a folder. kvscale runs the same engine from scripts.")
+    "KARVO Scale Crafter resizes photos: the size in pixels, in percent or as a
+print size at a resolution, kept in aspect, cropped or stretched, with one of
+ten resampling algorithms, five of them edge-aware enlargers of its own. The
+window shows a live preview of the result; batch mode resizes whole lists of
+photos into a folder. kvscale runs the same engine from scripts.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)

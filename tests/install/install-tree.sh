@@ -23,8 +23,10 @@ for f in bin/kvscale bin/kvscalecrafter \
 done
 for size in 16 22 24 32 48 64 128 256; do
   expect "share/icons/hicolor/${size}x${size}/apps/$id.png"
-  file "$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep -q "PNG image data, $size x $size" ||
-    { echo "icon $size is not ${size}x${size}"; failed=1; }
+  # A PNG's width and height stand at bytes 16 to 23, in its header chunk.
+  sides=$(od -An -tu1 -j16 -N8 "$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png" |
+          awk '{print $1*16777216+$2*65536+$3*256+$4 "x" $5*16777216+$6*65536+$7*256+$8}')
+  [ "$sides" = "${size}x${size}" ] || { echo "icon $size is $sides"; failed=1; }
 done
 # Nothing of the build (tests, benchmarks, libraries) comes along.
 extra=$(find "$prefix/bin" -type f ! -name kvscale ! -name kvscalecrafter)

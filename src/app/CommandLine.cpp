@@ -59,13 +59,19 @@ StartupRequest ParseCommandLine(const std::vector<std::string>& arguments,
                                 const std::function<bool(const std::string&)>& pathExists) {
     const auto exists = pathExists ? pathExists : PathExists;
     StartupRequest request;
-    bool registration = false, automation = false, switchesEnded = false;
+    bool registration = false, automation = false, information = false, switchesEnded = false;
     for (const std::string& argument : arguments) {
         if (argument.empty()) continue;
         std::optional<Switch> meaning;
         bool isSwitch = false;
         if (!switchesEnded && argument == "--") {
             switchesEnded = true;
+            continue;
+        }
+        if (!switchesEnded && (argument == "-h" || argument == "--help" || argument == "--version")) {
+            // What a Linux user asks any program first; it ends the run before anything else.
+            if (request.action != StartAction::Help) request.action = argument == "--version" ? StartAction::Version : StartAction::Help;
+            information = true;
             continue;
         }
         if (!switchesEnded && argument.front() == '-') {
@@ -77,6 +83,7 @@ StartupRequest ParseCommandLine(const std::vector<std::string>& arguments,
             isSwitch = meaning.has_value() && !exists(argument);
         }
         if (isSwitch) {
+            if (information) continue;
             if (meaning == Switch::Register || meaning == Switch::Unregister) {
                 request.action = *meaning == Switch::Register ? StartAction::Register : StartAction::Unregister;
                 registration = true;
@@ -91,7 +98,7 @@ StartupRequest ParseCommandLine(const std::vector<std::string>& arguments,
         request.files.push_back(ec ? std::filesystem::path(argument) : absolute);
     }
     // A register or unregister run ends before the automation server would start.
-    if (!registration && automation) request.action = StartAction::Automation;
+    if (!registration && !information && automation) request.action = StartAction::Automation;
     return request;
 }
 

@@ -14,6 +14,8 @@ enum class StartAction {
     Register,    // install the plugin description and the menu entry
     Unregister,  // remove them
     Automation,  // started as an automation server, which this platform has no transport for
+    Help,        // print the usage (-h, --help)
+    Version,     // print the version (--version)
 };
 
 // What the window opens after start-up.
@@ -35,7 +37,8 @@ struct StartupRequest {
 // exists, so absolute paths stay file names; after a lone "--" every argument is a file name.
 // Switches match without regard to case: "Register", "Regserver", "RegisterPerUser",
 // "RegserverPerUser"; "Unregister", "Unregserver", "UnregisterPerUser", "UnregserverPerUser";
-// "Embedding", "Automation"; the print and DDE switches "p", "pt" and "dde" and unknown switches
+// "Embedding", "Automation"; "-h", "--help" and "--version" (which win over all others, and only
+// with a dash, as on other Linux programs); the print and DDE switches "p", "pt" and "dde" and unknown switches
 // are ignored. The last register or unregister switch wins. Other arguments are file names, kept
 // when IsSupportedImage accepts them.
 // pathExists answers whether a file of that name exists (the file system when not given).

@@ -7,7 +7,7 @@ namespace kv {
 
 // Carries out the runs that end before any window exists: register installs the plugin
 // description and the menu entry, unregister removes them, an automation start does nothing
-// (there is no automation transport here). True when the program must end now, without a window
+// (there is no automation transport here), help and version print their text on stdout. True when the program must end now, without a window
 // and without writing its settings; failures are not shown, the run ends all the same.
 bool RunEarlyExit(const StartupRequest& request, const SpecialFolders& folders);
 

@@ -362,7 +362,7 @@ QUrl CKVScaleCrafterApp::HelpPage(const QString& page) const {
     const QString anchor = page.section(u'#', 1);
     const std::filesystem::path folder = environment_.folders.HelpFolder();
     std::error_code error;
-    for (const std::filesystem::path candidate : {folder / file.toStdString(), folder / help::kWindow}) {
+    for (const std::filesystem::path& candidate : {folder / file.toStdString(), folder / help::kWindow}) {
         if (!std::filesystem::is_regular_file(candidate, error)) continue;
         QUrl url = QUrl::fromLocalFile(ToQt(candidate));
         if (candidate.filename() == file.toStdString() && !anchor.isEmpty()) url.setFragment(anchor);

@@ -34,6 +34,11 @@ TEST(CommandLineTest, Switches) {
         {{"/p", "-pt", "--dde", "-platform", "/unknown"}, StartAction::Window},
         {{"--", "/Register", "-Register"}, StartAction::Window},
         {{"/Register/"}, StartAction::Window},
+        {{"--help"}, StartAction::Help},
+        {{"-h", "/Register"}, StartAction::Help},
+        {{"/Unregister", "--version"}, StartAction::Version},
+        {{"--version", "--help", "-Embedding"}, StartAction::Help},
+        {{"/help", "-help", "--", "--help"}, StartAction::Window},
     };
     for (const auto& c : cases) {
         const StartupRequest request = ParseCommandLine(c.arguments, none);

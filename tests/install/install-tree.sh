@@ -46,6 +46,14 @@ fi
 
 # The installed kvscale names its version, and its completion offers commands and option values.
 "$prefix/bin/kvscale" --version | grep -q '^kvscale [0-9]' || { echo "kvscale --version"; failed=1; }
+# So does the window's program, without a display and without writing settings.
+home=$(mktemp -d)
+version=$(env -u DISPLAY -u WAYLAND_DISPLAY HOME="$home" XDG_CONFIG_HOME="$home/c" "$prefix/bin/kvscalecrafter" --version)
+[ "$version" = "$("$prefix/bin/kvscale" --version | sed 's/^kvscale/kvscalecrafter/')" ] || { echo "kvscalecrafter --version: $version"; failed=1; }
+env -u DISPLAY -u WAYLAND_DISPLAY HOME="$home" XDG_CONFIG_HOME="$home/c" "$prefix/bin/kvscalecrafter" --help | grep -q '^usage: kvscalecrafter' ||
+  { echo "kvscalecrafter --help"; failed=1; }
+[ -z "$(ls -A "$home")" ] || { echo "kvscalecrafter --help wrote files"; failed=1; }
+rm -rf "$home"
 completion=$(bash -c 'source "$1"
   COMP_WORDS=(kvscale re); COMP_CWORD=1; _kvscale; echo "${COMPREPLY[*]}"
   COMP_WORDS=(kvscale batch a.jpg --policy u); COMP_CWORD=4; _kvscale; echo "${COMPREPLY[*]}"

@@ -163,12 +163,14 @@ def named_setting(journey):
     press_button(window, "OK")
     saved = journey.path("data", "KARVO Scale Crafter", "Settings", "web small.qzr")
     wait_for("the settings file", lambda: os.path.exists(saved))
+    wait_for("the dialog closed", lambda: not window.dialog_open())
 
     window.type_into("Width", "500")
     wait_for("the new width", lambda: window.text_of("Height") == "375")
     choose_from_menu(window, "File", "Load settings...")
     dialog_text_field(window, "Name").queryEditableText().setTextContents("web small")
     press_button(window, "OK")
+    wait_for("the dialog closed", lambda: not window.dialog_open())
     wait_for("the named settings back", lambda: (window.text_of("Width"), window.text_of("Height")) == ("320", "240"))
     journey.close(window)
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 #include <system_error>
@@ -144,7 +145,9 @@ std::string BuildDesktopEntry(const std::filesystem::path& programPath) {
         const std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         if (line.starts_with("Exec=")) {
-            entry += "Exec=" + DesktopExecArgument(programPath.string()) + std::string(line.substr(line.find(' '))) + "\n";
+            // The field codes after the program's name (" %F") stay.
+            const size_t codes = std::min(line.find(' '), line.size());
+            entry += "Exec=" + DesktopExecArgument(programPath.string()) + std::string(line.substr(codes)) + "\n";
         } else if (line.starts_with("TryExec=")) {
             entry += "TryExec=" + DesktopStringValue(programPath.string()) + "\n";
         } else {

@@ -149,7 +149,10 @@ public:
     // The selected files with their sound notes, in display order.
     std::vector<std::filesystem::path> SelectedFilesWithNotes() const;
 
-    // --- In-place renaming: the editor's typed name for a file ---
+    // --- In-place renaming ---
+    // Opens the editor over the name of the one selected item (F2); false without one.
+    bool RenameSelected();
+    // The editor's typed name for a file.
     void CommitRename(const std::filesystem::path& file, const std::string& typedName);
 
     // --- Drag and drop: the view's drop target hands these on. internal: the drag began here. ---

@@ -52,6 +52,18 @@ void CThumbsBrowser::MouseDown(PixelPoint point, Modifiers modifiers) {
     if (index) OnItemPressed(*index, modifiers);
 }
 
+bool CThumbsBrowser::RenameSelected() {
+    if (!host_ || items_.SelectedCount() != 1) return false;
+    const size_t index = *items_.FirstSelected();
+    const ThumbsGrid grid = Grid();
+    if (const std::optional<int32_t> y = grid.ScrollToShow(index, host_->ScrollPosition().y))
+        host_->ScrollTo({host_->ScrollPosition().x, *y});
+    const CPaletteItem plain;
+    host_->BeginRename(ToClient(plain.LabelRect(grid.CellRect(index))), items_[index].path,
+                       EditableName(items_[index].path));
+    return true;
+}
+
 void CThumbsBrowser::PressItem(size_t index, Modifiers modifiers) {
     if (modifiers.ctrl) {
         pendingToggle_ = true;

@@ -37,7 +37,8 @@ std::vector<uint8_t> EncodeSettingsFile(const ResizeSettings& s) {
     return writer.TakeBytes();
 }
 
-bool DecodeSettingsFile(std::span<const uint8_t> bytes, ResizeSettings& settings) {
+bool DecodeSettingsFile(std::span<const uint8_t> bytes, ResizeSettings& settings, bool* complete) {
+    if (complete) *complete = bytes.size() >= kSettingsFileSize;
     if (!HasHeader(bytes)) return false;
     ArchiveReader reader(bytes.subspan(kHeaderBytes));
     // Each field is stored as soon as it is read whole, so that a short file keeps the rest.
@@ -65,7 +66,8 @@ bool SaveSettingsFile(const std::filesystem::path& path, const ResizeSettings& s
     return false;
 }
 
-bool LoadSettingsFile(const std::filesystem::path& path, ResizeSettings& settings, IUserPrompt& prompt) {
+bool LoadSettingsFile(const std::filesystem::path& path, ResizeSettings& settings, IUserPrompt& prompt,
+                      bool* complete) {
     // Only the first 102 bytes matter, whatever the size of the file that was picked.
     const auto file = FileReader::Open(path);
     if (!file) {
@@ -74,7 +76,7 @@ bool LoadSettingsFile(const std::filesystem::path& path, ResizeSettings& setting
     }
     std::vector<uint8_t> bytes(kSettingsFileSize);
     bytes.resize(file->ReadAt(0, bytes.data(), bytes.size()));
-    if (!DecodeSettingsFile(bytes, settings)) {
+    if (!DecodeSettingsFile(bytes, settings, complete)) {
         prompt.ShowMessage("Wrong file!");
         return false;
     }

@@ -25,14 +25,17 @@ std::vector<uint8_t> EncodeSettingsFile(const ResizeSettings& settings);
 
 // Reads the fields the bytes hold into the settings, in file order; a field the bytes end in the
 // middle of, and every field after it, keeps its value. A value out of range takes its default.
-// False, with nothing changed, when the bytes do not begin with the header.
-bool DecodeSettingsFile(std::span<const uint8_t> bytes, ResizeSettings& settings);
+// False, with nothing changed, when the bytes do not begin with the header. complete (when given)
+// tells whether the bytes held every field.
+bool DecodeSettingsFile(std::span<const uint8_t> bytes, ResizeSettings& settings, bool* complete = nullptr);
 
 // Writes the file whole or not at all; a failure is told to the user ("Can't write file\n<path>!").
 bool SaveSettingsFile(const std::filesystem::path& path, const ResizeSettings& settings, IUserPrompt& prompt);
 
 // Loads a file over the settings. A file that cannot be opened gets "Can't open file\n<path>!", a
-// file with another header "Wrong file!"; either way the settings stay as they were.
-bool LoadSettingsFile(const std::filesystem::path& path, ResizeSettings& settings, IUserPrompt& prompt);
+// file with another header "Wrong file!"; either way the settings stay as they were. complete (when
+// given) tells whether the file held every field: a file that ends early still loads what it has.
+bool LoadSettingsFile(const std::filesystem::path& path, ResizeSettings& settings, IUserPrompt& prompt,
+                      bool* complete = nullptr);
 
 }  // namespace kv

@@ -14,6 +14,7 @@ constexpr std::string_view kMain = "MAIN";
 constexpr std::string_view kInterface = "INTERFACE";
 constexpr std::string_view kBatch = "BATCH";
 constexpr std::string_view kBrowser = "BROWSER";
+constexpr std::string_view kInternet = "INTERNET";
 
 // One persisted value: where it is stored and the field of its record that holds it. The field's
 // type says how it is stored (whole numbers, flags and enumerations as numbers, resolutions and
@@ -56,6 +57,11 @@ constexpr auto kBatchSettings = std::make_tuple(
     Setting{kBatch, "NEWNAME", &BatchSettings::newName},
     Setting{kBatch, "JPEGQUALITY", &BatchSettings::jpegQuality},
     Setting{kBatch, "SAMEFOLDER", &BatchSettings::sameFolder});
+
+constexpr auto kInternetSettings = std::make_tuple(
+    Setting{kInternet, "HOMEPAGE", &InternetSettings::homePage},
+    Setting{kInternet, "UPDATEADDRESS", &InternetSettings::updateAddress},
+    Setting{kInternet, "CHECKATSTART", &InternetSettings::checkAtStart});
 // clang-format on
 
 // A resolution as a float; a number no float holds is left to validation as not a number.
@@ -124,12 +130,18 @@ void SettingsStore::LoadBatch(BatchSettings& s) const {
 
 void SettingsStore::LoadBrowser(StoredSettings& s) const { ReadSettings(profile_, kBrowserSettings, s); }
 
+void SettingsStore::LoadInternet(InternetSettings& s) const {
+    ReadSettings(profile_, kInternetSettings, s);
+    s.Validate();
+}
+
 StoredSettings SettingsStore::LoadAll() const {
     StoredSettings s;
     LoadMain(s.resize);
     LoadInterface(s);
     LoadBatch(s.batch);
     LoadBrowser(s);
+    LoadInternet(s.internet);
     return s;
 }
 
@@ -139,6 +151,7 @@ bool SettingsStore::Save(const StoredSettings& s) {
     WriteSettings(profile_, kBrowserSettings, s);
     WriteSettings(profile_, kInterfaceSettings, s);
     WriteSettings(profile_, kBatchSettings, s.batch);
+    WriteSettings(profile_, kInternetSettings, s.internet);
     return profile_.Flush();
 }
 

@@ -14,11 +14,13 @@ inline constexpr int ID_BEGINREADFOLDER = 32860;  // the browser reads its folde
 inline constexpr int ID_VIEW_REFRESH = 33114;     // "&Refresh", also after a burst of folder changes
 
 // The File menu.
-inline constexpr int ID_FILE_OPEN = 57601;      // "&Open..."
-inline constexpr int ID_FILE_SAVE = 57603;      // "Resize and &Save..."
-inline constexpr int ID_SETTINGS_SAVE = 33201;  // "Save se&ttings..."
-inline constexpr int ID_SETTINGS_LOAD = 33202;  // "&Load settings..."
-inline constexpr int ID_APP_EXIT = 57665;
+inline constexpr int ID_FILE_OPEN = 57601;       // "&Open..."
+inline constexpr int ID_FILE_SAVE = 57603;       // "Resize and &Save..."
+inline constexpr int ID_IMAGE_INFO = 33205;      // "Image &Info..."
+inline constexpr int ID_SETTINGS_SAVE = 33201;   // "Save se&ttings..."
+inline constexpr int ID_SETTINGS_LOAD = 33202;   // "&Load settings..."
+inline constexpr int ID_FILE_MRU_FILE1 = 57616;  // the first recent file; the others follow it
+inline constexpr int ID_APP_EXIT = 57665;        // "E&xit"
 
 // The View menu and the toolbar's view popup.
 inline constexpr int ID_VIEW_TOOLBAR = 59392;          // "&Toolbar"
@@ -41,6 +43,7 @@ inline constexpr int ID_REMOVE_SELECTED = 32863;   // "&Remove Selected"
 
 // The Help menu.
 inline constexpr int ID_HELP_TOPICS = 57670;   // "&Help Topics"
+inline constexpr int ID_CONTEXT_HELP = 57669;  // "What's &This?"
 inline constexpr int ID_HOME_PAGE = 33203;     // "KARVO Imaging Home Page"
 inline constexpr int ID_CHECK_UPDATE = 33204;  // "&Check For Update"
 inline constexpr int ID_APP_ABOUT = 57664;     // "&About..."

@@ -58,12 +58,14 @@ std::filesystem::path PathFrom(std::u16string_view text) {
 
 }  // namespace
 
-std::optional<std::vector<BatchRecord>> DecodeBatchFile(std::span<const uint8_t> bytes) {
+std::optional<std::vector<BatchRecord>> DecodeBatchFile(std::span<const uint8_t> bytes, bool* complete) {
+    if (complete) *complete = false;
     if (!HasHeader(bytes)) return std::nullopt;
     std::vector<BatchRecord> records;
     ArchiveReader reader(bytes.subspan(kBatchFileHeaderBytes));
     try {
         const int32_t count = reader.ReadI32();
+        if (complete) *complete = count <= 0;
         // Every record takes bytes, so a count larger than the file stops at its end.
         for (int32_t i = 0; i < count; ++i) {
             BatchRecord record;
@@ -74,6 +76,7 @@ std::optional<std::vector<BatchRecord>> DecodeBatchFile(std::span<const uint8_t>
             record.values.algorithm = ValidResizeAlgorithm(reader.ReadI32());
             record.values.correction = ValidSizeCorrection(reader.ReadI32());
             records.push_back(std::move(record));
+            if (complete) *complete = i + 1 == count;
         }
     } catch (const ArchiveError&) {
     }

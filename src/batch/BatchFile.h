@@ -37,7 +37,8 @@ struct BatchRecord {
 // Reading stops at the stored count, or where the bytes end or hold an impossible string: the
 // records read whole until then are kept. An algorithm, correction or resolution out of range takes
 // its default; a path holding a NUL character is read as an empty path, which names no file.
-std::optional<std::vector<BatchRecord>> DecodeBatchFile(std::span<const uint8_t> bytes);
+// complete (when given) tells whether every record the count promises was read.
+std::optional<std::vector<BatchRecord>> DecodeBatchFile(std::span<const uint8_t> bytes, bool* complete = nullptr);
 
 // Writes a batch file whole or not at all: through a 4096-byte buffer into a temporary file that
 // replaces the destination only once every byte is written.

@@ -24,10 +24,25 @@ bool RunBatchItem(BatchReport report, IBatchItemSteps& steps, IBatchLog& log) {
     if (output.action == OutputAction::Exit) return outcome(BatchStatus::NoOutputFolder);
     report.output = output.path;
     if (output.action == OutputAction::Skip) return outcome(BatchStatus::Skipped);
-    outcome(BatchStatus::Started);
-    if (!steps.CreateOutput()) return outcome(BatchStatus::CantCreate);
-    if (!steps.Resize()) return outcome(BatchStatus::Stopped);
-    if (!steps.Save(output.path)) return outcome(BatchStatus::CantWrite);
+    bool started = false;
+    const auto start = [&] {
+        if (!started) outcome(BatchStatus::Started);
+        started = true;
+    };
+    if (steps.LogsStartBeforeWork()) start();
+    const auto failed = [&](BatchStatus status) {
+        start();
+        return outcome(status);
+    };
+    if (!steps.CreateOutput()) return failed(BatchStatus::CantCreate);
+    if (!steps.Resize()) return failed(BatchStatus::Stopped);
+    const std::optional<std::filesystem::path> written = steps.Save(output);
+    if (!written) return failed(BatchStatus::CantWrite);
+    if (*written != report.output) {
+        report.output = *written;
+        started = false;
+    }
+    start();
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "batch/BatchText.h"
@@ -32,8 +33,14 @@ public:
     virtual bool CreateOutput() = 0;
     // The resize ran to its end (not stopped, not failed).
     virtual bool Resize() = 0;
-    // The result is on disk at the output path.
-    virtual bool Save(const std::filesystem::path& output) = 0;
+    // The result is on disk where the output was decided: the path it went to (under unique names,
+    // the next free one when another writer took the decided name meanwhile), or nothing.
+    virtual std::optional<std::filesystem::path> Save(const OutputDecision& output) = 0;
+    // Whether the item's entry is logged as soon as its output is named, before the work that the
+    // log shows as under way (a runner that works on the item now), or only once the result is
+    // written or has failed (a runner whose jobs did the work ahead: the entry then names the file
+    // actually written).
+    virtual bool LogsStartBeforeWork() const = 0;
 
 protected:
     ~IBatchItemSteps() = default;
@@ -46,7 +53,8 @@ BatchReport ItemReport(const std::vector<CItem>& items, size_t index);
 // Takes one item through its steps: open, name, create, resize, save. Each outcome goes to the log
 // as the batch log shows it (the file's entry once its output is named, then any failure after
 // that), and the status of the last report decides, by StopsRun, whether the run goes on. Returns
-// whether it does.
+// whether it does. When the file was written under another name than the entry gave, a second
+// entry names it.
 bool RunBatchItem(BatchReport report, IBatchItemSteps& steps, IBatchLog& log);
 
 // Marks a batch run as active for as long as it lives (see BatchRunsActive).

@@ -9,7 +9,9 @@ namespace kv {
 class BatchRunner::ItemSteps final : public IBatchItemSteps {
 public:
     ItemSteps(BatchRunner& runner, const CItem& item)
-        : runner_(runner), item_(item), work_(item, runner.settings_, runner.crop_) {}
+        : runner_(runner),
+          item_(item),
+          work_(item, runner.settings_, runner.crop_, runner.memory_, [] { return CancelRequested.load() != 0; }) {}
 
     bool Open() override { return work_.Open(); }
     OutputDecision NameOutput() override {
@@ -17,7 +19,9 @@ public:
     }
     bool CreateOutput() override { return work_.CreateOutput(); }
     bool Resize() override { return work_.Resize(&runner_.progress_); }
-    bool Save(const std::filesystem::path& output) override { return work_.Save(output); }
+    std::optional<std::filesystem::path> Save(const OutputDecision& output) override { return work_.Save(output); }
+    // The dialog shows the item as under way while it is resized.
+    bool LogsStartBeforeWork() const override { return true; }
 
 private:
     BatchRunner& runner_;
@@ -42,7 +46,8 @@ BatchRunner::BatchRunner(std::vector<CItem> items, const BatchSettings& settings
       crop_(crop),
       host_(&host),
       reportTimeoutMs_(reportTimeoutMs),
-      progress_([this] { Post(&IBatchRunHost::PostProgress); }) {}
+      progress_([this] { Post(&IBatchRunHost::PostProgress); }),
+      memory_(MemoryBudget()) {}
 
 BatchRunner::~BatchRunner() {
     if (!worker_.joinable()) return;

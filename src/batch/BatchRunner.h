@@ -12,6 +12,7 @@
 #include "app/BatchSettings.h"
 #include "base/AutoResetEvent.h"
 #include "base/ListenerSlot.h"
+#include "base/MemoryBudget.h"
 #include "batch/BatchItemFlow.h"
 #include "batch/BatchProgress.h"
 #include "batch/BatchText.h"
@@ -98,6 +99,7 @@ private:
     ListenerSlot<IBatchRunHost> host_;
     const int reportTimeoutMs_;
     CBatchProgress progress_;  // driven by the worker only
+    MemoryPool memory_;        // the budget each item's resize is measured against
 
     std::mutex mutex_;
     std::deque<BatchReport> reports_;  // guarded by mutex_

@@ -48,6 +48,8 @@ OutputDecision DecideOutputPath(const BatchSettings& settings, const std::filesy
     const auto isTaken = [&](const std::filesystem::path& p) { return taken ? taken(p) : Exists(p); };
     const OutputName name = PlannedOutputName(settings, input, width, height);
     OutputDecision decision{OutputAction::Write, name.folder + name.stem + name.extension};
+    decision.unique = settings.policy == CollisionPolicy::UniqueName;
+    decision.parts = {name.folder, name.stem, name.extension};
 
     if (isTaken(decision.path)) {
         switch (settings.policy) {
@@ -57,11 +59,11 @@ OutputDecision DecideOutputPath(const BatchSettings& settings, const std::filesy
                 break;
             case CollisionPolicy::UniqueName: {
                 bool found = false;
-                const std::string base = name.folder + name.stem + '_';
                 for (int32_t n = 1; n <= kMaxUniqueNumber && !found; ++n) {
-                    std::filesystem::path candidate = base + std::to_string(n) + name.extension;
+                    std::filesystem::path candidate = UniqueOutputPath(decision, n);
                     if (!isTaken(candidate)) {
                         decision.path = std::move(candidate);
+                        decision.number = n;
                         found = true;
                     }
                 }
@@ -72,6 +74,12 @@ OutputDecision DecideOutputPath(const BatchSettings& settings, const std::filesy
     }
     if (!IsFolder(name.folder)) return {OutputAction::Exit, {}};
     return decision;
+}
+
+std::filesystem::path UniqueOutputPath(const OutputDecision& decision, int32_t number) {
+    const OutputDecision::Parts& p = decision.parts;
+    if (number == 0) return p.folder + p.stem + p.extension;
+    return p.folder + p.stem + '_' + std::to_string(number) + p.extension;
 }
 
 }  // namespace kv

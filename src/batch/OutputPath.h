@@ -22,6 +22,13 @@ enum class OutputAction {
 struct OutputDecision {
     OutputAction action = OutputAction::Exit;
     std::filesystem::path path;  // Write: where; Skip: the existing file
+    // Under unique names, what the path was made of: the planned name, and its number (0 for the
+    // planned name itself, n for "<name>_<n>").
+    bool unique = false;
+    int32_t number = 0;
+    struct Parts {
+        std::string folder, stem, extension;
+    } parts;
 };
 
 // Whether something exists at a path; the naming rule asks it for every candidate.
@@ -46,5 +53,8 @@ OutputName PlannedOutputName(const BatchSettings& settings, const std::filesyste
 // output folder stops the run (the dialog then says "Can't create output folder!").
 OutputDecision DecideOutputPath(const BatchSettings& settings, const std::filesystem::path& input, int32_t width,
                                 int32_t height, const PathTaken& taken = {});
+
+// The path of a unique name's number: the planned name for 0, "<name>_<n>" for n.
+std::filesystem::path UniqueOutputPath(const OutputDecision& decision, int32_t number);
 
 }  // namespace kv

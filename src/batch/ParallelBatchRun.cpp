@@ -8,10 +8,10 @@
 #include <system_error>
 #include <thread>
 
-#include "base/AtomicFile.h"
 #include "base/FileStatus.h"
 #include "batch/BatchWork.h"
 #include "batch/OutputPath.h"
+#include "batch/UniqueNameClaim.h"
 #include "engine/Progress.h"
 
 namespace kv {
@@ -51,9 +51,13 @@ public:
     }
     bool CreateOutput() override { return result_.outcome != Outcome::CantCreate; }
     bool Resize() override { return result_.outcome != Outcome::Stopped; }
-    bool Save(const std::filesystem::path& output) override {
-        return result_.outcome == Outcome::Encoded && WriteFileAtomically(output, result_.bytes).ok();
+    std::optional<std::filesystem::path> Save(const OutputDecision& output) override {
+        if (result_.outcome != Outcome::Encoded) return std::nullopt;
+        return WriteBatchOutput(result_.bytes, output).path;
     }
+    // The work was done ahead: the entry comes once the file is written, so that it names the file
+    // the unique name claimed (another run may have taken the decided one meanwhile).
+    bool LogsStartBeforeWork() const override { return false; }
 
 private:
     const BatchSettings& settings_;
@@ -66,7 +70,8 @@ ParallelBatchRun::ParallelBatchRun(std::vector<CItem> items, const BatchSettings
       settings_(settings),
       crop_(crop),
       jobs_(static_cast<size_t>(std::max(jobs, 1))),
-      lookahead_(2 * jobs_) {
+      lookahead_(2 * jobs_),
+      memory_(MemoryBudget()) {
     PlanDependencies();
 }
 
@@ -112,9 +117,10 @@ void ParallelBatchRun::PlanDependencies() {
     }
 }
 
-ParallelBatchRun::Result ParallelBatchRun::Process(const CItem& item) const {
+ParallelBatchRun::Result ParallelBatchRun::Process(const CItem& item) {
     Result result;
-    BatchItemWork work(item, settings_, crop_);
+    // Items wait in Open while the others hold too much of the budget.
+    BatchItemWork work(item, settings_, crop_, memory_, [this] { return Stopping(); });
     // A sink of its own, without a window: it only carries the cancel flag to the routine.
     CRSProgress progress(nullptr);
     if (!work.Open()) {
@@ -126,12 +132,18 @@ ParallelBatchRun::Result ParallelBatchRun::Process(const CItem& item) const {
     } else {
         try {
             const OutputName name = PlannedOutputName(settings_, item.path, item.batch.width, item.batch.height);
-            result.outcome = work.Encode(name.extension, result.bytes) ? Outcome::Encoded : Outcome::CantEncode;
+            result.outcome = work.Encode("x" + name.extension, result.bytes) ? Outcome::Encoded : Outcome::CantEncode;
         } catch (const std::exception&) {
             result.outcome = Outcome::CantEncode;
         }
     }
     return result;
+}
+
+bool ParallelBatchRun::Stopping() {
+    if (CancelRequested.load()) return true;
+    std::lock_guard lock(mutex_);
+    return stop_;
 }
 
 void ParallelBatchRun::JobLoop() {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/BatchSettings.h"
+#include "base/MemoryBudget.h"
 #include "batch/BatchItemFlow.h"
 #include "batch/CItem.h"
 
@@ -45,7 +46,8 @@ private:
 
     void PlanDependencies();
     void JobLoop();
-    Result Process(const CItem& item) const;
+    bool Stopping();
+    Result Process(const CItem& item);
     bool Commit(IBatchLog& log);
 
     const std::vector<CItem> items_;
@@ -54,6 +56,9 @@ private:
     const size_t jobs_;
     const size_t lookahead_;
     std::vector<bool> waits_;
+    // The run's memory budget: items resized at once hold it between them, so many jobs on large
+    // images wait for each other instead of running the machine out of memory.
+    MemoryPool memory_;
 
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,9 +18,12 @@
 #include "app/ImageFactsReader.h"
 #include "app/OutputSizeRules.h"
 #include "app/ResizeBarPresenter.h"
+#include "base/FileStatus.h"
+#include "batch/BatchFile.h"
 #include "batch/BatchList.h"
 #include "batch/BatchRunner.h"
 #include "batch/BatchSettingsForm.h"
+#include "batch/OutputPath.h"
 #include "batch/ParallelBatchRun.h"
 #include "cli/Commands.h"
 #include "cli/SizeOptions.h"
@@ -35,6 +39,7 @@ struct BatchRequest {
     std::optional<std::filesystem::path> out;
     SizeOptions size;
     BatchSettings batch;
+    bool policyGiven = false;
     int32_t jobs = 0;  // 0: one per core
 };
 
@@ -58,14 +63,21 @@ BatchRequest ParseBatch(Arguments& args) {
     BatchRequest r;
     while (!args.empty()) {
         const std::string_view word = args.Take();
-        if (TakeSizeOption(args, word, r.size)) continue;
-        if (word == "--list") {
+        if (!args.IsOption(word)) {
+            if (word.empty()) throw UsageError{"an image file has an empty name"};
+            r.files.emplace_back(std::string(word));
+        } else if (TakeSizeOption(args, word, r.size)) {
+            continue;
+        } else if (word == "--list") {
             if (r.list) throw UsageError{"give one --list"};
             r.list = std::filesystem::path(std::string(args.TakeValue(word)));
+            if (r.list->empty()) throw UsageError{"--list needs a file name, not an empty one"};
         } else if (word == "--out" || word == "-o") {
             r.out = std::filesystem::path(std::string(args.TakeValue(word)));
+            if (r.out->empty()) throw UsageError{std::string(word) + " needs a folder, not an empty name"};
         } else if (word == "--policy") {
             r.batch.policy = ParsePolicy(args.TakeValue(word));
+            r.policyGiven = true;
         } else if (word == "--format") {
             r.batch.format = ParseFormat(args.TakeValue(word));
         } else if (word == "--new-name") {
@@ -73,13 +85,13 @@ BatchRequest ParseBatch(Arguments& args) {
         } else if (word == "--same-folder") {
             r.batch.sameFolder = true;
         } else if (word == "--quality") {
-            r.batch.jpegQuality = ParseInt(args.TakeValue(word), word, 1, 100);
+            r.batch.jpegQuality = ParseQuality(args.TakeValue(word), word);
         } else if (word == "--jobs") {
             r.jobs = ParseInt(args.TakeValue(word), word, 1, 256);
-        } else if (!word.empty() && word[0] == '-' && word.size() > 1) {
-            throw UsageError{"unknown option " + std::string(word)};
+        } else if (word == "--max-memory") {
+            SetMemoryBudgetOption(args.TakeValue(word), word);
         } else {
-            r.files.emplace_back(std::string(word));
+            throw UsageError{"unknown option " + std::string(word)};
         }
     }
     if (r.files.empty() && !r.list) throw UsageError{"batch needs image files or --list LIST.qzb"};
@@ -148,39 +160,25 @@ void SetUpRecord(ResizeSettings& record, const std::vector<std::filesystem::path
     ApplyOpenRule(record, *facts);
     if (loaded) ApplyNamedSettings(record, *loaded);
     bar.SetDocument(&document);
-    ApplySizeOptions(bar, size);
+    ApplySizeOptions(bar, size, *facts);
 }
 
-// Ctrl-C asks a running batch to stop as "Cancel" does; a second one ends kvscale at once.
-std::atomic<int> g_interrupted{0};
-
-extern "C" void OnInterrupt(int) {
-    g_interrupted.store(1);
-    CancelRequested.store(1);
+// Under the policy kvscale takes when none is given, a result that would replace one of the run's
+// own input files is refused before anything is written: replacing originals has to be asked for.
+void RefuseInputClash(const std::vector<CItem>& items, const BatchSettings& settings) {
+    std::set<std::pair<uint64_t, uint64_t>> inputs;
+    for (const CItem& item : items)
+        if (const auto status = GetFileStatus(item.path)) inputs.emplace(status->device, status->inode);
+    for (const CItem& item : items) {
+        const OutputName name = PlannedOutputName(settings, item.path, item.batch.width, item.batch.height);
+        const std::filesystem::path output = name.folder + name.stem + name.extension;
+        const auto status = GetFileStatus(output);
+        if (status && !status->isDirectory && inputs.count({status->device, status->inode}))
+            throw UsageError{"the result of " + item.path.string() + " would replace the input file " + output.string() +
+                             "; give --policy overwrite to replace input files, or another --out, --new-name, "
+                             "--policy skip or --policy unique"};
+    }
 }
-
-class InterruptGuard {
-public:
-    InterruptGuard() {
-        g_interrupted.store(0);
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        action.sa_flags = SA_RESETHAND;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &oldInt_);
-        sigaction(SIGTERM, &action, &oldTerm_);
-    }
-    ~InterruptGuard() {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
-    }
-    InterruptGuard(const InterruptGuard&) = delete;
-    InterruptGuard& operator=(const InterruptGuard&) = delete;
-
-private:
-    struct sigaction oldInt_ {};
-    struct sigaction oldTerm_ {};
-};
 
 // The log on stdout in list order, a report's message on stderr, and on a terminal a status line
 // on stderr.
@@ -302,17 +300,26 @@ int RunBatch(Arguments& args) {
     AnswerYesPrompt prompt;
 
     std::optional<ResizeSettings> loaded;
-    if (!LoadSettingsOption(request.size, prompt, loaded)) return kExitFailed;
+    bool filesWhole = true;
+    if (!LoadSettingsOption(request.size, prompt, loaded, filesWhole)) return kExitFailed;
 
     ResizeSettings record;
     BatchList list(record, &prompt);
     if (request.list) {
         std::vector<uint8_t> bytes;
         if (!list.Load(*request.list)) return kExitFailed;
-        if (ReadWholeFile(*request.list, bytes, kMaxBatchFileBytes).ok())
-            if (const auto records = DecodeBatchFile(bytes); records && records->size() > list.size())
+        bool listWhole = false;
+        if (ReadWholeFile(*request.list, bytes, kMaxBatchFileBytes).ok()) {
+            const auto records = DecodeBatchFile(bytes, &listWhole);
+            // What was read is run, as the window keeps it; the run still counts as failed.
+            if (records && !listWhole)
+                prompt.ShowMessage("the list " + request.list->string() + " ends early: " +
+                                   std::to_string(records->size()) + " images were read");
+            if (records && records->size() > list.size())
                 prompt.ShowMessage(std::to_string(records->size() - list.size()) +
                                    " images of the list no longer exist and were left out");
+        }
+        filesWhole = filesWhole && listWhole;
         // The stored values stay unless an option asks for others.
         if (request.size.StampsItems()) {
             SetUpRecord(record, list.Paths(), request.size, loaded);
@@ -334,6 +341,7 @@ int RunBatch(Arguments& args) {
 
     BatchSettings& batch = request.batch;
     if (request.out) batch.outputFolder = std::filesystem::absolute(*request.out).lexically_normal().string();
+    if (!request.policyGiven) RefuseInputClash(ItemsOf(list), batch);
     AcceptBatchSettings(batch, std::to_string(batch.jpegQuality), prompt);
     const bool crop = record.correction == SizeCorrection::Crop;
 
@@ -345,7 +353,7 @@ int RunBatch(Arguments& args) {
     mallopt(M_MMAP_THRESHOLD, 256 << 20);
     mallopt(M_TRIM_THRESHOLD, 512 << 20);
 
-    InterruptGuard interrupts;
+    const InterruptGuard interrupts;
     ConsoleLog log(prompt);
     if (jobs == 1) {
         ConsoleRunHost host(log);
@@ -357,7 +365,7 @@ int RunBatch(Arguments& args) {
     }
     log.ClearStatus();
 
-    if (g_interrupted.load()) {
+    if (InterruptGuard::Received() != 0) {
         prompt.ShowMessage("the batch run was interrupted");
         return kExitFailed;
     }
@@ -370,7 +378,7 @@ int RunBatch(Arguments& args) {
                            " images were not resized");
         return kExitFailed;
     }
-    return kExitOk;
+    return filesWhole ? kExitOk : kExitFailed;
 }
 
 }  // namespace kv::cli

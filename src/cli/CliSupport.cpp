@@ -2,9 +2,14 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+
+#include "base/AtomicFile.h"
+#include "base/MemoryBudget.h"
 
 namespace kv::cli {
 
@@ -12,10 +17,67 @@ Arguments::Arguments(int argc, char** argv, int first) {
     for (int i = first; i < argc; ++i) words_.emplace_back(argv[i]);
 }
 
-std::string_view Arguments::TakeValue(std::string_view option) {
-    if (empty()) throw UsageError{std::string(option) + " needs a value"};
-    return Take();
+void Arguments::SkipEndOfOptions() {
+    if (!optionsEnded_ && next_ < words_.size() && words_[next_] == "--") {
+        optionsEnded_ = true;
+        ++next_;
+    }
 }
+
+bool Arguments::empty() {
+    SkipEndOfOptions();
+    return next_ >= words_.size();
+}
+
+std::string_view Arguments::Take() {
+    SkipEndOfOptions();
+    return words_[next_++];
+}
+
+std::string_view Arguments::TakeValue(std::string_view option) {
+    if (next_ >= words_.size()) throw UsageError{std::string(option) + " needs a value"};
+    return words_[next_++];
+}
+
+int32_t ParseQuality(std::string_view text, std::string_view option) { return ParseInt(text, option, 1, 100); }
+
+void SetMemoryBudgetOption(std::string_view text, std::string_view option) {
+    const std::optional<uint64_t> bytes = ParseMemorySize(text);
+    if (!bytes) throw UsageError{std::string(option) + " takes a size such as 512M or 2G, not \"" + std::string(text) + "\""};
+    SetMemoryBudget(*bytes);
+}
+
+namespace {
+
+std::atomic<int> g_received{0};
+
+extern "C" void OnInterrupt(int signal) {
+    g_received.store(signal);
+    CancelRequested.store(1);
+    InterruptWrites();
+}
+
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction g_previous[3];
+
+}  // namespace
+
+InterruptGuard::InterruptGuard() {
+    g_received.store(0);
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (size_t i = 0; i < 3; ++i) sigaction(kInterrupts[i], &action, &g_previous[i]);
+}
+
+InterruptGuard::~InterruptGuard() {
+    for (size_t i = 0; i < 3; ++i) sigaction(kInterrupts[i], &g_previous[i], nullptr);
+}
+
+int InterruptGuard::Received() { return g_received.load(); }
+
+void IgnoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
 int32_t ParseInt(std::string_view text, std::string_view option, int32_t min, int32_t max) {
     int64_t value = 0;

@@ -22,6 +22,7 @@ std::string Printable(std::string text) {
 int RunInfo(Arguments& args) {
     if (args.empty()) throw UsageError{"info needs an image"};
     const std::string path(args.Take());
+    if (args.IsOption(path)) throw UsageError{"unknown option " + path};
     if (!args.empty()) throw UsageError{"info takes one image"};
     std::unique_ptr<Bitmap> image = Bitmap::FromFile(path);
     if (image->GetLastStatus() != Status::Ok || image->GetPixelFormat() == PixelFormatUndefined) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/AtomicFile.h"
+#include "cli/CliSupport.h"
 #include "codecs/JpegCoder.h"
 #include "codecs/JpegOStream.h"
 #include "codecs/SlimJpegDecoder.h"
@@ -213,15 +214,23 @@ int RunJpegCommand(int argc, char** argv) {
     std::vector<std::string_view> words(argv + 1, argv + argc);
     if (words.empty()) return Usage("missing decode or encode");
     const std::string_view verb = words[0];
+    const InterruptGuard interrupts;
     if (verb == "decode") {
+        // "--" may end the (absent) options before the two file names.
+        if (words.size() == 4 && words[1] == "--") words.erase(words.begin() + 1);
         if (words.size() != 3) return Usage("decode takes IN.jpg and OUT.ppm");
         return Decode(std::string(words[1]), std::string(words[2]));
     }
     if (verb == "encode") {
         int quality = 75;
         std::vector<std::string_view> files;
+        bool optionsEnded = false;
         for (size_t i = 1; i < words.size(); ++i) {
-            if (words[i] == "--quality") {
+            if (optionsEnded) {
+                files.push_back(words[i]);
+            } else if (words[i] == "--") {
+                optionsEnded = true;
+            } else if (words[i] == "--quality") {
                 if (i + 1 >= words.size()) return Usage("--quality needs a value");
                 const std::string_view text = words[++i];
                 const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), quality);

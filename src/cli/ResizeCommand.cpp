@@ -26,17 +26,21 @@ ResizeRequest ParseResize(Arguments& args) {
     ResizeRequest r;
     while (!args.empty()) {
         const std::string_view word = args.Take();
-        if (TakeSizeOption(args, word, r.size)) continue;
-        if (word == "-o" || word == "--output") {
-            r.output = std::string(args.TakeValue(word));
-        } else if (word == "--quality") {
-            r.quality = ParseInt(args.TakeValue(word), word, 0, 100);
-        } else if (!word.empty() && word[0] == '-' && word.size() > 1) {
-            throw UsageError{"unknown option " + std::string(word)};
-        } else if (r.input.empty()) {
+        if (!args.IsOption(word)) {
+            if (!r.input.empty()) throw UsageError{"more than one input image"};
+            if (word.empty()) throw UsageError{"the input image has an empty name"};
             r.input = std::string(word);
+        } else if (TakeSizeOption(args, word, r.size)) {
+            continue;
+        } else if (word == "-o" || word == "--output") {
+            r.output = std::string(args.TakeValue(word));
+            if (r.output.empty()) throw UsageError{std::string(word) + " needs a file name, not an empty one"};
+        } else if (word == "--quality") {
+            r.quality = ParseQuality(args.TakeValue(word), word);
+        } else if (word == "--max-memory") {
+            SetMemoryBudgetOption(args.TakeValue(word), word);
         } else {
-            throw UsageError{"more than one input image"};
+            throw UsageError{"unknown option " + std::string(word)};
         }
     }
     if (r.input.empty()) throw UsageError{"resize needs an input image"};
@@ -78,22 +82,33 @@ private:
     ResizeBarPresenter& bar_;
 };
 
+// The file system's or the imaging layer's sentence behind a failure whose message named the file
+// only.
+void SayReason(const CKVScaleCrafterDoc& document) {
+    if (!document.LastFailureReason().empty()) std::fprintf(stderr, "kvscale: %s\n", document.LastFailureReason().c_str());
+}
+
 }  // namespace
 
 int RunResize(Arguments& args) {
     const ResizeRequest request = ParseResize(args);
+    const InterruptGuard interrupts;
 
     ResizeSettings settings;
     settings.jpegQuality = request.quality;
     LinePrompt prompt;
     std::optional<ResizeSettings> loaded;
-    if (!LoadSettingsOption(request.size, prompt, loaded)) return kExitFailed;
+    bool settingsWhole = true;
+    if (!LoadSettingsOption(request.size, prompt, loaded, settingsWhole)) return kExitFailed;
     ResizeBarPresenter bar(settings);
     BarHost host(bar);
     CKVScaleCrafterDoc document(settings, &prompt, nullptr);
     document.SetHost(&host);
     // Opening applies the rule for a newly opened image: its own size and resolution.
-    if (!document.OnOpenDocument(request.input)) return kExitFailed;
+    if (!document.OnOpenDocument(request.input)) {
+        SayReason(document);
+        return kExitFailed;
+    }
 
     // A named settings file replaces the record as loading a preset does, with the image open.
     if (loaded) {
@@ -101,10 +116,20 @@ int RunResize(Arguments& args) {
         bar.SetDocument(&document);
     }
     // Then what the user does on the bar.
-    ApplySizeOptions(bar, request.size);
+    ApplySizeOptions(bar, request.size, document.OpenImageFacts().value_or(ImageFacts{}));
 
     TerminalProgress progress;
-    return document.OnResizeAndSave(request.output, &progress) ? kExitOk : kExitFailed;
+    const bool saved = document.OnResizeAndSave(request.output, &progress);
+    if (!saved && InterruptGuard::Received() != 0) {
+        std::fprintf(stderr, "kvscale: interrupted; %s was not written\n", request.output.c_str());
+        return kExitFailed;
+    }
+    if (!saved) {
+        SayReason(document);
+        return kExitFailed;
+    }
+    // What was asked was done, but from a damaged settings file: only as far as it could be read.
+    return settingsWhole ? kExitOk : kExitFailed;
 }
 
 }  // namespace kv::cli

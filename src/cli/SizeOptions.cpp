@@ -1,9 +1,13 @@
 #include "cli/SizeOptions.h"
 
+#include <cmath>
+#include <cstdlib>
+#include <limits>
 #include <tuple>
 
 #include "app/ResizeBarControls.h"
 #include "app/SettingsFile.h"
+#include "app/SizeArithmetic.h"
 
 namespace kv::cli {
 
@@ -45,11 +49,11 @@ bool TakeSizeOption(Arguments& args, std::string_view word, SizeOptions& r) {
         SetForm(r, SizeForm::Box, word);
         const std::string_view value = args.TakeValue(word);
         const auto [w, h] = SplitSides(value, word);
-        r.first = std::to_string(ParseInt(w, word, 1, 100000));
-        r.second = std::to_string(ParseInt(h, word, 1, 100000));
+        r.first = std::to_string(ParseInt(w, word, kMinPixels, kMaxPixels));
+        r.second = std::to_string(ParseInt(h, word, kMinPixels, kMaxPixels));
     } else if (word == "--width" || word == "--height") {
         SetForm(r, word == "--width" ? SizeForm::Width : SizeForm::Height, word);
-        r.first = std::to_string(ParseInt(args.TakeValue(word), word, 3, 100000));
+        r.first = std::to_string(ParseInt(args.TakeValue(word), word, kMinPixels, kMaxPixels));
     } else if (word == "--percent") {
         SetForm(r, SizeForm::Percent, word);
         r.first = std::string(args.TakeValue(word));
@@ -85,11 +89,16 @@ void CheckSizeOptions(const SizeOptions& r) {
     if (r.unit && r.form != SizeForm::Print) throw UsageError{"--unit goes with --print"};
 }
 
-bool LoadSettingsOption(const SizeOptions& options, IUserPrompt& prompt, std::optional<ResizeSettings>& loaded) {
+bool LoadSettingsOption(const SizeOptions& options, IUserPrompt& prompt, std::optional<ResizeSettings>& loaded,
+                        bool& whole) {
     loaded.reset();
+    whole = true;
     if (!options.settingsFile) return true;
     ResizeSettings settings;
-    if (!LoadSettingsFile(*options.settingsFile, settings, prompt)) return false;
+    if (!LoadSettingsFile(*options.settingsFile, settings, prompt, &whole)) return false;
+    if (!whole)
+        prompt.ShowMessage("the settings file " + options.settingsFile->string() +
+                           " ends early; the settings after its end keep their defaults");
     loaded = settings;
     return true;
 }
@@ -107,36 +116,87 @@ void ApplyNamedSettings(ResizeSettings& record, const ResizeSettings& loaded) {
     record.lockSettings = loaded.lockSettings;
 }
 
-void ApplySizeOptions(ResizeBarPresenter& bar, const SizeOptions& r) {
+namespace {
+
+// The bar holds a size it works out at its limits: a side below 3 pixels becomes 3. Asked for on
+// the command line, that would be a silent change of what was asked: it is a usage error instead.
+void RequirePixels(double width, double height, const std::string& asked) {
+    constexpr double kLargest = std::numeric_limits<int32_t>::max();
+    const auto text = [](double v) { return std::to_string(static_cast<int64_t>(v < 0 ? 0 : v)); };
+    const std::string gives = asked + " gives " + text(width) + " x " + text(height) + " pixels for this image; ";
+    if (width < kMinPixels || height < kMinPixels)
+        throw UsageError{gives + "the smallest side is " + std::to_string(kMinPixels) + " pixels"};
+    if (width > kLargest || height > kLargest) throw UsageError{gives + "a side can have at most 2147483647 pixels"};
+}
+
+// The other side of the aspect link, before the bar holds it to its limits.
+double Linked(double side, int32_t imageSide, int32_t otherImageSide) {
+    return imageSide > 0 ? std::trunc(static_cast<double>(otherImageSide) * side / imageSide) : side;
+}
+
+}  // namespace
+
+void ApplySizeOptions(ResizeBarPresenter& bar, const SizeOptions& r, const ImageFacts& image) {
+    const ResizeSettings& s = bar.Settings();
     if (r.correction) bar.OnSelect(IDC_CORRECTION, static_cast<int>(*r.correction));
+    const bool keepAspect = s.correction == SizeCorrection::KeepAspect;
+    // What the resolution alone makes of the pixel size (pixel-edit mode: the print size stays).
+    double width = s.width;
+    double height = s.height;
     if (r.dpi) {
+        const double ratio = std::strtod(r.dpi->c_str(), nullptr) / s.dpi;
+        width = std::trunc(s.width * ratio + 0.5);
+        height = std::trunc(s.height * ratio + 0.5);
         bar.OnEditPrints(false);
         Type(bar, IDC_OUT_RES, *r.dpi, "--dpi");
     }
+    const std::string dpiText = r.dpi ? "--dpi " + *r.dpi : std::string();
     switch (r.form) {
         case SizeForm::Own:
+            if (r.dpi) RequirePixels(width, height, dpiText);
             break;
-        case SizeForm::Box:
+        case SizeForm::Box: {
+            PixelSize box{std::stoi(r.first), std::stoi(r.second)};
+            if (keepAspect && image.HasPixels()) box = FitToImage(box, image.width, image.height);
+            RequirePixels(box.width, box.height, r.option + " " + r.first + "x" + r.second);
             bar.ChooseSizePreset({std::stoi(r.first), std::stoi(r.second)});
             break;
+        }
         case SizeForm::Width:
-        case SizeForm::Height:
+        case SizeForm::Height: {
+            const bool isWidth = r.form == SizeForm::Width;
             bar.OnSelect(IDC_OUT_UNIT, 0);
             bar.OnEditPrints(false);
-            Type(bar, r.form == SizeForm::Width ? IDC_OUT_WIDTH : IDC_OUT_HEIGHT, r.first, r.option);
+            Type(bar, isWidth ? IDC_OUT_WIDTH : IDC_OUT_HEIGHT, r.first, r.option);
+            const double typed = std::stod(r.first);
+            // The other side: linked to the image's aspect, or left as the resolution made it.
+            if (isWidth)
+                RequirePixels(typed, keepAspect ? Linked(typed, image.width, image.height) : height,
+                              r.option + " " + r.first + (keepAspect || !r.dpi ? "" : " with " + dpiText));
+            else
+                RequirePixels(keepAspect ? Linked(typed, image.height, image.width) : width, typed,
+                              r.option + " " + r.first + (keepAspect || !r.dpi ? "" : " with " + dpiText));
             break;
+        }
         case SizeForm::Percent:
             bar.OnSelect(IDC_OUT_UNIT, 1);
             bar.OnEditPrints(false);
             Type(bar, IDC_OUT_WIDTH, r.first, r.option);
             Type(bar, IDC_OUT_HEIGHT, r.first, r.option);
             break;
-        case SizeForm::Print:
+        case SizeForm::Print: {
             bar.OnSelect(IDC_UNITS_SIZE, static_cast<int>(*r.unit));
             bar.OnEditPrints(true);
+            const double perInch = Info(*r.unit).perInch;
+            const double printedWidth = std::trunc(s.dpi * std::stod(r.first) / perInch);
+            const double printedHeight = std::trunc(s.dpi * std::stod(r.second) / perInch);
+            // Under Keep aspect the height, typed last, decides the width.
+            const double linkedWidth = keepAspect ? Linked(printedHeight, image.height, image.width) : printedWidth;
+            RequirePixels(std::min(printedWidth, linkedWidth), printedHeight, r.option + " " + r.first + "x" + r.second);
             Type(bar, IDC_OUT_PRNWIDTH, r.first, r.option);
             Type(bar, IDC_OUT_PRNHEIGHT, r.second, r.option);
             break;
+        }
     }
     if (r.algorithm) bar.OnSelect(IDC_ALGORITHM, *r.algorithm);
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/ImageFacts.h"
 #include "app/ResizeBarPresenter.h"
 #include "app/ResizeSettings.h"
 #include "base/UserPrompt.h"
@@ -40,13 +41,16 @@ bool TakeSizeOption(Arguments& args, std::string_view word, SizeOptions& options
 void CheckSizeOptions(const SizeOptions& options);
 
 // The named settings file of --settings read over the defaults; nothing when there is none. A file
-// that cannot be read or is no settings file is told through the prompt and gives false.
-bool LoadSettingsOption(const SizeOptions& options, IUserPrompt& prompt, std::optional<ResizeSettings>& loaded);
+// that cannot be read or is no settings file is told through the prompt and gives false. A file that
+// ends early is loaded as far as it goes, told, and leaves whole false.
+bool LoadSettingsOption(const SizeOptions& options, IUserPrompt& prompt, std::optional<ResizeSettings>& loaded,
+                        bool& whole);
 // Puts what a named settings file holds into the record, as loading a preset in the window does.
 void ApplyNamedSettings(ResizeSettings& record, const ResizeSettings& loaded);
 
 // Acts on the bar in this order: the correction, the resolution typed in pixel-edit mode, the
-// size, the algorithm. A value the bar refuses for the open image is a usage error.
-void ApplySizeOptions(ResizeBarPresenter& bar, const SizeOptions& options);
+// size, the algorithm. A value the bar refuses for the open image is a usage error, and so is one it
+// would hold at its limits (a side it works out below 3 pixels).
+void ApplySizeOptions(ResizeBarPresenter& bar, const SizeOptions& options, const ImageFacts& image);
 
 }  // namespace kv::cli

@@ -23,19 +23,18 @@ ThumbRequest ParseThumb(Arguments& args) {
     ThumbRequest r;
     while (!args.empty()) {
         const std::string_view word = args.Take();
-        if (word == "-o" || word == "--output") {
+        if (!args.IsOption(word)) {
+            if (!r.input.empty()) throw UsageError{"thumb takes one image"};
+            r.input = std::string(word);
+        } else if (word == "-o" || word == "--output") {
             r.output = std::string(args.TakeValue(word));
         } else if (word == "--box") {
             const auto [w, h] = ParseSize(args.TakeValue(word), word);
             if (w > int32_t{kMaxThumbnailSide} || h > int32_t{kMaxThumbnailSide})
                 throw UsageError{"--box sides go up to " + std::to_string(kMaxThumbnailSide)};
             r.box = {static_cast<uint32_t>(w), static_cast<uint32_t>(h)};
-        } else if (!word.empty() && word[0] == '-' && word.size() > 1) {
-            throw UsageError{"unknown option " + std::string(word)};
-        } else if (r.input.empty()) {
-            r.input = std::string(word);
         } else {
-            throw UsageError{"thumb takes one image"};
+            throw UsageError{"unknown option " + std::string(word)};
         }
     }
     if (r.input.empty()) throw UsageError{"thumb needs an image"};
@@ -64,6 +63,7 @@ std::unique_ptr<Bitmap> BitmapOf(const DibImage& dib) {
 
 int RunThumb(Arguments& args) {
     const ThumbRequest request = ParseThumb(args);
+    const InterruptGuard interrupts;
     if (!FileReader::Open(request.input)) {
         std::fprintf(stderr, "kvscale: cannot open %s: %s\n", request.input.c_str(), std::strerror(errno));
         return kExitFailed;

@@ -10,6 +10,7 @@
 #include "document/OutputCheck.h"
 #include "document/SaveImage.h"
 #include "imageio/ResizeBitmap.h"
+#include "imageio/ResizeJobMemory.h"
 
 namespace kv {
 
@@ -21,6 +22,16 @@ std::string Fill(std::string_view pattern, const std::string& value) {
     std::string text(pattern);
     if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, value);
     return text;
+}
+
+// Why a resize failed, as far as the bitmaps and the routine tell: a drawing that failed records
+// its status on the result, pixels that did not decode on the source.
+std::string ResizeFailure(Bitmap& result, Bitmap& source) {
+    if (result.GetLastStatus() != Status::Ok) return result.GetLastErrorMessage();
+    if (source.GetLastStatus() != Status::Ok) return source.GetLastErrorMessage();
+    if (OutOfMemoryFlag.load()) return "There was not enough memory to resize the image.";
+    if (CancelRequested.load()) return "The resize was stopped.";
+    return "The image could not be resized.";
 }
 
 }  // namespace
@@ -37,11 +48,36 @@ void CKVScaleCrafterDoc::Say(const std::string& text) {
 
 // ---- Opening ----
 
-bool CKVScaleCrafterDoc::OnOpenDocument(const std::filesystem::path& path) {
-    // The file must be readable before anything of the open image is given up.
+PreparedImage PrepareImage(const std::filesystem::path& path, bool decode) {
+    PreparedImage prepared;
     auto bytes = std::make_shared<std::vector<uint8_t>>();
-    if (const IoResult read = ReadWholeFile(path, *bytes); !read.ok()) {
-        Say(read.message);
+    prepared.read = ReadWholeFile(path, *bytes);
+    if (!prepared.read.ok()) return prepared;
+    prepared.bytes = std::move(bytes);
+    try {
+        prepared.bitmap = Bitmap::FromMemory(prepared.bytes);
+        if (decode && prepared.bitmap->GetPixelFormat() != PixelFormatUndefined) {
+            BitmapData data;
+            const Rect whole{0, 0, prepared.bitmap->GetWidth(), prepared.bitmap->GetHeight()};
+            if (prepared.bitmap->LockBits(whole, ImageLockMode::Read, PixelFormat24bppRGB, &data) == Status::Ok)
+                prepared.bitmap->UnlockBits(&data);
+        }
+    } catch (const std::exception&) {
+        prepared.bitmap.reset();
+    }
+    return prepared;
+}
+
+bool CKVScaleCrafterDoc::OnOpenDocument(const std::filesystem::path& path) {
+    return OnOpenDocument(path, PrepareImage(path, false));
+}
+
+bool CKVScaleCrafterDoc::OnOpenDocument(const std::filesystem::path& path, PreparedImage prepared) {
+    failureReason_.clear();
+    // The file must be readable before anything of the open image is given up.
+    if (!prepared.read.ok()) {
+        failureReason_ = prepared.read.message;
+        Say(prepared.read.message);
         return false;
     }
     try {
@@ -51,11 +87,15 @@ bool CKVScaleCrafterDoc::OnOpenDocument(const std::filesystem::path& path) {
         width_ = height_ = 0;
         dpiX_ = 0;
 
-        std::unique_ptr<Bitmap> bitmap = Bitmap::FromMemory(std::shared_ptr<const std::vector<uint8_t>>(std::move(bytes)));
+        const uint64_t fileBytes = prepared.bytes->size();
+        std::unique_ptr<Bitmap> bitmap =
+            prepared.bitmap ? std::move(prepared.bitmap) : Bitmap::FromMemory(std::move(prepared.bytes));
         if (bitmap->GetLastStatus() != Status::Ok || bitmap->GetPixelFormat() == PixelFormatUndefined) {
+            failureReason_ = bitmap->GetLastErrorMessage();
             Say(Fill(DocumentText::kCantOpenFile, path.string()));
             return false;
         }
+        fileBytes_ = fileBytes;
         image_ = std::move(bitmap);
         width_ = image_->GetWidth();
         height_ = image_->GetHeight();
@@ -92,6 +132,7 @@ int CKVScaleCrafterDoc::SaveImage(Bitmap& result, std::filesystem::path path, in
 }
 
 bool CKVScaleCrafterDoc::OnResizeAndSave(const std::filesystem::path& output, CRSProgress* progress) {
+    failureReason_.clear();
     if (!image_) return false;
     bool saved = false;
     try {
@@ -112,22 +153,41 @@ bool CKVScaleCrafterDoc::ResizeAndSave(const std::filesystem::path& output, CRSP
         return false;
     }
 
+    // A resize that cannot fit in memory is refused before it starts; one that runs out part way
+    // would only fail later, with the machine swapping meanwhile.
+    const ResizeJob job = ResizeJobOf(*image_, fileBytes_, settings_.width, settings_.height, settings_.algorithm,
+                                      settings_.correction == SizeCorrection::Crop, OutputMimeType(output));
+    if (const MemoryCheck memory = CheckResizeJobMemory(job); !memory.fits) {
+        Say(NotEnoughMemoryText(job, memory.needed, memory.available));
+        return false;
+    }
+
     std::unique_ptr<Bitmap> result;
     if (settings_.width == width_ && settings_.height == height_) {
         // The image's own size: no resampling, and the pixel format stays (an indexed GIF stays
         // indexed).
         result = image_->Clone(image_->GetPixelFormat());
-        if (!result) return false;
+        if (!result) {
+            Say(image_->GetLastErrorMessage());
+            return false;
+        }
     } else {
         result = std::make_unique<Bitmap>(settings_.width, settings_.height, PixelFormat24bppRGB);
-        if (result->GetLastStatus() != Status::Ok) return false;
+        if (result->GetLastStatus() != Status::Ok) {
+            Say(result->GetLastErrorMessage());
+            return false;
+        }
         if (progress) CancelRequested.store(0);
         // Read locks are shared, so the resize reads the image itself even while a preview job
         // reads it too.
-        if (!ResizeBitmap(*image_, *result, settings_.algorithm, settings_.correction == SizeCorrection::Crop, progress))
+        if (!ResizeBitmap(*image_, *result, settings_.algorithm, settings_.correction == SizeCorrection::Crop, progress)) {
+            Say(ResizeFailure(*result, *image_));
             return false;
+        }
     }
-    return SaveImage(*result, output, 0, *image_, settings_.jpegQuality) == 1;
+    if (SaveImage(*result, output, 0, *image_, settings_.jpegQuality) == 1) return true;
+    failureReason_ = result->GetLastErrorMessage();
+    return false;
 }
 
 // ---- Next and Previous ----
@@ -169,6 +229,12 @@ void CKVScaleCrafterDoc::OnPreviewReady() {
 
 bool CKVScaleCrafterDoc::HandlesCommand(int id) const {
     return id == CommandId::ID_PREVIEW_READY || id == CommandId::ID_VIEW_NEXT || id == CommandId::ID_VIEW_PREVIOUS;
+}
+
+CommandState CKVScaleCrafterDoc::CommandStateOf(int id) const {
+    // Without an image there is no folder to step through.
+    if (id == CommandId::ID_VIEW_NEXT || id == CommandId::ID_VIEW_PREVIOUS) return {HasImage(), false};
+    return {};
 }
 
 void CKVScaleCrafterDoc::OnCommand(int id) {

@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "app/IResizeDocument.h"
 #include "app/ResizeSettings.h"
+#include "base/AtomicFile.h"
 #include "base/CommandRouter.h"
 #include "base/CommandTarget.h"
 #include "base/Geometry.h"
@@ -26,6 +28,17 @@ inline constexpr const char* kCantSaveFile = "Can't save file %s.";             
 inline constexpr const char* kCantCreateOutput =
     "Can't create output image!\r\nMay be not enough memory!\r\n\r\n";  // string 122
 }  // namespace DocumentText
+
+// An image file read, and possibly decoded, before the document takes it: start-up reads the photo
+// named on the command line on another thread while the window is being built.
+struct PreparedImage {
+    IoResult read;
+    std::shared_ptr<const std::vector<uint8_t>> bytes;
+    std::unique_ptr<Bitmap> bitmap;  // made from the bytes; decoded when asked for
+};
+// Reads a file whole and opens it from memory; with decode, its pixels are decoded too. Safe to run
+// on any thread.
+PreparedImage PrepareImage(const std::filesystem::path& path, bool decode);
 
 // The one image the user works on: opening it, its previews, "Resize and Save" and stepping to the
 // next or previous image of its folder. Lives on the user-interface thread; only the preview
@@ -50,12 +63,20 @@ public:
     // the file itself is free again at once (and may be overwritten by its own result). A file
     // that cannot be read keeps the previous image; one that does not decode leaves no image.
     bool OnOpenDocument(const std::filesystem::path& path);
+    // The same with the file already read (and perhaps decoded) by PrepareImage.
+    bool OnOpenDocument(const std::filesystem::path& path, PreparedImage prepared);
 
     // "Resize and Save" once the user chose the output path: the image resized to the output
     // settings (a plain copy when the size is the image's own) and written with SaveImage. Nothing
-    // is created at the path unless the whole result is written. On failure the user is told
-    // "Can't create output image!" after any more specific message. progress may watch the resize.
+    // is created at the path unless the whole result is written. A resize whose memory would not
+    // fit the budget is refused before it starts. On failure the user is told why (memory, pixels
+    // that do not decode, a stop) and then "Can't create output image!". progress may watch the
+    // resize.
     bool OnResizeAndSave(const std::filesystem::path& output, CRSProgress* progress = nullptr);
+
+    // Why the last open or save failed, as the imaging layer or the file system put it, where the
+    // message shown names the file only ("Can't open file", "Can't save file"); empty otherwise.
+    const std::string& LastFailureReason() const { return failureReason_; }
 
     // Writes a resized image of this document's source with the output settings' resolution.
     int SaveImage(Bitmap& result, std::filesystem::path path, int quiet, Bitmap& source, int32_t quality);
@@ -72,13 +93,17 @@ public:
     bool HasCachedPreview(ResizeAlgorithm algorithm) const { return preview_.HasCachedResult(algorithm); }
     // ID_PREVIEW_READY arrived on the user-interface thread.
     void OnPreviewReady();
-    // The document's stop of the command routing: ID_PREVIEW_READY, Next and Previous, always
-    // enabled ("Resize and Save" needs the window's file dialog first, then OnResizeAndSave).
+    // The document's stop of the command routing: ID_PREVIEW_READY, always enabled, and Next and
+    // Previous, enabled while an image is open ("Resize and Save" needs the window's file dialog
+    // first, then OnResizeAndSave).
     bool HandlesCommand(int id) const override;
+    CommandState CommandStateOf(int id) const override;
     void OnCommand(int id) override;
 
     bool HasImage() const { return image_ != nullptr; }
     Bitmap* Image() const { return image_.get(); }
+    // The image for work that may outlive the document's hold on it (decoding ahead in the background).
+    std::shared_ptr<Bitmap> SharedImage() const { return image_; }
     int32_t ImageWidth() const { return width_; }
     int32_t ImageHeight() const { return height_; }
     float HorizontalResolution() const { return dpiX_; }
@@ -107,6 +132,8 @@ private:
     int32_t height_ = 0;
     float dpiX_ = 0;
     std::filesystem::path path_;
+    uint64_t fileBytes_ = 0;  // the open image's file, held in memory with it
+    std::string failureReason_;
     bool modified_ = false;
     std::vector<std::filesystem::path> failedCandidates_;
     std::atomic<bool> adjusting_{false};

@@ -68,8 +68,14 @@ PixelPoint NavigatorGeometry::ScrollFor(const PixelRect& frame) const {
     if (image_.IsEmpty()) return {};
     const PixelSize zoomed = view_.Zoomed();
     const PixelPoint offset = view_.ContentOffset();
-    return {ScaledUp(frame.left - image_.left, zoomed.width, image_.Width()) - offset.x,
-            ScaledUp(frame.top - image_.top, zoomed.height, image_.Height()) - offset.y};
+    PixelPoint scroll{ScaledUp(frame.left - image_.left, zoomed.width, image_.Width()) - offset.x,
+                      ScaledUp(frame.top - image_.top, zoomed.height, image_.Height()) - offset.y};
+    // A frame against the far edge of where it may go means the content's far edge, which scaling
+    // up from the small picture can miss by a few content pixels; the view holds the position to
+    // its largest.
+    if (frame.right >= allowed_.right) scroll.x = view_.Content().width;
+    if (frame.bottom >= allowed_.bottom) scroll.y = view_.Content().height;
+    return scroll;
 }
 
 }  // namespace kv

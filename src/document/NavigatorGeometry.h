@@ -36,7 +36,8 @@ public:
     // back inside the allowed rectangle (top, then bottom, then left, then right).
     PixelRect Dragged(const PixelRect& frameAtPress, PixelPoint press, PixelPoint now) const;
     // The main view's scroll position that brings a frame's part into view: the frame's offset in
-    // the image rectangle scaled to the content, rounded up.
+    // the image rectangle scaled to the content, rounded up; against the far edge of the allowed
+    // rectangle, the content's size (the view holds it to its largest position).
     PixelPoint ScrollFor(const PixelRect& frame) const;
 
 private:

@@ -4,6 +4,9 @@
 
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
+
+#include <cstdint>
 
 namespace kv {
 
@@ -19,6 +22,16 @@ void ParallelFor(const Range& range, const Body& body, Partitioner&&... partitio
     ((void)partitioner, ...);
 #else
     tbb::parallel_for(range, body, std::forward<Partitioner>(partitioner)...);
+#endif
+}
+
+// How many threads a parallel loop of the calling thread may run on at once.
+inline uint32_t ParallelWorkers() {
+#ifdef KV_TSAN
+    return 1;
+#else
+    const int workers = tbb::this_task_arena::max_concurrency();
+    return workers > 0 ? static_cast<uint32_t>(workers) : 1;
 #endif
 }
 

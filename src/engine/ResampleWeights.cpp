@@ -67,19 +67,36 @@ int64_t MirrorIndex(int64_t j, int64_t n) {
     return m < n ? m : period - 1 - m;
 }
 
+int32_t MaxTapCount(Filter filter, bool widen, double length, int32_t outCount, int32_t srcCount) {
+    const double scale = length / outCount;
+    const double support = Radius(filter) * (widen ? std::max(scale, 1.0) : 1.0);
+    // Taps run from floor(c - support - 0.5) to ceil(c + support - 0.5); folding keeps them in one
+    // run no longer than that, and never longer than the source.
+    const double taps = std::ceil(2.0 * support) + 3.0;
+    return static_cast<int32_t>(std::min<double>(taps, std::max(srcCount, 1)));
+}
+
 WeightTable BuildWeightTable(Filter filter, bool widen, double start, double length, int32_t outCount,
                              int32_t srcCount) {
     const double scale = length / outCount;
     const double filterScale = widen ? std::max(scale, 1.0) : 1.0;
     const double support = Radius(filter) * filterScale;
 
-    struct Row {
-        int32_t first;
-        std::vector<int32_t> weights;
-    };
-    std::vector<Row> rows(static_cast<size_t>(outCount));
+    // The rows are written straight into a table laid out for the longest run a row can have,
+    // then packed to the longest run that occurred: the table never holds more than the output
+    // times the filter's reach.
+    const int32_t bound = MaxTapCount(filter, widen, length, outCount, srcCount);
+    const int32_t boundStride = (bound + 3) & ~3;
+    WeightTable table;
+    table.outCount = outCount;
+    table.footprint = 2.0 * support;
+    table.first.resize(static_cast<size_t>(outCount));
+    table.count.resize(static_cast<size_t>(outCount));
+    table.weights.assign(static_cast<size_t>(outCount) * static_cast<size_t>(boundStride), 0);
+
     std::vector<std::pair<int64_t, double>> taps;
     std::vector<double> folded;
+    std::vector<int32_t> quantised;
     int32_t maxCount = 1;
 
     for (int32_t i = 0; i < outCount; ++i) {
@@ -105,38 +122,38 @@ WeightTable BuildWeightTable(Filter filter, bool widen, double start, double len
             folded[static_cast<size_t>(m - minIndex)] += w;
             total += w;
         }
-        Row& row = rows[static_cast<size_t>(i)];
+        int16_t* row = table.weights.data() + static_cast<ptrdiff_t>(i) * boundStride;
         if (!(total > 0.0)) {
-            row.first = static_cast<int32_t>(MirrorIndex(static_cast<int64_t>(std::floor(centre)), srcCount));
-            row.weights.assign(1, kWeightOne);
+            table.first[static_cast<size_t>(i)] =
+                static_cast<int32_t>(MirrorIndex(static_cast<int64_t>(std::floor(centre)), srcCount));
+            table.count[static_cast<size_t>(i)] = 1;
+            row[0] = static_cast<int16_t>(kWeightOne);
             continue;
         }
-        Quantise(folded, total, row.weights);
+        Quantise(folded, total, quantised);
         // Rounding can zero the outermost weights; they would only cost time.
         size_t begin = 0;
-        size_t end = row.weights.size();
-        while (begin < end && row.weights[begin] == 0) ++begin;
-        while (end > begin && row.weights[end - 1] == 0) --end;
-        row.weights.erase(row.weights.begin() + static_cast<ptrdiff_t>(end), row.weights.end());
-        row.weights.erase(row.weights.begin(), row.weights.begin() + static_cast<ptrdiff_t>(begin));
-        row.first = static_cast<int32_t>(minIndex + static_cast<int64_t>(begin));
-        maxCount = std::max(maxCount, static_cast<int32_t>(row.weights.size()));
+        size_t end = quantised.size();
+        while (begin < end && quantised[begin] == 0) ++begin;
+        while (end > begin && quantised[end - 1] == 0) --end;
+        const auto count = static_cast<int32_t>(std::min<size_t>(end - begin, static_cast<size_t>(bound)));
+        table.first[static_cast<size_t>(i)] = static_cast<int32_t>(minIndex + static_cast<int64_t>(begin));
+        table.count[static_cast<size_t>(i)] = count;
+        for (int32_t k = 0; k < count; ++k) row[k] = static_cast<int16_t>(quantised[begin + static_cast<size_t>(k)]);
+        maxCount = std::max(maxCount, count);
     }
 
-    WeightTable table;
-    table.outCount = outCount;
     table.maxCount = maxCount;
     table.stride = (maxCount + 3) & ~3;
-    table.footprint = 2.0 * support;
-    table.first.resize(static_cast<size_t>(outCount));
-    table.count.resize(static_cast<size_t>(outCount));
-    table.weights.assign(static_cast<size_t>(outCount) * static_cast<size_t>(table.stride), 0);
-    for (int32_t i = 0; i < outCount; ++i) {
-        const Row& row = rows[static_cast<size_t>(i)];
-        table.first[static_cast<size_t>(i)] = row.first;
-        table.count[static_cast<size_t>(i)] = static_cast<int32_t>(row.weights.size());
-        int16_t* w = table.weights.data() + static_cast<ptrdiff_t>(i) * table.stride;
-        for (size_t k = 0; k < row.weights.size(); ++k) w[k] = static_cast<int16_t>(row.weights[k]);
+    if (table.stride < boundStride) {
+        // Pack the rows front to back: each one moves to a place no later than its own.
+        for (int32_t i = 0; i < outCount; ++i) {
+            const int16_t* from = table.weights.data() + static_cast<ptrdiff_t>(i) * boundStride;
+            int16_t* to = table.weights.data() + static_cast<ptrdiff_t>(i) * table.stride;
+            std::copy(from, from + table.stride, to);
+        }
+        table.weights.resize(static_cast<size_t>(outCount) * static_cast<size_t>(table.stride));
+        table.weights.shrink_to_fit();
     }
     return table;
 }

@@ -50,6 +50,9 @@ int64_t MirrorIndex(int64_t j, int64_t n);
 WeightTable BuildWeightTable(Filter filter, bool widen, double start, double length, int32_t outCount,
                              int32_t srcCount);
 
+// The most source pixels one output pixel of such a table reads.
+int32_t MaxTapCount(Filter filter, bool widen, double length, int32_t outCount, int32_t srcCount);
+
 // The mirrored source pixel whose area holds each output pixel's centre (nearest neighbour).
 std::vector<int32_t> NearestIndices(double start, double length, int32_t outCount, int32_t srcCount);
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -159,6 +160,69 @@ bool DrawNearest(const Raster& dst, const Raster& src, const SourceRect& rect) {
     return true;
 }
 
+// Filter tables hold one row of weights per output pixel, as long as the filter's reach in the
+// source. A reduction stronger than this would make them grow with the source rather than the
+// output (a picture one pixel wide and a hundred million high, shrunk to a hundred rows, needs a
+// million weights a row, each too small for the fixed-point format anyway): such a direction is
+// first averaged over whole blocks of source pixels, down to between kReducedScale and twice that
+// many pixels per output pixel.
+constexpr double kMaxTableScale = 32.0;
+constexpr double kReducedScale = 16.0;
+
+// The block length that brings a reduction within the tables' reach; 1 when it is within already.
+int32_t PreReductionFactor(double length, int32_t outCount) {
+    const double scale = length / outCount;
+    if (!(scale > kMaxTableScale)) return 1;
+    return static_cast<int32_t>(std::min<double>(std::floor(scale / kReducedScale), INT32_MAX));
+}
+
+// Averages blocks of kx x ky pixels (fewer at the right and bottom edges) into one.
+OwnedRaster BlockAverage(const Raster& src, int32_t kx, int32_t ky) {
+    const int32_t width = static_cast<int32_t>((int64_t{src.width} + kx - 1) / kx);
+    const int32_t height = static_cast<int32_t>((int64_t{src.height} + ky - 1) / ky);
+    OwnedRaster out = OwnedRaster::Allocate(width, height);
+    if (!out) return out;
+    const Raster& dst = out.view();
+    std::atomic<bool> outOfMemory{false};
+    ParallelFor(tbb::blocked_range<int32_t>(0, height, 1), [&](const tbb::blocked_range<int32_t>& band) {
+        std::unique_ptr<uint64_t[]> sums(new (std::nothrow) uint64_t[3 * static_cast<size_t>(width)]);
+        if (!sums) {
+            outOfMemory.store(true, std::memory_order_relaxed);
+            return;
+        }
+        for (int32_t y = band.begin(); y < band.end(); ++y) {
+            std::fill(sums.get(), sums.get() + 3 * static_cast<size_t>(width), uint64_t{0});
+            const int32_t top = static_cast<int32_t>(int64_t{y} * ky);
+            const int32_t rows = static_cast<int32_t>(std::min<int64_t>(ky, src.height - int64_t{top}));
+            for (int32_t r = 0; r < rows; ++r) {
+                const uint8_t* in = src.Row(top + r);
+                uint64_t* sum = sums.get();
+                for (int64_t x = 0; x < src.width; x += kx, sum += 3) {
+                    const int64_t end = std::min<int64_t>(src.width, x + kx);
+                    uint64_t b = 0, g = 0, red = 0;
+                    for (const uint8_t* p = in + 3 * x; p < in + 3 * end; p += 3) {
+                        b += p[0];
+                        g += p[1];
+                        red += p[2];
+                    }
+                    sum[0] += b;
+                    sum[1] += g;
+                    sum[2] += red;
+                }
+            }
+            uint8_t* row = dst.Row(y);
+            for (int32_t x = 0; x < width; ++x) {
+                const int64_t columns = std::min<int64_t>(kx, src.width - int64_t{x} * kx);
+                const uint64_t n = static_cast<uint64_t>(columns) * static_cast<uint64_t>(rows);
+                for (int c = 0; c < 3; ++c)
+                    row[3 * x + c] = static_cast<uint8_t>((sums[3 * static_cast<size_t>(x) + c] + n / 2) / n);
+            }
+        }
+    });
+    if (outOfMemory.load()) return OwnedRaster{};
+    return out;
+}
+
 struct ModeFilter {
     Filter filter;
     bool widen;
@@ -183,6 +247,13 @@ bool DrawResampled(const Raster& dst, const Raster& src, const SourceRect& rect,
         return false;
     try {
         if (mode == InterpolationMode::NearestNeighbor) return DrawNearest(dst, src, rect);
+        const int32_t kx = PreReductionFactor(rect.width, dst.width);
+        const int32_t ky = PreReductionFactor(rect.height, dst.height);
+        if (kx > 1 || ky > 1) {
+            const OwnedRaster reduced = BlockAverage(src, kx, ky);
+            if (!reduced) return false;
+            return DrawResampled(dst, reduced.view(), {rect.x / kx, rect.y / ky, rect.width / kx, rect.height / ky}, mode);
+        }
         const ModeFilter f = FilterFor(mode);
         WeightTable horizontal =
             resample::BuildWeightTable(f.filter, f.widen, rect.x, rect.width, dst.width, src.width);
@@ -194,11 +265,59 @@ bool DrawResampled(const Raster& dst, const Raster& src, const SourceRect& rect,
     }
 }
 
+namespace {
+
+// The working memory of one direction's table: the weights (int16, padded rows), where each row
+// starts and how long it is, and for a horizontal table the vector kernels' wider copy.
+uint64_t TableBytes(Filter filter, bool widen, double length, int32_t outCount, int32_t srcCount, bool horizontal) {
+    const uint64_t stride = static_cast<uint64_t>((resample::MaxTapCount(filter, widen, length, outCount, srcCount) + 3) & ~3);
+    const uint64_t out = static_cast<uint64_t>(outCount);
+    return out * stride * (horizontal ? 10 : 2) + 8 * out;
+}
+
+}  // namespace
+
+uint64_t DrawResampledWorkingBytes(int32_t dstWidth, int32_t dstHeight, int32_t srcWidth, int32_t srcHeight,
+                                   InterpolationMode mode) {
+    if (dstWidth <= 0 || dstHeight <= 0 || srcWidth <= 0 || srcHeight <= 0) return 0;
+    if (mode == InterpolationMode::NearestNeighbor) return 4 * (uint64_t{static_cast<uint32_t>(dstWidth)} + static_cast<uint32_t>(dstHeight));
+    uint64_t bytes = 0;
+    const int32_t kx = PreReductionFactor(srcWidth, dstWidth);
+    const int32_t ky = PreReductionFactor(srcHeight, dstHeight);
+    int64_t width = srcWidth;
+    int64_t height = srcHeight;
+    if (kx > 1 || ky > 1) {
+        width = (width + kx - 1) / kx;
+        height = (height + ky - 1) / ky;
+        bytes += static_cast<uint64_t>(PackedStride24(static_cast<int32_t>(width))) * static_cast<uint64_t>(height) +
+                 24 * static_cast<uint64_t>(width) * ParallelWorkers();
+    }
+    const ModeFilter f = FilterFor(mode);
+    bytes += TableBytes(f.filter, f.widen, static_cast<double>(width), dstWidth, static_cast<int32_t>(width), true);
+    bytes += TableBytes(f.filter, f.widen, static_cast<double>(height), dstHeight, static_cast<int32_t>(height), false);
+    // The rows between the passes, per worker: either order may be chosen. Horizontally first a band
+    // of at most 256 output rows keeps the source rows it reads; vertically first one row of the
+    // source columns.
+    const double rowsPerOutput = std::max(1.0, static_cast<double>(height) / dstHeight);
+    const double bandRows = std::min<double>(256.0 * rowsPerOutput + resample::MaxTapCount(f.filter, f.widen, static_cast<double>(height), dstHeight, static_cast<int32_t>(height)),
+                                             static_cast<double>(height));
+    const double horizontalFirst = bandRows * ((3.0 * dstWidth + 15) + kMidPadding) * 2;
+    const double verticalFirst = (3.0 * static_cast<double>(width) + kMidPadding) * 2;
+    bytes += static_cast<uint64_t>(std::max(horizontalFirst, verticalFirst)) * ParallelWorkers();
+    return bytes;
+}
+
 bool AreaAverageResize(const Raster& dst, const Raster& src) {
     if (!dst.IsValid() || !src.IsValid()) return false;
     // Per direction: the exact area average when reducing, linear interpolation when enlarging.
     const auto filterFor = [](int32_t out, int32_t in) { return in > out ? Filter::Box : Filter::Triangle; };
     try {
+        const int32_t kx = PreReductionFactor(src.width, dst.width);
+        const int32_t ky = PreReductionFactor(src.height, dst.height);
+        if (kx > 1 || ky > 1) {
+            const OwnedRaster reduced = BlockAverage(src, kx, ky);
+            return reduced && AreaAverageResize(dst, reduced.view());
+        }
         WeightTable horizontal = resample::BuildWeightTable(filterFor(dst.width, src.width), true, 0.0,
                                                                   src.width, dst.width, src.width);
         const WeightTable vertical = resample::BuildWeightTable(filterFor(dst.height, src.height), true, 0.0,

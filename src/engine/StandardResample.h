@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "engine/Raster.h"
 #include "engine/ResizeAlgorithm.h"
 
@@ -27,6 +29,12 @@ struct SourceRect {
 // high-quality bilinear the triangle and high-quality bicubic the Catmull-Rom cubic (a = -0.5),
 // both stretched by the reduction factor when reducing.
 bool DrawResampled(const Raster& dst, const Raster& src, const SourceRect& rect, InterpolationMode mode);
+
+// The memory DrawResampled allocates besides the two rasters to draw a whole source of one size onto
+// a destination of another: the filter tables, the rows between its two passes on every worker,
+// and the block averages of a reduction too strong for the tables. An upper bound.
+uint64_t DrawResampledWorkingBytes(int32_t dstWidth, int32_t dstHeight, int32_t srcWidth, int32_t srcHeight,
+                                   InterpolationMode mode);
 
 // Resizes the whole of src onto the whole of dst by averaging the source area under each
 // destination pixel (reductions) and interpolating linearly (enlargements), each direction on its

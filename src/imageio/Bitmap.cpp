@@ -1,11 +1,13 @@
 #include "imageio/Bitmap.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <new>
 
 #include "base/AtomicFile.h"
+#include "engine/ParallelFor.h"
 #include "imageio/BitmapState.h"
 #include "imageio/Decoders.h"
 #include "imageio/Encoders.h"
@@ -93,7 +95,7 @@ Bitmap::Bitmap(int32_t width, int32_t height, PixelFormat format) : state_(std::
         SetStatus(s.decodeFailure.status, s.decodeFailure.message);
         return;
     }
-    if (auto limit = CheckPixelLimit(width, height); !limit.ok()) {
+    if (auto limit = CheckDecodeMemory(width, height, format); !limit.ok()) {
         s.decodeFailure = limit;
         SetStatus(limit.status, limit.message);
         return;
@@ -174,6 +176,12 @@ Status Bitmap::SetResolution(float dpiX, float dpiY) {
     state_->dpiX = dpiX;
     state_->dpiY = dpiY;
     return Status::Ok;
+}
+
+uint64_t Bitmap::PendingDecodeBytes() const {
+    BitmapState& s = *state_;
+    std::lock_guard guard(s.pixelMutex);
+    return s.decodeTried || !s.source ? 0 : s.header.decodeBytes;
 }
 
 Status Bitmap::GetLastStatus() { return state_->lastStatus.exchange(Status::Ok); }
@@ -304,12 +312,16 @@ Status Bitmap::LockBits(const Rect& rect, ImageLockMode mode, PixelFormat format
     }
     data->stride = stride;
     data->scan0 = data->converted.get();
-    for (int32_t y = 0; y < rect.height; ++y) {
-        const uint8_t* row = s.pixels.Row(rect.y + y);
-        uint8_t* out = data->scan0 + static_cast<ptrdiff_t>(y) * stride;
-        if (format == PixelFormat24bppRGB) RowToBgr24(own, row, rect.x, rect.width, s.pixels.palette, out);
-        else RowToBgra32(own, row, rect.x, rect.width, s.pixels.palette, out);
-    }
+    // Rows are converted on every core: a large picture's copy is most of the time its resize takes.
+    ParallelFor(tbb::blocked_range<int32_t>(0, rect.height, std::max(1, (1 << 16) / rect.width)),
+                [&](const tbb::blocked_range<int32_t>& rows) {
+                    for (int32_t y = rows.begin(); y < rows.end(); ++y) {
+                        const uint8_t* row = s.pixels.Row(rect.y + y);
+                        uint8_t* out = data->scan0 + static_cast<ptrdiff_t>(y) * stride;
+                        if (format == PixelFormat24bppRGB) RowToBgr24(own, row, rect.x, rect.width, s.pixels.palette, out);
+                        else RowToBgra32(own, row, rect.x, rect.width, s.pixels.palette, out);
+                    }
+                });
     return Status::Ok;
 }
 

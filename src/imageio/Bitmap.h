@@ -74,6 +74,10 @@ public:
     float GetVerticalResolution() const;
     Status SetResolution(float dpiX, float dpiY);
 
+    // What decoding the pixels will still allocate: 0 once they are decoded (or failed to decode)
+    // and for bitmaps made in memory.
+    uint64_t PendingDecodeBytes() const;
+
     // Returns the status of the last failed call and clears it.
     Status GetLastStatus();
     // A sentence describing the last failure, for the user; empty when there is none.

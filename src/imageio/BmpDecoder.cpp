@@ -59,6 +59,7 @@ struct BmpInfo {
     std::vector<uint32_t> palette;
     float dpiX = kDefaultDpi, dpiY = kDefaultDpi;
     bool realDpi = false;
+    uint64_t decodeBytes = 0;
 };
 
 DecodeResult Bad(const char* why) { return DecodeResult::Failure(Status::InvalidParameter, std::string("The BMP file is damaged: ") + why); }
@@ -190,7 +191,7 @@ DecodeResult Parse(const ByteReader& file, BmpInfo& info) {
         if (info.dataOffset + stride * (static_cast<uint64_t>(info.height) - 1) + lastRow > fileSize)
             return Bad("the pixel data is cut short");
     }
-    return DecodeResult::Success();
+    return CheckDecodeMemory(info.width, info.height, info.format, 0, 0, &info.decodeBytes);
 }
 
 void SetIndex(PixelBuffer& pixels, int32_t x, int32_t y, uint32_t index) {
@@ -286,6 +287,7 @@ DecodeResult ProbeBmp(const ByteReader& file, ImageHeader& header) {
     header.flags = FlagsForPixelFormat(info.format) | ImageFlagsHasRealPixelSize | (info.realDpi ? uint32_t{ImageFlagsHasRealDPI} : 0u);
     header.dpiX = info.dpiX;
     header.dpiY = info.dpiY;
+    header.decodeBytes = info.decodeBytes;
     return DecodeResult::Success();
 }
 

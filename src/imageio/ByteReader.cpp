@@ -19,7 +19,8 @@ size_t MemoryReader::ReadAt(uint64_t offset, void* buffer, size_t size) const {
 }
 
 std::unique_ptr<FileReader> FileReader::Open(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: opening a named pipe would otherwise wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat st{};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -28,6 +29,7 @@ std::unique_ptr<FileReader> FileReader::Open(const std::filesystem::path& path) 
         errno = err;
         return nullptr;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return std::unique_ptr<FileReader>(new FileReader(fd, static_cast<uint64_t>(st.st_size)));
 }
 

@@ -1,9 +1,11 @@
 #include "imageio/Decoders.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
 #include "imageio/Bitmap.h"
+#include "imageio/PixelConvert.h"
 
 namespace kv {
 namespace {
@@ -24,6 +26,27 @@ DecodeResult CheckPixelLimit(int64_t width, int64_t height) {
                                      "The image is too large to decode (" + std::to_string(width) + " x " +
                                          std::to_string(height) + " pixels; the limit is " +
                                          std::to_string(DecodePixelLimit()) + " pixels)");
+    return DecodeResult::Success();
+}
+
+DecodeResult CheckDecodeMemory(int64_t width, int64_t height, PixelFormat format, uint64_t extraBytesPerRow,
+                               uint64_t extraBytes, uint64_t* bytes) {
+    if (auto pixels = CheckPixelLimit(width, height); !pixels.ok()) return pixels;
+    const int32_t stride = PixelRowStride(format, static_cast<int32_t>(width));
+    const int32_t bits = GetPixelFormatSize(format);
+    if (stride <= 0 || bits <= 0) return DecodeResult::Failure(Status::InvalidParameter, "The image has an invalid size");
+    // Every term stays far below 2^64: stride and the extras per row are below 2^33, height below 2^31.
+    const uint64_t perRow = static_cast<uint64_t>(stride) + std::min<uint64_t>(extraBytesPerRow, uint64_t{1} << 32);
+    const uint64_t extra = std::min<uint64_t>(extraBytes, uint64_t{1} << 62);
+    const uint64_t total = perRow * static_cast<uint64_t>(height) + extra;
+    const uint64_t equivalent = total / static_cast<uint64_t>(bits) * 8 + (total % static_cast<uint64_t>(bits) ? 8 : 0);
+    if (equivalent > DecodePixelLimit())
+        return DecodeResult::Failure(Status::OutOfMemory,
+                                     "The image is too large to decode (" + std::to_string(width) + " x " +
+                                         std::to_string(height) + " pixels taking " + std::to_string(total >> 20) +
+                                         " MB of memory; the limit is " + std::to_string(DecodePixelLimit()) +
+                                         " pixels)");
+    if (bytes) *bytes = total;
     return DecodeResult::Success();
 }
 

@@ -18,6 +18,9 @@ struct ImageHeader {
     uint32_t flags = 0;
     float dpiX = 96.0f;
     float dpiY = 96.0f;
+    // What decoding the pixels allocates at its peak, in bytes: the picture in its own format and
+    // whatever the decoder keeps beside it for the whole picture.
+    uint64_t decodeBytes = 0;
 };
 
 // The outcome of a probe or decode: Ok, or a failure status with a sentence for the user.
@@ -62,6 +65,13 @@ DecodeResult DecodeImage(const ByteReader& file, ImageFormat format, PixelBuffer
 
 // A failure when width x height exceeds the decode pixel limit (or is not positive), else Ok.
 DecodeResult CheckPixelLimit(int64_t width, int64_t height);
+
+// The limit applied to what a decode allocates: the picture's padded rows in its own format, plus
+// bookkeeping per row and buffers of the whole picture that the decoder keeps beside it, counted in
+// pixels of that format. A picture one pixel wide still takes a padded row per pixel, so a
+// gigapixel of rows is refused like a gigapixel. On success bytes (when given) receives the total.
+DecodeResult CheckDecodeMemory(int64_t width, int64_t height, PixelFormat format, uint64_t extraBytesPerRow = 0,
+                               uint64_t extraBytes = 0, uint64_t* bytes = nullptr);
 
 // Image flags shared by all decoders: the colour space of a pixel format plus HasAlpha.
 uint32_t FlagsForPixelFormat(PixelFormat format);

@@ -105,7 +105,10 @@ DecodeResult ProbeGif(const ByteReader& file, ImageHeader& header) {
     GifContext ctx(file);
     if (auto opened = OpenFirstFrame(ctx); !opened.ok()) return opened;
     const Screen screen = ScreenOf(ctx.gif);
-    if (auto limit = CheckPixelLimit(screen.width, screen.height); !limit.ok()) return limit;
+    if (auto limit = CheckDecodeMemory(screen.width, screen.height, PixelFormat8bppIndexed, 0,
+                                       static_cast<uint64_t>(std::max(ctx.gif->Image.Width, 0)), &header.decodeBytes);
+        !limit.ok())
+        return limit;
     header.format = ImageFormat::Gif;
     header.width = screen.width;
     header.height = screen.height;
@@ -120,14 +123,19 @@ DecodeResult DecodeGif(const ByteReader& file, PixelBuffer& pixels) {
     if (auto opened = OpenFirstFrame(ctx); !opened.ok()) return opened;
     const Screen screen = ScreenOf(ctx.gif);
     const GifImageDesc frame = ctx.gif->Image;
-    if (auto limit = CheckPixelLimit(screen.width, screen.height); !limit.ok()) return limit;
+    if (auto limit = CheckDecodeMemory(screen.width, screen.height, PixelFormat8bppIndexed, 0,
+                                       static_cast<uint64_t>(std::max(frame.Width, 0)));
+        !limit.ok())
+        return limit;
     // The frame's own area bounds the work of decoding it, even where it lies off screen.
     if (auto limit = CheckPixelLimit(frame.Width, frame.Height); !limit.ok()) return limit;
     if (!AllocatePixels(pixels, screen.width, screen.height, PixelFormat8bppIndexed))
         return DecodeResult::Failure(Status::OutOfMemory, "Not enough memory to decode the GIF image");
     pixels.palette = PaletteOf(ctx);
     const int background = ctx.transparent >= 0 ? ctx.transparent : ctx.gif->SBackGroundColor;
-    for (int32_t y = 0; y < screen.height; ++y) std::memset(pixels.Row(y), background & 0xFF, static_cast<size_t>(screen.width));
+    // The new pixels are index 0 already; another background is painted in.
+    if ((background & 0xFF) != 0)
+        for (int32_t y = 0; y < screen.height; ++y) std::memset(pixels.Row(y), background & 0xFF, static_cast<size_t>(screen.width));
 
     std::unique_ptr<GifPixelType[]> line(new (std::nothrow) GifPixelType[static_cast<size_t>(frame.Width)]);
     if (!line) {

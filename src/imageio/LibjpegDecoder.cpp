@@ -3,6 +3,7 @@
 // fatal, so a damaged photo shows what libjpeg can recover. A progress monitor stops files with an
 // absurd number of progressive scans, each of which would otherwise cost a pass over the picture.
 #include <algorithm>
+#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -232,6 +233,27 @@ private:
     bool little_ = true;
 };
 
+// A file of several scans (progressive, or components in separate scans) is gathered whole before any
+// row comes out: libjpeg keeps every coefficient block of the picture, 128 bytes a block, in each
+// component's block grid rounded up to its sampling factors.
+uint64_t WholeImageCoefficientBytes(j_decompress_ptr cinfo) {
+    if (!jpeg_has_multiple_scans(cinfo)) return 0;
+    uint64_t bytes = 0;
+    for (int c = 0; c < cinfo->num_components; ++c) {
+        const jpeg_component_info& comp = cinfo->comp_info[c];
+        const auto roundUp = [](uint64_t n, int factor) {
+            const uint64_t f = factor > 0 ? static_cast<uint64_t>(factor) : 1;
+            return (n + f - 1) / f * f;
+        };
+        bytes += roundUp(comp.width_in_blocks, comp.h_samp_factor) * roundUp(comp.height_in_blocks, comp.v_samp_factor) *
+                 sizeof(JBLOCK);
+    }
+    return bytes;
+}
+
+// libjpeg's working memory beside the coefficients (row groups, tables) stays below this.
+constexpr uint64_t kLibraryWorkingBytes = uint64_t{64} << 20;
+
 DecodeResult LibraryFailure(const JpegContext& ctx) {
     return DecodeResult::Failure(ctx.err.tooManyScans ? Status::Aborted : Status::InvalidParameter,
                                  std::string("The JPEG file cannot be read: ") + ctx.err.message);
@@ -267,7 +289,10 @@ DecodeResult ProbeJpeg(const ByteReader& file, ImageHeader& header) {
     Layout layout;
     if (!LayoutOf(ctx.cinfo, layout))
         return DecodeResult::Failure(Status::InvalidParameter, "The JPEG file has an unsupported colour layout");
-    if (auto limit = CheckPixelLimit(ctx.cinfo.image_width, ctx.cinfo.image_height); !limit.ok()) return limit;
+    if (auto limit = CheckDecodeMemory(ctx.cinfo.image_width, ctx.cinfo.image_height, layout.format, 0,
+                                       WholeImageCoefficientBytes(&ctx.cinfo), &header.decodeBytes);
+        !limit.ok())
+        return limit;
 
     header.format = ImageFormat::Jpeg;
     header.width = static_cast<int32_t>(ctx.cinfo.image_width);
@@ -311,6 +336,13 @@ DecodeResult DecodeJpeg(const ByteReader& file, int32_t scaleEighths, PixelBuffe
     ctx.cinfo.scale_denom = 8;
     ctx.cinfo.dct_method = JDCT_ISLOW;
     jpeg_calc_output_dimensions(&ctx.cinfo);
+    const uint64_t coefficients = WholeImageCoefficientBytes(&ctx.cinfo);
+    if (auto limit = CheckDecodeMemory(ctx.cinfo.output_width, ctx.cinfo.output_height, layout.format, 0, coefficients);
+        !limit.ok())
+        return limit;
+    // libjpeg may use no more than that: a file whose scans would need more fails instead of
+    // allocating it.
+    ctx.cinfo.mem->max_memory_to_use = static_cast<long>(std::min<uint64_t>(coefficients + kLibraryWorkingBytes, LONG_MAX));
     // Every row is written below (missing data reads as grey), so the memory is not cleared first.
     if (!AllocatePixels(pixels, static_cast<int32_t>(ctx.cinfo.output_width),
                         static_cast<int32_t>(ctx.cinfo.output_height), layout.format, false))

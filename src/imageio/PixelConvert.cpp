@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cstdlib>
 #include <limits>
 #include <new>
 
@@ -342,8 +343,8 @@ bool AllocatePixels(PixelBuffer& buffer, int32_t width, int32_t height, PixelFor
     if (stride == 0 || height <= 0) return false;
     const uint64_t bytes = static_cast<uint64_t>(stride) * static_cast<uint64_t>(height);
     if (bytes > std::numeric_limits<size_t>::max() / 2) return false;
-    buffer.data.reset(zeroFill ? new (std::nothrow) uint8_t[static_cast<size_t>(bytes)]()
-                               : new (std::nothrow) uint8_t[static_cast<size_t>(bytes)]);
+    buffer.data.reset(static_cast<uint8_t*>(zeroFill ? std::calloc(static_cast<size_t>(bytes), 1)
+                                                     : std::malloc(static_cast<size_t>(bytes))));
     if (!buffer.data) return false;
     buffer.width = width;
     buffer.height = height;
@@ -430,6 +431,9 @@ void RowToBgr24(PixelFormat format, const uint8_t* row, int32_t x, int32_t count
         return;
     }
     case PixelFormat8bppIndexed: {
+        // A table pays off only over a row of some length; a picture a few pixels wide and
+        // millions high would spend its time building tables.
+        if (count < 256) break;
         uint8_t table[256][3];
         for (uint32_t i = 0; i < 256; ++i) {
             const uint32_t c = PaletteEntry(palette, i);
@@ -441,15 +445,15 @@ void RowToBgr24(PixelFormat format, const uint8_t* row, int32_t x, int32_t count
         for (int32_t i = 0; i < count; ++i, out += 3) std::memcpy(out, table[p[i]], 3);
         return;
     }
-    default: {
-        uint8_t bgra[4];
-        for (int32_t i = 0; i < count; ++i, out += 3) {
-            LoadBgra(format, row, x + i, palette, bgra);
-            out[0] = bgra[0];
-            out[1] = bgra[1];
-            out[2] = bgra[2];
-        }
+    default:
+        break;
     }
+    uint8_t bgra[4];
+    for (int32_t i = 0; i < count; ++i, out += 3) {
+        LoadBgra(format, row, x + i, palette, bgra);
+        out[0] = bgra[0];
+        out[1] = bgra[1];
+        out[2] = bgra[2];
     }
 }
 

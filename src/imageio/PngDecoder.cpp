@@ -156,6 +156,14 @@ bool ReadImage(PngContext& ctx, png_bytepp rows, size_t rowBytes) {
     return true;
 }
 
+// What a decode keeps per row beside the picture: the row pointer handed to libpng, and for two-bit
+// images the row of bytes they arrive in.
+uint64_t ExtraBytesPerRow(const Layout& l, png_uint_32 width) {
+    uint64_t extra = sizeof(png_bytep);
+    if (l.bitDepth == 2) extra += static_cast<uint64_t>(PixelRowStride(PixelFormat8bppIndexed, static_cast<int32_t>(width)));
+    return extra;
+}
+
 DecodeResult Failure(const PngContext& ctx) {
     if (!ctx.png || !ctx.info) return DecodeResult::Failure(Status::OutOfMemory, "Not enough memory to read the PNG file");
     return DecodeResult::Failure(Status::InvalidParameter, std::string("The PNG file cannot be read: ") + ctx.message);
@@ -170,7 +178,9 @@ DecodeResult ProbePng(const ByteReader& file, ImageHeader& header) {
     if (l.format == PixelFormatUndefined)
         return DecodeResult::Failure(Status::InvalidParameter, "The PNG file has an unsupported colour layout");
     const png_uint_32 width = png_get_image_width(ctx.png, ctx.info), height = png_get_image_height(ctx.png, ctx.info);
-    if (auto limit = CheckPixelLimit(width, height); !limit.ok()) return limit;
+    if (auto limit = CheckDecodeMemory(width, height, l.format, ExtraBytesPerRow(l, width), 0, &header.decodeBytes);
+        !limit.ok())
+        return limit;
     header.format = ImageFormat::Png;
     header.width = static_cast<int32_t>(width);
     header.height = static_cast<int32_t>(height);
@@ -194,7 +204,7 @@ DecodeResult DecodePng(const ByteReader& file, PixelBuffer& pixels) {
     if (l.format == PixelFormatUndefined)
         return DecodeResult::Failure(Status::InvalidParameter, "The PNG file has an unsupported colour layout");
     const png_uint_32 width = png_get_image_width(ctx.png, ctx.info), height = png_get_image_height(ctx.png, ctx.info);
-    if (auto limit = CheckPixelLimit(width, height); !limit.ok()) return limit;
+    if (auto limit = CheckDecodeMemory(width, height, l.format, ExtraBytesPerRow(l, width)); !limit.ok()) return limit;
     const auto w = static_cast<int32_t>(width), h = static_cast<int32_t>(height);
     if (!AllocatePixels(pixels, w, h, l.format))
         return DecodeResult::Failure(Status::OutOfMemory, "Not enough memory to decode the PNG image");

@@ -64,9 +64,10 @@ bool ResizeBitmap(Bitmap& source, Bitmap& destination, ResizeAlgorithm algorithm
 
     const ResizeAlgorithmInfo& info = kResizeAlgorithms[static_cast<size_t>(algorithm)];
     if (info.routine == ResizeRoutine::Standard) {
-        ResizeStandard(source, *target, algorithm);
-        if (temporary) CopyCentre(std::move(temporary), destination);
-        return true;
+        // A drawing that failed (pixels that do not decode, memory that runs out) leaves the
+        // target black or partly drawn: that is a failed resize, never a result.
+        if (!ResizeStandard(source, *target, algorithm)) return false;
+        return !temporary || CopyCentre(std::move(temporary), destination);
     }
 
     bool done = false;
@@ -77,28 +78,28 @@ bool ResizeBitmap(Bitmap& source, Bitmap& destination, ResizeAlgorithm algorithm
         if (!targetLock.locked()) return false;
         done = RunOwnAlgorithm(algorithm, targetLock.raster(), sourceLock.raster(), progress);
     }
-    if (done && temporary) CopyCentre(std::move(temporary), destination);
+    if (done && temporary) return CopyCentre(std::move(temporary), destination);
     return done;
 }
 
 bool ResizeStandard(Bitmap& source, Bitmap& target, ResizeAlgorithm algorithm) {
     const InterpolationMode mode = kResizeAlgorithms[static_cast<size_t>(ValidResizeAlgorithm(algorithm))].mode;
     const SourceRect whole{0, 0, static_cast<double>(source.GetWidth()), static_cast<double>(source.GetHeight())};
-    target.DrawImage(source, Rect{0, 0, target.GetWidth(), target.GetHeight()}, whole, mode);
-    return true;
+    return target.DrawImage(source, Rect{0, 0, target.GetWidth(), target.GetHeight()}, whole, mode) == Status::Ok;
 }
 
-void CopyCentre(std::unique_ptr<Bitmap> temporary, Bitmap& destination) {
+bool CopyCentre(std::unique_ptr<Bitmap> temporary, Bitmap& destination) {
     ScopedLock from(*temporary, ImageLockMode::Read);
     ScopedLock to(destination, ImageLockMode::Write);
-    if (!from.locked() || !to.locked()) return;
+    if (!from.locked() || !to.locked()) return false;
     const Raster src = from.raster();
     const Raster dst = to.raster();
     const int32_t top = (src.height - dst.height) / 2;
     const int32_t left = (src.width - dst.width) / 2;
-    if (top < 0 || left < 0) return;
+    if (top < 0 || left < 0) return false;
     for (int32_t y = 0; y < dst.height; ++y)
         std::memcpy(dst.Row(y), src.Row(top + y) + 3 * static_cast<size_t>(left), 3 * static_cast<size_t>(dst.width));
+    return true;
 }
 
 DibImagePtr MakeDibImage(Bitmap* bitmap) {

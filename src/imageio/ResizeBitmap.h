@@ -13,16 +13,19 @@ class CRSProgress;
 
 // Resizes the whole source bitmap into the destination, which already has the output size (callers
 // make it 24-bit). With crop, the source is first resized to cover the destination with its own
-// aspect ratio and the centre is copied. False when a lock or a temporary fails or the routine was
-// stopped or ran out of memory; with crop the destination is then untouched.
+// aspect ratio and the centre is copied. False when a lock or a temporary fails, the source's pixels
+// do not decode, or the routine was stopped or ran out of memory; with crop the destination is
+// then untouched. Every algorithm reports a failure this way, the standard ones included.
 bool ResizeBitmap(Bitmap& source, Bitmap& destination, ResizeAlgorithm algorithm, bool crop, CRSProgress* progress);
 
 // The standard algorithms 0 to 4: draws the whole source onto the whole target with the algorithm's
-// interpolation mode and mirrored edges.
+// interpolation mode and mirrored edges. False when the drawing failed: the source's pixels do not
+// decode, or memory ran out.
 bool ResizeStandard(Bitmap& source, Bitmap& target, ResizeAlgorithm algorithm);
 
-// Copies the centre of a temporary into the destination and releases the temporary.
-void CopyCentre(std::unique_ptr<Bitmap> temporary, Bitmap& destination);
+// Copies the centre of a temporary into the destination and releases the temporary. False, with the
+// destination untouched, when either cannot be locked or the temporary does not cover it.
+bool CopyCentre(std::unique_ptr<Bitmap> temporary, Bitmap& destination);
 
 // The size of the crop temporary: the destination covered with the source's aspect ratio. Empty
 // when a side would not fit in 32 bits.

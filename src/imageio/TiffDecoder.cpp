@@ -309,6 +309,9 @@ DecodeResult ReadRgba(TiffContext& ctx, const Layout& l, PixelBuffer& pixels) {
     return DecodeResult::Success();
 }
 
+// Layouts read through libtiff's RGBA interface arrive whole as 32-bit pixels first.
+uint64_t ExtraBytes(const Layout& l) { return l.native ? 0 : uint64_t{l.width} * l.height * 4; }
+
 bool ReadResolution(TIFF* tif, float& dpiX, float& dpiY) {
     float x = 0, y = 0;
     uint16_t unit = RESUNIT_INCH;
@@ -335,6 +338,8 @@ DecodeResult ProbeTiff(const ByteReader& file, ImageHeader& header) {
     if (auto limit = CheckPixelLimit(l.width, l.height); !limit.ok()) return limit;
     if (l.format == PixelFormatUndefined)
         return DecodeResult::Failure(Status::InvalidParameter, "The TIFF file has an unsupported layout");
+    if (auto limit = CheckDecodeMemory(l.width, l.height, l.format, 0, ExtraBytes(l), &header.decodeBytes); !limit.ok())
+        return limit;
     header.format = ImageFormat::Tiff;
     header.width = static_cast<int32_t>(l.width);
     header.height = static_cast<int32_t>(l.height);
@@ -352,6 +357,7 @@ DecodeResult DecodeTiff(const ByteReader& file, PixelBuffer& pixels) {
     if (auto limit = CheckPixelLimit(l.width, l.height); !limit.ok()) return limit;
     if (l.format == PixelFormatUndefined)
         return DecodeResult::Failure(Status::InvalidParameter, "The TIFF file has an unsupported layout");
+    if (auto limit = CheckDecodeMemory(l.width, l.height, l.format, 0, ExtraBytes(l)); !limit.ok()) return limit;
     if (!AllocatePixels(pixels, static_cast<int32_t>(l.width), static_cast<int32_t>(l.height), l.format))
         return DecodeResult::Failure(Status::OutOfMemory, "Not enough memory to decode the TIFF image");
     if (IsIndexedPixelFormat(l.format)) {

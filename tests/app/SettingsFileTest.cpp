@@ -113,7 +113,9 @@ TEST(SettingsFileTest, AShortFileKeepsTheFieldsItDoesNotHold) {
     for (const auto& c : cases) {
         const Bytes whole = HandBuiltFile();
         ResizeSettings s;
-        ASSERT_TRUE(DecodeSettingsFile(std::span(whole).first(c.size), s)) << c.size;
+        bool complete = false;
+        ASSERT_TRUE(DecodeSettingsFile(std::span(whole).first(c.size), s, &complete)) << c.size;
+        EXPECT_EQ(complete, c.size == 102) << c.size;
         EXPECT_EQ(s.width, c.width) << c.size;
         EXPECT_EQ(s.height, c.height) << c.size;
         EXPECT_EQ(s.dpi, c.dpi) << c.size;

@@ -58,6 +58,14 @@ TEST(CommandRouterTest, StatesComeFromTheHandlerAndACommandWithoutOneIsDisabled)
     EXPECT_FALSE(router.Execute(9));
     EXPECT_TRUE(router.Execute(8));
     EXPECT_EQ(log, std::vector<std::string>{"view 8"});
+
+    // The first stop that handles a command decides, also when it disables it: a later stop that
+    // handles it too never runs it.
+    Stop app("app", {7}, log);
+    router.SetHandler(CommandRoute::App, &app);
+    EXPECT_EQ(router.StateOf(7), (CommandState{false, false}));
+    EXPECT_FALSE(router.Execute(7));
+    EXPECT_EQ(log, std::vector<std::string>{"view 8"});
 }
 
 }  // namespace

@@ -71,13 +71,19 @@ TEST(BatchFileTest, ReadingKeepsTheRecordsReadWholeAndValidatesValues) {
     const size_t firstRecordEnd = 60 + 6 + 600 + 20;
     const auto records = [](Bytes bytes) { return DecodeBatchFile(bytes); };
 
-    // A file cut anywhere after the header keeps the records that were read whole.
+    // A file cut anywhere after the header keeps the records that were read whole, and says it
+    // ended early.
     for (const size_t cut : {size_t{56}, size_t{59}, size_t{60}, firstRecordEnd - 1, firstRecordEnd, file.size() - 1}) {
         SCOPED_TRACE(cut);
-        const auto read = records(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(cut)));
+        bool complete = true;
+        const auto read = DecodeBatchFile(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(cut)), &complete);
         ASSERT_TRUE(read);
         EXPECT_EQ(read->size(), cut >= firstRecordEnd ? 1u : 0u);
+        EXPECT_FALSE(complete);
     }
+    bool complete = false;
+    EXPECT_EQ(DecodeBatchFile(file, &complete)->size(), 2u);
+    EXPECT_TRUE(complete);
 
     // A count larger than the records stops at the end; a negative count reads none.
     const auto withCount = [&](uint32_t count) {

@@ -1,4 +1,5 @@
 #include "batch/OutputPath.h"
+#include "batch/UniqueNameClaim.h"
 
 #include <gtest/gtest.h>
 
@@ -73,6 +74,28 @@ TEST_F(OutputPathTest, AnExistingOutputIsSkippedReplacedOrAvoided) {
     // A dangling symbolic link is taken too: writing there would replace it.
     fs::create_symlink(dir / "nowhere", dir / "out" / "x_3.jpg");
     EXPECT_EQ(Decide("x.jpg").path, Out("x_4.jpg"));
+}
+
+// Between the decision and the write another run may take the name: the write claims the next
+// free one instead of replacing that run's file. Under the other policies the decided path is
+// replaced.
+TEST_F(OutputPathTest, AUniqueNameIsClaimedWhenTheFileIsWritten) {
+    settings.policy = CollisionPolicy::UniqueName;
+    WriteBytes(dir / "out" / "x.jpg", {1});
+    const OutputDecision decided = Decide("x.jpg");
+    ASSERT_EQ(decided.path, Out("x_1.jpg"));
+    WriteBytes(dir / "out" / "x_1.jpg", {2});  // another run got there first
+    WriteBytes(dir / "out" / "x_2.jpg", {3});
+    const OutputWrite written = WriteBatchOutput(std::vector<uint8_t>{9, 9}, decided);
+    ASSERT_TRUE(written.path) << written.error;
+    EXPECT_EQ(*written.path, Out("x_3.jpg"));
+    EXPECT_EQ(ReadBytes(dir / "out" / "x_1.jpg"), std::vector<uint8_t>{2});
+    EXPECT_EQ(ReadBytes(dir / "out" / "x_3.jpg"), (std::vector<uint8_t>{9, 9}));
+
+    settings.policy = CollisionPolicy::Overwrite;
+    const OutputWrite replaced = WriteBatchOutput(std::vector<uint8_t>{7}, Decide("x.jpg"));
+    EXPECT_EQ(replaced.path, std::optional<fs::path>(Out("x.jpg")));
+    EXPECT_EQ(ReadBytes(dir / "out" / "x.jpg"), std::vector<uint8_t>{7});
 }
 
 TEST_F(OutputPathTest, EveryUniqueNameTakenSkipsInsteadOfOverwriting) {

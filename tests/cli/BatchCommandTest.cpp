@@ -14,6 +14,7 @@
 #include "app/SettingsFile.h"
 #include "batch/BatchFile.h"
 #include "common/RecordingTargets.h"
+#include "cli/KvscaleProcess.h"
 #include "common/TestFiles.h"
 #include "imageio/Bitmap.h"
 
@@ -22,45 +23,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ProcessRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadText(const fs::path& path) {
-    const std::vector<uint8_t> bytes = ReadBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
-
-// kvscale as its own process, with stdout and stderr caught in files; fileSizeLimit plays a disk
-// that fills up after that many bytes of one file.
+// kvscale as its own process; fileSizeLimit plays a disk that fills up after that many bytes of one
+// file (the write fails instead of the signal ending kvscale).
 ProcessRun Kvscale(const TempDir& dir, std::vector<std::string> words, std::optional<rlim_t> fileSizeLimit = std::nullopt) {
-    words.insert(words.begin(), KVSCALE_PATH);
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    const fs::path out = dir / ".stdout", err = dir / ".stderr";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(o, 1);
-        ::dup2(e, 2);
-        if (fileSizeLimit) {
-            ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of killing
-            const rlimit limit{*fileSizeLimit, *fileSizeLimit};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int wstatus = 0;
-    ::waitpid(pid, &wstatus, 0);
-    ProcessRun run{WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, ReadText(out), ReadText(err)};
-    fs::remove(out);
-    fs::remove(err);
-    return run;
+    return RunKvscaleProcess(dir.path(), std::move(words), {.fileSizeLimit = fileSizeLimit});
 }
 
 void MakeImage(const fs::path& path, int32_t width, int32_t height) {

@@ -62,7 +62,7 @@ TEST_F(ResizeCommandTest, EverySizeFormActsAsTheSettingsBarWould) {
         {{"--size", "640x480"}, 640, 320, 72},  // the box fitted to the image
         {{"--size", "640x480", "--correction", "none"}, 640, 480, 72},
         {{"--size", "640x480", "--correction", "crop"}, 640, 480, 72},
-        {{"--size", "2x1"}, 3, 3, 72},  // no side below 3 pixels
+        {{"--size", "6x6"}, 6, 3, 72},  // fitted, and still 3 pixels high
         {{"--percent", "50"}, 500, 250, 72},
         {{"--percent", "20", "--correction", "crop"}, 200, 100, 72},
         // The resolution is typed in pixel-edit mode: the print size stays, the pixels follow.
@@ -103,6 +103,14 @@ TEST_F(ResizeCommandTest, ValuesTheBarRefusesAndMisusedOptionsAreUsageErrors) {
         {"--print", "0.001x2", "--unit", "in"},  // under one pixel at 72 dots per inch
         {"--correction", "sideways"},
         {"--algorithm", "10"},
+        // Sizes the bar would hold at 3 pixels instead of what was asked.
+        {"--size", "2x1"},
+        {"--size", "4x4"},   // fitted to the image: 4 x 2
+        {"--width", "4"},    // the linked height: 2
+        {"--print", "0.03x0.03", "--unit", "in"},  // 2 pixels at 72 dots per inch
+        {"--quality", "0"},  // the same 1 to 100 as batch runs and the JPEG encoder
+        {"--max-memory", "lots"},
+        {"-o", ""},
     };
     for (const auto& options : cases) {
         SCOPED_TRACE(options[0] + " " + options[1]);

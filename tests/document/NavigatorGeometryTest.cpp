@@ -46,6 +46,24 @@ TEST(NavigatorGeometryTest, ADraggedFrameStopsAtTheEdgeOfWhatItMayShow) {
     EXPECT_EQ(crop.Dragged(frame, {80, 60}, {90, 65}), (PixelRect{70, 45, 120, 95}));
     EXPECT_EQ(crop.Dragged(frame, {80, 60}, {-500, -500}), (PixelRect{25, 0, 75, 50}));
     EXPECT_EQ(crop.Dragged(frame, {80, 60}, {900, 900}), (PixelRect{125, 100, 175, 150}));
+    // A frame taller than the allowed part: the bottom wins over the top, as the checks run top
+    // then bottom.
+    EXPECT_EQ(crop.Dragged({60, 0, 110, 200}, {0, 0}, {0, -10}), (PixelRect{60, -50, 110, 150}));
+}
+
+TEST(NavigatorGeometryTest, AFrameDroppedAgainstAFarEdgeScrollsToTheFarEdgeOfWhatTheOutputKeeps) {
+    // A square output of a 4:3 picture three times as large: the kept part spans navigator
+    // pixels 25 to 175, and its left edge is the content's left edge.
+    const NavigatorGeometry crop({200, 150}, ViewGeometry({400, 300}, {1200, 1200}, true));
+    EXPECT_EQ(crop.ScrollFor({25, 0, 75, 50}), (PixelPoint{0, 0}));
+    EXPECT_EQ(crop.ScrollFor({100, 75, 150, 125}), (PixelPoint{600, 600}));
+    // Against the far edges: the far edges, whatever the rounding from the small picture.
+    EXPECT_EQ(crop.ScrollFor({125, 100, 175, 150}), (PixelPoint{1200, 1200}));
+    // The same without Crop, where rounding up from 200 navigator pixels falls short of 1600.
+    const NavigatorGeometry whole({200, 200}, ViewGeometry({400, 300}, {1600, 1200}, false));
+    EXPECT_EQ(whole.ImageRect(), (PixelRect{0, 25, 200, 175}));
+    EXPECT_EQ(whole.ScrollFor({50, 63, 150, 138}), (PixelPoint{400, 304}));
+    EXPECT_EQ(whole.ScrollFor({99, 74, 200, 175}), (PixelPoint{1600, 1200}));
 }
 
 TEST(NavigatorGeometryTest, ScrollingToAFrameShowsThePartTheFrameMarks) {

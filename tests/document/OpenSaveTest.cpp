@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <tbb/task_arena.h>
+#include <unistd.h>
+
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "base/MemoryBudget.h"
 #include "document/DocumentTestSupport.h"
 #include "document/SaveImage.h"
 #include "imageio/ExternalTools.h"
@@ -48,6 +53,25 @@ TEST_F(OpenSaveTest, OpenTakesTheImageAndItsSizeIntoTheSettings) {
     EXPECT_EQ(rig.host.barHandovers, 1);
     EXPECT_EQ(rig.host.shown, &doc());
     EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(OpenSaveTest, AnImageReadAndDecodedAheadOpensAsTheFileDoes) {
+    WritePattern(dir / "photo.png", 300, 200, 150.0f);
+    PreparedImage prepared = PrepareImage(dir / "photo.png", true);
+    ASSERT_TRUE(prepared.read.ok());
+    // Decoded on this thread already; the document takes the very bitmap.
+    const Bitmap* decoded = prepared.bitmap.get();
+    ASSERT_TRUE(doc().OnOpenDocument(dir / "photo.png", std::move(prepared)));
+    EXPECT_EQ(doc().Image(), decoded);
+    EXPECT_EQ(doc().ImageWidth(), 300);
+    EXPECT_EQ(rig.settings.width, 300);
+    EXPECT_NEAR(rig.settings.dpi, 150.0f, 0.05f);
+
+    // A file that could not be read keeps the image, as with a plain open.
+    std::filesystem::remove(dir / "photo.png");
+    EXPECT_FALSE(doc().OnOpenDocument(dir / "photo.png", PrepareImage(dir / "photo.png", true)));
+    EXPECT_EQ(doc().Image(), decoded);
+    EXPECT_EQ(messages().size(), 1u);
 }
 
 TEST_F(OpenSaveTest, FileThatDoesNotDecodeLeavesNoImage) {
@@ -239,6 +263,72 @@ TEST_F(OpenSaveTest, FailedWriteLeavesTheFileItWouldReplace) {
     EXPECT_EXIT(saveUnderLimit(), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(ReadBytes(dir / "old.png"), old);
     EXPECT_EQ(FileNamesIn(dir.path()), (std::vector<std::string>{"in.png", "old.png"}));
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kAddressSpaceLimits = false;  // the sanitizers reserve address space of their own
+#else
+constexpr bool kAddressSpaceLimits = true;
+#endif
+
+// Bytes of address space the process holds now.
+rlim_t AddressSpace() {
+    unsigned long pages = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%lu", &pages) != 1) pages = 0;
+        std::fclose(statm);
+    }
+    return static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE));
+}
+
+// Memory runs out inside the drawing of a standard algorithm: the 24-bit view of an 8-bit picture
+// cannot be made. The resize used to report success with a black result written over the output;
+// now it fails, says why, and the file at the output stays as it was.
+TEST_F(OpenSaveTest, MemoryRunningOutWhileDrawingFailsAndLeavesTheOutput) {
+    if (!kAddressSpaceLimits) GTEST_SKIP() << "address-space limits do not work under this sanitizer";
+    Bitmap indexed(3000, 3000, PixelFormat8bppIndexed);
+    ASSERT_EQ(indexed.Save(dir / "in.png", "image/png"), Status::Ok);
+    WritePattern(dir / "old.png", 20, 20);
+    const std::vector<uint8_t> old = ReadBytes(dir / "old.png");
+    const auto resizeUnderLimit = [&] {
+        if (!doc().OnOpenDocument(dir / "in.png")) std::_Exit(2);
+        // Decoded now: 9 MB of pixels. Their 24-bit view would take 27 MB more than there is.
+        if (!doc().Image()->Clone(Rect{0, 0, 1, 1}, PixelFormatUndefined)) std::_Exit(3);
+        SetMemoryBudget(uint64_t{64} << 30);  // so that the estimate lets the resize start
+        SetOutput(100, 100);
+        bool saved = true;
+        tbb::task_arena alone(1);  // no worker threads, whose stacks would need room too
+        alone.initialize();
+        alone.execute([&] {
+            const rlimit limit{AddressSpace() + (rlim_t{12} << 20), RLIM_INFINITY};
+            ::setrlimit(RLIMIT_AS, &limit);
+            saved = doc().OnResizeAndSave(dir / "old.png");
+        });
+        const bool told = messages().size() == 2 && messages()[0] == "Not enough memory to lock the bitmap" &&
+                          messages()[1] == kCantCreate;
+        std::_Exit(saved ? 4 : (told ? 1 : 5));
+    };
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(resizeUnderLimit(), ::testing::ExitedWithCode(1), "");
+    EXPECT_EQ(ReadBytes(dir / "old.png"), old);
+    EXPECT_EQ(FileNamesIn(dir.path()), (std::vector<std::string>{"in.png", "old.png"}));
+}
+
+// A resize whose estimate exceeds the budget never starts: nothing is decoded, nothing written.
+TEST_F(OpenSaveTest, AResizeBeyondTheBudgetIsRefusedWithTheNumbers) {
+    WritePattern(dir / "in.png", 300, 200);
+    ASSERT_TRUE(doc().OnOpenDocument(dir / "in.png"));
+    SetMemoryBudget(uint64_t{64} << 20);
+    SetOutput(6000, 4000);
+    EXPECT_FALSE(doc().OnResizeAndSave(dir / "out.png"));
+    SetMemoryBudget(std::nullopt);
+    ASSERT_EQ(messages().size(), 2u);
+    EXPECT_EQ(messages()[0].rfind("Not enough memory: resizing 300 x 200 pixels to 6000 x 4000 needs about ", 0), 0u)
+        << messages()[0];
+    EXPECT_NE(messages()[0].find(", and 64 MB are available."), std::string::npos) << messages()[0];
+    EXPECT_EQ(messages()[1], kCantCreate);
+    EXPECT_GT(doc().Image()->PendingDecodeBytes(), 0u);  // never decoded
+    EXPECT_EQ(FileNamesIn(dir.path()), std::vector<std::string>{"in.png"});
 }
 
 TEST_F(OpenSaveTest, QuietSaveFailsWithoutAWord) {

@@ -21,6 +21,7 @@ struct ViewCase {
 const ViewCase kViewCases[] = {
     {{400, 300}, {800, 600}, false}, {{400, 300}, {300, 300}, true},  {{400, 300}, {120, 700}, false},
     {{37, 211}, {1000, 90}, true},   {{640, 480}, {641, 481}, true},  {{1000, 10}, {7, 3}, false},
+    {{400, 300}, {100, 400}, true},
 };
 
 TEST(ViewGeometryTest, ContentAndImageRectanglesMapBothWays) {
@@ -30,8 +31,11 @@ TEST(ViewGeometryTest, ContentAndImageRectanglesMapBothWays) {
     // Left and top truncate, right and bottom round up.
     EXPECT_EQ(ViewGeometry({100, 100}, {300, 300}, false).ImageRectOf({1, 2, 4, 5}), (PixelRect{0, 0, 2, 2}));
     EXPECT_EQ(ViewGeometry({300, 300}, {100, 100}, false).ContentRectOf({1, 2, 4, 5}), (PixelRect{0, 0, 2, 2}));
-    // Beyond the content there is no image; without an image or output nothing maps.
+    // Beyond the content there is no image, and a rectangle reaching past it stops at the image's
+    // edge; without an image or output nothing maps.
     EXPECT_EQ(ViewGeometry({100, 100}, {300, 300}, false).ImageRectOf({-50, 300, 0, 400}), PixelRect{});
+    EXPECT_EQ(ViewGeometry({400, 300}, {800, 600}, false).ImageRectOf({700, 500, 900, 700}),
+              (PixelRect{350, 250, 400, 300}));
     EXPECT_TRUE(ViewGeometry().IsEmpty());
     EXPECT_EQ(ViewGeometry({0, 10}, {30, 30}, false).ImageRectOf({0, 0, 30, 30}), PixelRect{});
     EXPECT_DOUBLE_EQ(ViewGeometry({400, 300}, {800, 600}, false).ZoomX(), 2.0);

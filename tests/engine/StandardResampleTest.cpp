@@ -356,6 +356,31 @@ std::vector<int> AreaResize(const Image& src, int32_t w, int32_t h) {
     return GreyOf(dst);
 }
 
+// A picture two pixels wide and 400,000 high shrunk to 2 x 2: too strong a reduction for the
+// filter tables, which would grow with the source. Whole blocks are averaged first; the halves stay
+// black and white (the widened filters reach a little across, the same amount both ways), and the
+// memory of the work follows the output.
+TEST(StandardResample, ExtremeReductionsAverageBlocksFirstAndKeepTheirMemorySmall) {
+    Image src(2, 400000);
+    for (int32_t y = 200000; y < 400000; ++y) std::memset(src.raster.Row(y), 255, 6);
+    for (const InterpolationMode mode : kFilteredModes) {
+        SCOPED_TRACE(Name(mode));
+        const std::vector<uint8_t> out = Draw(src, 2, 2, mode).Pixels();
+        const bool widened = mode == InterpolationMode::HighQualityBilinear || mode == InterpolationMode::HighQualityBicubic;
+        EXPECT_LE(out[0], widened ? 40 : 0);
+        for (size_t i = 0; i < 6; ++i) {
+            EXPECT_EQ(out[i], out[0]);
+            EXPECT_EQ(out[6 + i], 255 - out[0]);
+        }
+        // A hundred million rows to a hundred take kilobytes, not gigabytes.
+        EXPECT_LT(DrawResampledWorkingBytes(100, 100, 1, 100000000, mode), uint64_t{4} << 20);
+        EXPECT_LT(DrawResampledWorkingBytes(100, 100, 100000000, 1, mode), uint64_t{4} << 20);
+    }
+    Image area(2, 2);
+    ASSERT_TRUE(AreaAverageResize(area.raster, src.raster));
+    EXPECT_EQ(area.Pixels(), (std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 255, 255, 255, 255, 255, 255}));
+}
+
 TEST(AreaAverageResize, ReductionsAverageTheCoveredAreaExactly) {
     // 2x2 blocks: (0+1+0+0)/4 rounds to 0, (0+1+0+1)/4 = 0.5 rounds up, (10+20+30+41)/4 = 25.25.
     EXPECT_EQ(AreaResize(Grey(4, 2, {0, 1, 0, 1, 0, 0, 0, 1}), 2, 1), (std::vector<int>{0, 1}));

@@ -596,6 +596,23 @@ TEST_F(PixelLimitTest, HugeHeadersAreRefusedBeforeAllocating) {
     }
 }
 
+// The limit counts what a decode allocates: a picture one pixel wide takes a padded row per pixel,
+// and a progressive JPEG keeps every coefficient of the picture besides its rows.
+TEST_F(PixelLimitTest, TheLimitCountsTheMemoryADecodeTakes) {
+    for (const char* name : {"bmp-tall-rle-gigapixel.bmp", "gif-huge-screen.gif", "jpeg-progressive-huge.jpg"}) {
+        SCOPED_TRACE(name);
+        auto bitmap = Bitmap::FromFile(test::DataPath(std::string("hostile/") + name));
+        EXPECT_EQ(bitmap->GetLastStatus(), Status::OutOfMemory);
+        EXPECT_NE(bitmap->GetLastErrorMessage().find("MB of memory"), std::string::npos) << bitmap->GetLastErrorMessage();
+    }
+    // 1 x 20,000,000: 80 MB of padded rows, within the limit, and no more than that to open.
+    auto tall = Bitmap::FromFile(test::DataPath("hostile/bmp-tall-rle.bmp"));
+    ASSERT_EQ(tall->GetLastStatus(), Status::Ok);
+    EXPECT_EQ(tall->PendingDecodeBytes(), uint64_t{4} * 20000000);
+    // 1 x 2^30 pixels of 24 bits take 4 GB, more than a gigapixel of them would.
+    EXPECT_EQ(std::make_unique<Bitmap>(1, 1 << 30, PixelFormat24bppRGB)->GetLastStatus(), Status::OutOfMemory);
+}
+
 TEST_F(PixelLimitTest, TheLimitIsConfigurable) {
     SetDecodePixelLimit(10);
     for (const auto& [name, file] : SmallFiles()) {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "common/RecordingTargets.h"
+#include "common/TestFiles.h"
 #include "engine/LanczosRangeResize.h"
 #include "engine/Progress.h"
 #include "imageio/Bitmap.h"
@@ -125,6 +126,29 @@ TEST(ResizeBitmap, AStoppedCropLeavesTheDestinationAlone) {
     CRSProgress sink(nullptr);
     EXPECT_FALSE(ResizeBitmap(*source, destination, 6, true, &sink));
     CancelRequested = 0;
+    EXPECT_EQ(Pixels(destination), std::vector<uint8_t>(30 * 30 * 3, 0));
+}
+
+// Pixels that do not decode (the file is cut or damaged) used to leave the standard algorithms'
+// destination black with success reported. Every algorithm fails, cropped or not.
+TEST(ResizeBitmap, ASourceWhosePixelsDoNotDecodeFailsEveryAlgorithm) {
+    for (const char* name : {"png-cut-idat.png", "png-bad-idat.png", "gif-cut.gif", "tiff-bad-lzw.tif", "jpeg-scan-cap.jpg"}) {
+        for (ResizeAlgorithm algorithm = 0; algorithm < kResizeAlgorithmCount; ++algorithm) {
+            for (const bool crop : {false, true}) {
+                SCOPED_TRACE(std::string(name) + " " + std::to_string(algorithm) + (crop ? " crop" : ""));
+                auto source = Bitmap::FromFile(test::DataPath(std::string("hostile/") + name));
+                ASSERT_EQ(source->GetLastStatus(), Status::Ok);
+                Bitmap destination(40, 50, PixelFormat24bppRGB);
+                EXPECT_FALSE(ResizeBitmap(*source, destination, algorithm, crop, nullptr));
+                EXPECT_FALSE(source->GetLastErrorMessage().empty());
+            }
+        }
+    }
+}
+
+TEST(CopyCentre, FailsWhenTheTemporaryCannotCoverTheDestination) {
+    Bitmap destination(30, 30, PixelFormat24bppRGB);
+    EXPECT_FALSE(CopyCentre(Gradient(20, 40), destination));
     EXPECT_EQ(Pixels(destination), std::vector<uint8_t>(30 * 30 * 3, 0));
 }
 

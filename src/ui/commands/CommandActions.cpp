@@ -36,7 +36,10 @@ QAction* CommandActions::Make(const CommandEntry& entry) {
     action->setCheckable(entry.kind == CommandKind::Checkable);
     if (!button.empty()) action->setIconText(Q(button));
     if (!entry.accelerator.empty()) {
-        action->setShortcut(QKeySequence(Q(entry.accelerator), QKeySequence::PortableText));
+        const QKeySequence key(Q(entry.accelerator), QKeySequence::PortableText);
+        // "Enter" is the main keyboard's Return key as well as the keypad's Enter.
+        if (key == QKeySequence(Qt::Key_Enter)) action->setShortcuts({QKeySequence(Qt::Key_Return), key});
+        else action->setShortcut(key);
         action->setShortcutContext(Qt::WindowShortcut);
     }
     // What the status bar says while the entry is highlighted or the button is pointed at.

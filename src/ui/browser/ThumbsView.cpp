@@ -206,6 +206,8 @@ void CThumbsView::ShowProperties(const std::filesystem::path& file) {
 }
 
 void CThumbsView::ShowStatus(const BrowserStatus& status) {
+    // A screen reader hears what the view holds or what is selected in it.
+    setAccessibleDescription(QString::fromStdString(status.files));
     if (statusSink_) statusSink_(status);
 }
 

@@ -111,7 +111,15 @@ void CellPainter::Draw(QPainter& painter, const CThumbsBrowser::CellPaint& paint
     const QRect region = ToQRect(geometry.GetRegion(cellRect, zoom));
     const QString key = QString::fromStdString(paint.item->path.string());
 
-    // The picture, or its stand-in, on the in-frame colour.
+    // The card around the inner area, copied in four strips; inside, the view's background around
+    // the picture. Every pixel of the cell is drawn once, which is what a full view's paint costs.
+    const QPixmap& card = Card(QSize(cellRect.Width(), cellRect.Height()), paint.selected);
+    const QPoint origin(cellRect.left, cellRect.top);
+    FillAround(painter, card, inner.translated(-origin), origin, card.rect());
+    const QRect shown = region & inner;
+    FillAround(painter, QPixmap(), shown, QPoint(), inner);
+
+    // The picture, or its stand-in on the in-frame colour.
     const Picture* picture = cell ? PictureFor(key, *cell, region.size()) : nullptr;
     if (picture) {
         painter.drawPixmap(region.topLeft(), picture->pixmap);
@@ -124,22 +132,22 @@ void CellPainter::Draw(QPainter& painter, const CThumbsBrowser::CellPaint& paint
         DrawFallback(painter, region, paint.item->path);
     }
 
-    // The card around the inner area, copied in four strips so that the picture stays untouched.
-    const QPixmap& card = Card(QSize(cellRect.Width(), cellRect.Height()), paint.selected);
-    const QPoint origin(cellRect.left, cellRect.top);
-    const QRect innerInCard = inner.translated(-origin);
-    const int w = card.width();
-    const int h = card.height();
-    const QRect strips[] = {
-        QRect(0, 0, w, innerInCard.top()),
-        QRect(0, innerInCard.bottom() + 1, w, h - innerInCard.bottom() - 1),
-        QRect(0, innerInCard.top(), innerInCard.left(), innerInCard.height()),
-        QRect(innerInCard.right() + 1, innerInCard.top(), w - innerInCard.right() - 1, innerInCard.height()),
-    };
-    for (const QRect& strip : strips)
-        if (!strip.isEmpty()) painter.drawPixmap(origin + strip.topLeft(), card, strip);
-
     DrawLabel(painter, paint, ToQRect(geometry.LabelRect(cellRect)));
+}
+
+void CellPainter::FillAround(QPainter& painter, const QPixmap& source, const QRect& hole, QPoint at, const QRect& area) {
+    // Up to four strips: above and below the hole across the whole area, then left and right of it.
+    const QRect strips[] = {
+        QRect(area.left(), area.top(), area.width(), hole.top() - area.top()),
+        QRect(area.left(), hole.bottom() + 1, area.width(), area.bottom() - hole.bottom()),
+        QRect(area.left(), hole.top(), hole.left() - area.left(), hole.height()),
+        QRect(hole.right() + 1, hole.top(), area.right() - hole.right(), hole.height()),
+    };
+    for (const QRect& strip : strips) {
+        if (strip.isEmpty()) continue;
+        if (source.isNull()) painter.fillRect(strip.translated(at), background_);
+        else painter.drawPixmap(at + strip.topLeft(), source, strip);
+    }
 }
 
 void CellPainter::DrawFallback(QPainter& painter, const QRect& area, const std::filesystem::path& path) {

@@ -16,7 +16,8 @@ class QPainter;
 namespace kv::ui {
 
 // Draws thumbnail cells: the card with its rounded border (kept as two pictures per cell size,
-// normal and selected, and copied around the inner area), the picture with a thin frame, the file
+// normal and selected, copied around the inner area, where the view's background surrounds the
+// picture; a cell covers its whole rectangle), the picture with a thin frame, the file
 // name under it, and a stand-in picture for files without a thumbnail. What it draws for a cell is
 // kept for the next paint: the picture scaled to its place once, the name laid out once.
 class CellPainter {
@@ -49,6 +50,9 @@ private:
     };
 
     const QPixmap& Card(QSize size, bool selected);
+    // Draws an area without the hole in it: copied from the source (area coordinates, drawn at
+    // the offset), or filled with the background when the source is null.
+    void FillAround(QPainter& painter, const QPixmap& source, const QRect& hole, QPoint at, const QRect& area);
     const Picture* PictureFor(const QString& key, CPaletteItemImg& cell, QSize size);
     void DrawFallback(QPainter& painter, const QRect& area, const std::filesystem::path& path);
     void DrawSoundMark(QPainter& painter, const QRect& picture);

@@ -226,9 +226,13 @@ void CThumbsView::SetBusy(bool busy) {
 void CThumbsView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     const QRect exposed = event->rect();
-    painter.fillRect(exposed.adjusted(-2, -2, 2, 2), painter_.ToQColor(painter_.colors().background));
     const PixelRect area{exposed.left(), exposed.top(), exposed.left() + exposed.width(), exposed.top() + exposed.height()};
     const CThumbsBrowser::PaintPlan plan = browser_.Paint(area);
+    // Each cell covers its rectangle; the background is filled only around them.
+    QRegion around(exposed);
+    for (const CThumbsBrowser::CellPaint& cell : plan.cells) around -= ToQRect(cell.rect);
+    const QColor background = painter_.ToQColor(painter_.colors().background);
+    for (const QRect& part : around) painter.fillRect(part, background);
     for (const CThumbsBrowser::CellPaint& cell : plan.cells) painter_.Draw(painter, cell, browser_.zoom());
     if (plan.insertionCell) {
         const QRect cell = ToQRect(*plan.insertionCell);

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -42,7 +43,7 @@ CBatchProgressDlg::CBatchProgressDlg(std::vector<CItem> items, const BatchSettin
     bar_->setRange(0, kBatchProgressRange);
     bar_->setTextVisible(false);
     bar_->setAccessibleName(QStringLiteral("Progress"));
-    // The bar keeps its place while hidden, so that the log does not jump as it comes and goes.
+    // The bar keeps its place while hidden, so that the text does not jump as it comes and goes.
     QSizePolicy keep = bar_->sizePolicy();
     keep.setRetainSizeWhenHidden(true);
     bar_->setSizePolicy(keep);
@@ -58,9 +59,13 @@ CBatchProgressDlg::CBatchProgressDlg(std::vector<CItem> items, const BatchSettin
     auto* buttons = new QDialogButtonBox;
     buttons->addButton(button_, QDialogButtonBox::ActionRole);
 
+    // The bar stands beside the status text, so that while it is hidden only the end of that row
+    // stays empty.
+    auto* statusRow = new QHBoxLayout;
+    statusRow->addWidget(status_, 1);
+    statusRow->addWidget(bar_, 1);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(status_);
-    layout->addWidget(bar_);
+    layout->addLayout(statusRow);
     layout->addWidget(log_, 1);
     layout->addWidget(buttons);
     connect(button_, &QPushButton::clicked, this, &CBatchProgressDlg::ButtonClicked);

@@ -111,7 +111,9 @@ protected:
         QString status;
         QString button;
     };
-    RunResult RunBatch(const std::filesystem::path& folder) {
+    // duringRun: what the test does while the run goes on, before it waits for the end.
+    RunResult RunBatch(const std::filesystem::path& folder,
+                       const std::function<void(ui::CBatchProgressDlg&)>& duringRun = {}) {
         RunResult result;
         QTimer::singleShot(0, [&] {
             ui::CBatchDlg* settings = WaitForModal<ui::CBatchDlg>();
@@ -121,6 +123,7 @@ protected:
         });
         QMetaObject::Connection opened =
             QObject::connect(app.get(), &ui::CKVScaleCrafterApp::BatchRunOpened, [&](ui::CBatchProgressDlg* dialog) {
+                if (duringRun) duringRun(*dialog);
                 EXPECT_TRUE(WaitUntil([&] { return dialog->IsDone(); }, 60000));
                 result.log = dialog->LogText();
                 result.status = dialog->StatusText().text();
@@ -271,6 +274,27 @@ TEST_F(BatchMode, ARunFromTheWindowWritesEveryPhotoAndLogsEachFile) {
     }
     // The settings stay for the next run.
     EXPECT_EQ(app->Stored().batch.outputFolder, out.string() + "/");
+}
+
+TEST_F(BatchMode, AnOwnAlgorithmShowsItsProgressAndCancelEndsTheFileItIsOn) {
+    ResizeSettings& settings = app->Settings();
+    settings.algorithm = 9;
+    settings.width = 2400;
+    settings.height = 1800;
+    List().AddFiles(Photos(2));
+    ASSERT_EQ(List().item(1).batch.algorithm, 9);
+    bool barSeen = false;
+    const RunResult run = RunBatch(dir / "out", [&](ui::CBatchProgressDlg& dialog) {
+        barSeen = WaitUntil([&] { return dialog.ProgressBar().isVisible() && dialog.ProgressBar().value() > 0; });
+        EXPECT_EQ(dialog.ProgressBar().maximum(), 90);
+        EXPECT_EQ(dialog.Button().text(), "Cancel");
+        dialog.Button().click();
+    });
+    EXPECT_TRUE(barSeen);
+    EXPECT_EQ(run.button, "Done");
+    EXPECT_NE(run.log.find("Operation canceled by user!"), std::string::npos);
+    EXPECT_EQ(run.log.find("File 2 from 2"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out" / "p0.jpg"));
 }
 
 TEST_F(BatchMode, AnOutputFolderThatCannotBeMadeEndsTheRunWithItsMessage) {

@@ -20,6 +20,7 @@
 #include "ui/batch/BatchDlg.h"
 #include "ui/batch/BatchProgressDlg.h"
 #include "ui/batch/QualitySpin.h"
+#include "ui/browser/PopupEdit.h"
 #include "ui/resizebar/ResizeDlgBar.h"
 
 namespace kv::test {
@@ -235,6 +236,55 @@ TEST_F(BatchMode, ChoosingAnItemBringsBackItsSettingsAndOpensItsImageAndApplyToA
     View().setFocus();
     QTest::keyClick(&View(), Qt::Key_Delete);
     EXPECT_EQ(Names(), (std::vector<std::string>{"p1.jpg", "p2.jpg"}));
+}
+
+TEST_F(BatchMode, F2RenamesTheSelectedPhotoInPlaceAndEscLeavesItAlone) {
+    const auto photos = Photos(2);
+    List().AddFiles(photos);
+    Click(1);
+    View().setFocus();
+    QTest::keyClick(&View(), Qt::Key_F2);
+    ui::CPopupEdit* editor = View().RenameEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), "p1");
+    EXPECT_TRUE(editor->hasFocus());
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("harbour"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_TRUE(std::filesystem::exists(dir / "harbour.jpg"));
+    EXPECT_FALSE(std::filesystem::exists(photos[1]));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"p0.jpg", "harbour.jpg"}));
+    EXPECT_TRUE(View().hasFocus());
+
+    QTest::keyClick(&View(), Qt::Key_F2);
+    ASSERT_TRUE(WaitUntil([&] { return View().RenameEditor() != nullptr; }));
+    QTest::keyClicks(View().RenameEditor(), QStringLiteral("other"));
+    QTest::keyClick(View().RenameEditor(), Qt::Key_Escape);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"p0.jpg", "harbour.jpg"}));
+}
+
+TEST_F(BatchMode, ReturnInATextFieldIsTheFieldsAndElsewhereRunsTheBatch) {
+    List().AddFiles(Photos(1));
+    int opened = 0;
+    // Any "Batch Settings" that opens is counted and closed.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* settings = qobject_cast<ui::CBatchDlg*>(QApplication::activeModalWidget())) {
+            ++opened;
+            settings->reject();
+        }
+    });
+    closer.start(10);
+    app->Frame().Actions().UpdateStates();  // as the idle timer would
+    auto* width = qobject_cast<QAbstractSpinBox*>(app->Frame().SettingsBar().Control(IDC_OUT_WIDTH));
+    ASSERT_NE(width, nullptr);
+    width->setFocus();
+    QTest::keyClick(width, Qt::Key_Return);
+    QTest::qWait(50);
+    EXPECT_EQ(opened, 0);
+    View().setFocus();
+    QTest::keyClick(&View(), Qt::Key_Return);
+    EXPECT_EQ(opened, 1);
 }
 
 TEST_F(BatchMode, SmallIconsSizeTheBatchRowToOneRowOfCellsAndTheSameZoomChangesNothing) {

@@ -233,7 +233,11 @@ void CThumbsView::paintEvent(QPaintEvent* event) {
     for (const CThumbsBrowser::CellPaint& cell : plan.cells) around -= ToQRect(cell.rect);
     const QColor background = painter_.ToQColor(painter_.colors().background);
     for (const QRect& part : around) painter.fillRect(part, background);
-    for (const CThumbsBrowser::CellPaint& cell : plan.cells) painter_.Draw(painter, cell, browser_.zoom());
+    {
+        // A builder thread rewrites a cached cell's sizes under the cache's lock.
+        const auto cacheLock = browser_.cache().Lock();
+        for (const CThumbsBrowser::CellPaint& cell : plan.cells) painter_.Draw(painter, cell, browser_.zoom());
+    }
     if (plan.insertionCell) {
         const QRect cell = ToQRect(*plan.insertionCell);
         painter.fillRect(QRect(cell.left() - 2, cell.top() + kCellMargin, 4, cell.height() - 2 * kCellMargin),

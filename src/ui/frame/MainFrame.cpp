@@ -121,7 +121,11 @@ CMainFrame::CMainFrame(CommandRouter& router, ResizeSettings& settings, ResizeBa
     actions_->UpdateStates();
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The builder threads stop telling the batch list's view about new thumbnails before the
+    // view's destruction begins.
+    if (basket_) basket_->SetHost(nullptr);
+}
 
 void CMainFrame::AttachBatchList(CBasketBrowser& browser, const BrowserColors& colors) {
     basket_ = &browser;

@@ -82,8 +82,9 @@ CKVScaleCrafterApp::~CKVScaleCrafterApp() {
     if (decodeAhead_.valid()) decodeAhead_.wait();
     if (startPhoto_.valid()) startPhoto_.wait();
     frame_.reset();
-    basket_.reset();
+    // The builder threads end before the browser they tell about new thumbnails goes.
     if (builders_) builders_->Stop();
+    basket_.reset();
     builders_.reset();
     document_.reset();
     presenter_.reset();

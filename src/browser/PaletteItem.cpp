@@ -11,6 +11,7 @@ namespace kv {
 namespace {
 
 std::atomic<uint64_t> g_cellsCreated{0};
+std::atomic<uint64_t> g_picturesDecoded{0};
 
 // Rounded to the nearest pixel, halves up.
 int32_t Scale(int32_t length, int zoom) { return static_cast<int32_t>(length * zoom / 100.0 + 0.5); }
@@ -26,6 +27,8 @@ CPaletteItem::CPaletteItem() {
 }
 
 uint64_t CPaletteItem::CreatedCount() { return g_cellsCreated.load(std::memory_order_relaxed); }
+
+uint64_t CPaletteItemImg::DecodedCount() { return g_picturesDecoded.load(std::memory_order_relaxed); }
 
 PixelSize CPaletteItem::PictureBox(int zoom) const { return {Scale(boxWidth, zoom), Scale(boxHeight, zoom)}; }
 
@@ -149,6 +152,7 @@ DibImagePtr CPaletteItemImg::GetThumbnail() {
     // Decoded outside the lock: a builder replacing the picture meanwhile is not held up, and its
     // newer picture wins over this one.
     DibImagePtr decoded = DecodeThumbnailJpeg(*bytes, displayWidth, displayHeight);
+    g_picturesDecoded.fetch_add(1, std::memory_order_relaxed);
     if (!decoded) return {};
     std::lock_guard lock(pictureLock_);
     if (!thumbnail_ && compressed_ == bytes) thumbnail_ = decoded;

@@ -115,6 +115,10 @@ public:
 
     CPaletteItemImg();
 
+    // How many compressed pictures the process has decoded, so that a painting view can be
+    // checked to decode each cell's picture only once.
+    static uint64_t DecodedCount();
+
     bool IsImageCell() const override { return true; }
     // The archived record. Writing compresses the picture first when it has no stream yet.
     void Serialize(ArchiveWriter& archive) override;

@@ -15,6 +15,15 @@
 #include "app/SettingsFile.h"
 #include "base/CommandIds.h"
 #include "batch/BatchFile.h"
+#include "batch/BatchSettingsForm.h"
+#include "browser/BasketBrowser.h"
+#include "browser/ThumbnailCache.h"
+#include "browser/ThumbsBuilderThreads.h"
+#include "ui/batch/BasketView.h"
+#include "ui/batch/BatchDlg.h"
+#include "ui/batch/BatchProgressDlg.h"
+#include "ui/bridge/DesktopTaskbar.h"
+#include "ui/browser/QtFileClipboard.h"
 #include "ui/bridge/DefaultPrinter.h"
 #include "ui/bridge/FileDialogs.h"
 #include "ui/bridge/GuiCommandTarget.h"
@@ -38,6 +47,8 @@ namespace {
 using namespace CommandId;
 
 constexpr std::string_view kBatchPresetFolder = "Batches";
+// A batch that ran longer than this tells the desktop when it ends while the window is not active.
+constexpr qint64 kNotifyAfterMs = 10000;
 
 QString ToQt(const std::filesystem::path& path) { return QFile::decodeName(path.string().c_str()); }
 
@@ -73,6 +84,10 @@ CKVScaleCrafterApp::~CKVScaleCrafterApp() {
     if (decodeAhead_.valid()) decodeAhead_.wait();
     if (startPhoto_.valid()) startPhoto_.wait();
     frame_.reset();
+    // The builder threads end before the browser they tell about new thumbnails goes.
+    if (builders_) builders_->Stop();
+    basket_.reset();
+    builders_.reset();
     document_.reset();
     presenter_.reset();
     batchList_.reset();
@@ -127,6 +142,25 @@ bool CKVScaleCrafterApp::InitInstance(const std::vector<std::string>& arguments)
                               store_->profile().Flush();
                           }};
     frame_ = std::make_unique<CMainFrame>(router_, stored_.resize, *presenter_, *document_, std::move(memory));
+
+    // The batch list's thumbnails: the program's one cache and builder threads.
+    EnsurePrivateFolder(folders.CacheFolder());
+    thumbCache_ = std::make_unique<CMapStringToObPlus>(folders.CacheFolder());
+    thumbCache_->LoadIndex(CMapStringToObPlus::LegacyFile(folders.CacheFolder()));
+    builders_ = std::make_unique<CThumbsBuilderThreads>(*thumbCache_);
+    clipboard_ = std::make_unique<QtFileClipboard>();
+    ThumbsBrowserServices services{.cache = *thumbCache_,
+                                   .builders = builders_.get(),
+                                   .prompt = prompt_,
+                                   .clipboard = clipboard_.get(),
+                                   .sortMode = ReadSortMode(folders.WinIniFile()),
+                                   .zoom = stored_.iconsZoom};
+    basket_ = std::make_unique<CBasketBrowser>(*batchList_, services, this);
+    basket_->SetBatchModeRequest([this] {
+        if (!stored_.resize.batchMode) frame_->ToggleBatchMode();
+    });
+    frame_->AttachBatchList(*basket_, colors_);
+    taskbar_ = std::make_unique<DesktopTaskbar>();
     router_.SetHandler(CommandRoute::Frame, frame_.get());
     router_.SetHandler(CommandRoute::Document, document_.get());
     router_.SetHandler(CommandRoute::App, this);
@@ -148,6 +182,7 @@ bool CKVScaleCrafterApp::InitInstance(const std::vector<std::string>& arguments)
     }
 
     store_->LoadBrowser(stored_);
+    basket_->SetZoom(stored_.iconsZoom);
     if (stored_.internet.checkAtStart) CheckForUpdate(false);
     OpenStartFiles(request);
     return true;
@@ -156,6 +191,7 @@ bool CKVScaleCrafterApp::InitInstance(const std::vector<std::string>& arguments)
 void CKVScaleCrafterApp::ExitInstance() {
     if (!store_ || endedEarly_) return;
     recent_.Save(store_->profile());
+    if (thumbCache_) thumbCache_->SaveAll();
     if (!store_->Save(stored_) && prompt_)
         prompt_->ShowMessage("Can't write file\n" + environment_.folders.SettingsFile().string() + "!");
 }
@@ -234,6 +270,7 @@ bool CKVScaleCrafterApp::HandlesCommand(int id) const {
         case ID_APP_EXIT:
         case ID_BATCH_LOAD:
         case ID_BATCH_SAVE:
+        case ID_BATCH_RUN:
         case ID_VIEW_LARGE_ICONS:
         case ID_VIEW_SMALL_ICONS:
         case ID_HELP_TOPICS:
@@ -255,6 +292,7 @@ CommandState CKVScaleCrafterApp::CommandStateOf(int id) const {
             return {!ListPresets(environment_.folders.PresetFolder(kSettingsPresetFolder), kSettingsFileExtension).empty(),
                     false};
         case ID_BATCH_SAVE: return {stored_.resize.batchMode && !batchList_->empty(), false};
+        case ID_BATCH_RUN: return {stored_.resize.batchMode && !batchList_->empty() && !BrowseWindowShowing(), false};
         case ID_VIEW_LARGE_ICONS: return {true, stored_.iconsZoom != kSmallIconsZoom};
         case ID_VIEW_SMALL_ICONS: return {true, stored_.iconsZoom == kSmallIconsZoom};
         default: return {};
@@ -275,8 +313,9 @@ void CKVScaleCrafterApp::OnCommand(int id) {
         case ID_SETTINGS_LOAD: OnLoadSettings(); break;
         case ID_BATCH_LOAD: OnBatchLoad(); break;
         case ID_BATCH_SAVE: OnBatchSave(); break;
-        case ID_VIEW_LARGE_ICONS: stored_.iconsZoom = kLargeIconsZoom; break;
-        case ID_VIEW_SMALL_ICONS: stored_.iconsZoom = kSmallIconsZoom; break;
+        case ID_BATCH_RUN: OnBatchRun(); break;
+        case ID_VIEW_LARGE_ICONS: SetZoom(kLargeIconsZoom); break;
+        case ID_VIEW_SMALL_ICONS: SetZoom(kSmallIconsZoom); break;
         case ID_APP_EXIT: frame_->close(); break;
         case ID_HELP_TOPICS: OnHelp(); break;
         case ID_CONTEXT_HELP: QWhatsThis::enterWhatsThisMode(); break;
@@ -354,6 +393,38 @@ void CKVScaleCrafterApp::OnBatchLoad() {
 void CKVScaleCrafterApp::OnBatchSave() {
     if (const auto path = ChoosePreset("Save batch", kBatchPresetFolder, kBatchFileExtension, PresetPickerMode::Save))
         batchList_->Save(*path);
+}
+
+void CKVScaleCrafterApp::SetZoom(int zoom) {
+    // Choosing the zoom in force changes nothing, not even the batch row's height.
+    if ((zoom == kSmallIconsZoom) == (stored_.iconsZoom == kSmallIconsZoom)) return;
+    stored_.iconsZoom = zoom;
+    frame_->OnZoomChanged(zoom);
+}
+
+void CKVScaleCrafterApp::OnBatchRun() {
+    if (batchList_->empty()) return;
+    FolderPicker picker = [this](QWidget* parent, const std::filesystem::path& start) {
+        return fileDialogs_->ChooseFolder(parent, start);
+    };
+    CBatchDlg settingsDialog(stored_.batch, DefaultOutputFolder(environment_.folders), *prompt_, std::move(picker),
+                             frame_.get());
+    if (settingsDialog.exec() != QDialog::Accepted) return;
+    stored_.batch = settingsDialog.Result();
+
+    std::vector<CItem> items;
+    items.reserve(batchList_->size());
+    for (size_t i = 0; i < batchList_->size(); ++i) items.push_back(batchList_->item(i));
+    BatchRunWatchers watchers;
+    watchers.progress = [this](std::optional<double> fraction) { taskbar_->SetProgress(fraction); };
+    watchers.ended = [this](qint64 elapsedMs, int written, int failures) {
+        if (elapsedMs > kNotifyAfterMs && !frame_->isActiveWindow())
+            taskbar_->Notify(BatchEndedSummary(failures), BatchEndedBody(written, failures, elapsedMs));
+    };
+    CBatchProgressDlg progress(std::move(items), stored_.batch, stored_.resize.correction == SizeCorrection::Crop,
+                               *prompt_, std::move(watchers), frame_.get());
+    QMetaObject::invokeMethod(this, [this, &progress] { emit BatchRunOpened(&progress); }, Qt::QueuedConnection);
+    progress.exec();
 }
 
 QUrl CKVScaleCrafterApp::HelpPage(const QString& page) const {

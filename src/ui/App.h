@@ -19,13 +19,24 @@
 #include "app/SettingsStore.h"
 #include "base/CommandRouter.h"
 #include "batch/BatchList.h"
+#include "batch/IBatchListListener.h"
 #include "document/IDocumentHost.h"
 #include "document/KVScaleCrafterDoc.h"
 #include "platform/SpecialFolders.h"
 
 class QMessageBox;
 
+namespace kv {
+class CBasketBrowser;
+class CMapStringToObPlus;
+class CThumbsBuilderThreads;
+}  // namespace kv
+
 namespace kv::ui {
+
+class CBatchProgressDlg;
+class DesktopTaskbar;
+class QtFileClipboard;
 
 class CMainFrame;
 class GuiCommandTarget;
@@ -51,7 +62,8 @@ struct AppEnvironment {
 class CKVScaleCrafterApp final : public QObject,
                                  public ICommandHandler,
                                  public IDocumentHost,
-                                 public IDocumentOpener {
+                                 public IDocumentOpener,
+                                 public IBatchItemHost {
     Q_OBJECT
 public:
     explicit CKVScaleCrafterApp(AppEnvironment environment);
@@ -68,6 +80,8 @@ public:
     ResizeSettings& Settings() { return stored_.resize; }
     StoredSettings& Stored() { return stored_; }
     BatchList& Batch() { return *batchList_; }
+    CBasketBrowser& Basket() { return *basket_; }
+    CMapStringToObPlus& ThumbnailCache() { return *thumbCache_; }
     const RecentFileList& RecentFiles() const { return recent_; }
     CommandRouter& Router() { return router_; }
     InternetSettings& Internet() { return stored_.internet; }
@@ -88,9 +102,16 @@ public:
     CommandState CommandStateOf(int id) const override;
     void OnCommand(int id) override;
 
+    // Choosing an item of the batch list.
+    bool BrowseWindowShowing() const override { return false; }
+    void ShowCurrentDocument() override {}
+    void OpenDocument(const std::filesystem::path& path) override { OpenDocumentFile(path); }
+
 signals:
     // The update check answered; text is what the user is told.
     void UpdateAnswered(QString text);
+    // "Batch processing" is open and its run about to start (tests drive it from here).
+    void BatchRunOpened(CBatchProgressDlg* dialog);
 
 private:
     void OnFileOpen();
@@ -103,6 +124,8 @@ private:
     void OnLoadSettings();
     void OnBatchLoad();
     void OnBatchSave();
+    void OnBatchRun();
+    void SetZoom(int zoom);
     void OnHelp();
     void OnHomePage();
     void OnAbout();
@@ -128,6 +151,11 @@ private:
     CommandRouter router_;
     std::unique_ptr<GuiCommandTarget> commandTarget_;
     std::unique_ptr<BatchList> batchList_;
+    std::unique_ptr<CMapStringToObPlus> thumbCache_;
+    std::unique_ptr<CThumbsBuilderThreads> builders_;
+    std::unique_ptr<QtFileClipboard> clipboard_;
+    std::unique_ptr<CBasketBrowser> basket_;
+    std::unique_ptr<DesktopTaskbar> taskbar_;
     std::unique_ptr<ResizeBarPresenter> presenter_;
     std::unique_ptr<CKVScaleCrafterDoc> document_;
     std::unique_ptr<CMainFrame> frame_;

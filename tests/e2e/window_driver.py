@@ -54,8 +54,10 @@ class Window:
         xdotool("mousemove", "--window", self.window_id, "300", "300")
 
     def _search(self, predicate):
-        """Breadth first through the window's accessible tree; parts that vanish meanwhile are skipped."""
-        queue = [self.frame]
+        """Breadth first through the program's windows (the main window first, then its dialogs);
+        parts that vanish meanwhile are skipped."""
+        queue = [self.frame] + [w for w in (self.app.getChildAtIndex(i) for i in range(1, self.app.childCount))
+                                if w is not None]
         while queue:
             node = queue.pop(0)
             try:

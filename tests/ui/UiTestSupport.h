@@ -38,6 +38,10 @@ public:
         suggestions.push_back(suggested);
         return Next();
     }
+    std::optional<std::filesystem::path> ChooseFolder(QWidget*, const std::filesystem::path& start) override {
+        suggestions.push_back(start);
+        return Next();
+    }
     std::deque<std::optional<std::filesystem::path>> answers;
     std::vector<std::filesystem::path> suggestions;
 

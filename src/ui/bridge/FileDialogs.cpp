@@ -51,4 +51,10 @@ std::optional<std::filesystem::path> QtFileDialogs::ChooseSavePath(QWidget* pare
     return FromQt(dialog.selectedFiles().first());
 }
 
+std::optional<std::filesystem::path> QtFileDialogs::ChooseFolder(QWidget* parent, const std::filesystem::path& start) {
+    const QString chosen = QFileDialog::getExistingDirectory(parent, QStringLiteral("Output folder"), ToQt(start));
+    if (chosen.isEmpty()) return std::nullopt;
+    return FromQt(chosen);
+}
+
 }  // namespace kv::ui

@@ -16,6 +16,8 @@ public:
     // suggested: the folder and name the dialog starts with.
     virtual std::optional<std::filesystem::path> ChooseSavePath(QWidget* parent,
                                                                 const std::filesystem::path& suggested) = 0;
+    // The folder the results of a batch go to; start: the folder the picker opens in.
+    virtual std::optional<std::filesystem::path> ChooseFolder(QWidget* parent, const std::filesystem::path& start) = 0;
 
 protected:
     ~IFileDialogs() = default;
@@ -26,6 +28,7 @@ class QtFileDialogs final : public IFileDialogs {
 public:
     std::optional<std::filesystem::path> ChooseImageToOpen(QWidget* parent, const std::filesystem::path& folder) override;
     std::optional<std::filesystem::path> ChooseSavePath(QWidget* parent, const std::filesystem::path& suggested) override;
+    std::optional<std::filesystem::path> ChooseFolder(QWidget* parent, const std::filesystem::path& start) override;
 };
 
 // The filters of both dialogs, in the desktop's notation.

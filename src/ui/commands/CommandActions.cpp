@@ -1,5 +1,9 @@
 #include "ui/commands/CommandActions.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
@@ -19,10 +23,25 @@ CommandActions::CommandActions(CommandRouter& router, QWidget* window)
             (entry.menu != Menu::None || !ButtonText(entry.id).empty()))
             Make(entry);
 
+    qApp->installEventFilter(this);
+
     auto* idle = new QTimer(this);
     idle->setInterval(kIdleUpdateMs);
     connect(idle, &QTimer::timeout, this, &CommandActions::UpdateStates);
     idle->start();
+}
+
+bool CommandActions::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (enter && plain && (qobject_cast<QLineEdit*>(watched) || qobject_cast<QAbstractSpinBox*>(watched))) {
+            event->accept();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 QAction* CommandActions::Make(const CommandEntry& entry) {
@@ -36,7 +55,10 @@ QAction* CommandActions::Make(const CommandEntry& entry) {
     action->setCheckable(entry.kind == CommandKind::Checkable);
     if (!button.empty()) action->setIconText(Q(button));
     if (!entry.accelerator.empty()) {
-        action->setShortcut(QKeySequence(Q(entry.accelerator), QKeySequence::PortableText));
+        const QKeySequence key(Q(entry.accelerator), QKeySequence::PortableText);
+        // "Enter" is the main keyboard's Return key as well as the keypad's Enter.
+        if (key == QKeySequence(Qt::Key_Enter)) action->setShortcuts({QKeySequence(Qt::Key_Return), key});
+        else action->setShortcut(key);
         action->setShortcutContext(Qt::WindowShortcut);
     }
     // What the status bar says while the entry is highlighted or the button is pointed at.

@@ -35,6 +35,11 @@ public:
     void Run(int id);
     void UpdateStates();
 
+protected:
+    // Return typed into a text field is the field's: it ends an entry or a rename, and presses a
+    // dialog's default button, instead of running the window's "Enter" command.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QAction* Make(const CommandEntry& entry);
     void Fill(QMenu& menu, Menu which);

@@ -10,13 +10,16 @@
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "app/ResizeBarPresenter.h"
+#include "browser/BasketBrowser.h"
 #include "base/CommandIds.h"
 #include "document/KVScaleCrafterDoc.h"
+#include "ui/batch/BasketView.h"
 #include "ui/bridge/GuiCommandTarget.h"
 #include "ui/commands/CommandActions.h"
 #include "ui/frame/ToolbarIcons.h"
@@ -38,6 +41,8 @@ constexpr int kToolbarIconSize = 32;
 constexpr int kBatchRowHeight = 250;
 // The progress bar stops at 90: the last tenth is never reported separately.
 constexpr int kProgressMaximum = 90;
+// What the batch row takes beyond one row of cells and its scroll bar.
+constexpr int kBatchRowSlack = 7;
 
 }  // namespace
 
@@ -108,6 +113,8 @@ CMainFrame::CMainFrame(CommandRouter& router, ResizeSettings& settings, ResizeBa
     batchRow_->setAccessibleName(QStringLiteral("Batch list"));
     SetHelpPage(batchRow_, help::kBatch);
     batchRow_->setMinimumHeight(60);
+    auto* rowLayout = new QVBoxLayout(batchRow_);
+    rowLayout->setContentsMargins(0, 0, 0, 0);
     splitter_->addWidget(view_);
     splitter_->addWidget(batchRow_);
     batchRow_->hide();
@@ -118,7 +125,41 @@ CMainFrame::CMainFrame(CommandRouter& router, ResizeSettings& settings, ResizeBa
     actions_->UpdateStates();
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The builder threads stop telling the batch list's view about new thumbnails before the
+    // view's destruction begins.
+    if (basket_) basket_->SetHost(nullptr);
+}
+
+void CMainFrame::AttachBatchList(CBasketBrowser& browser, const BrowserColors& colors) {
+    basket_ = &browser;
+    basketView_ = new CBasketView(browser, colors, batchRow_);
+    basketView_->SetStatusSink([this](const BrowserStatus& status) {
+        // The status bar has one pane: the browser's parts stand in it side by side.
+        QStringList parts;
+        for (const std::string* part : {&status.files, &status.date, &status.size, &status.image})
+            if (!part->empty()) parts << QString::fromStdString(*part);
+        message_->setText(parts.isEmpty() ? QStringLiteral("Ready") : parts.join(QStringLiteral("    ")));
+    });
+    batchRow_->layout()->addWidget(basketView_);
+}
+
+int CMainFrame::BatchRowHeightFor(int zoom) const {
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, basketView_);
+    const int frame = basketView_ ? 2 * basketView_->frameWidth() : 0;
+    return ThumbCellSize(zoom).height + scrollBar + frame + kBatchRowSlack;
+}
+
+void CMainFrame::OnZoomChanged(int zoom) {
+    if (!basket_) return;
+    basket_->SetZoom(zoom);
+    if (settings_.batchMode && batchRow_->isVisible()) {
+        const int client = splitter_->height() - splitter_->handleWidth();
+        const int row = BatchRowHeightFor(zoom);
+        splitter_->setSizes({std::max(0, client - row), row});
+    }
+    UpdateAllViews();
+}
 
 void CMainFrame::InstallButtonSet(ToolbarSet set) {
     toolbar_->clear();
@@ -214,7 +255,6 @@ bool CMainFrame::HandlesCommand(int id) const {
         case ID_VIEW_RESIZE_SETTINGS:
         case ID_BROWSE:
         case ID_BROWSE_DONE:
-        case ID_BATCH_RUN:
         case ID_REMOVE_SELECTED:
         case ID_VIEW_ICONS_POPUP:
         case ID_RESIZE_STARTED:
@@ -231,12 +271,11 @@ CommandState CMainFrame::CommandStateOf(int id) const {
         case ID_VIEW_TOOLBAR: return {true, !toolbar_->isHidden()};
         case ID_VIEW_STATUS_BAR: return {true, !statusBar()->isHidden()};
         case ID_VIEW_RESIZE_SETTINGS: return {true, !dock_->isHidden()};
-        // Browsing, running and removing come with the batch list; until then they are not offered.
+        case ID_REMOVE_SELECTED: return basket_ ? basket_->CommandStateOf(id) : CommandState{false, false};
+        case ID_VIEW_ICONS_POPUP: return {settings_.batchMode};
+        // Browsing comes with the browse window; until then it is not offered.
         case ID_BROWSE:
-        case ID_BROWSE_DONE:
-        case ID_BATCH_RUN:
-        case ID_REMOVE_SELECTED:
-        case ID_VIEW_ICONS_POPUP: return {false, false};
+        case ID_BROWSE_DONE: return {false, false};
         default: return {};
     }
 }
@@ -248,6 +287,9 @@ void CMainFrame::OnCommand(int id) {
         case ID_VIEW_STATUS_BAR: statusBar()->setHidden(!statusBar()->isHidden()); break;
         case ID_VIEW_RESIZE_SETTINGS: dock_->setHidden(!dock_->isHidden()); break;
         case ID_VIEW_ICONS_POPUP: actions_->IconsPopup().exec(QCursor::pos()); break;
+        case ID_REMOVE_SELECTED:
+            if (basket_) basket_->OnCommand(id);
+            break;
         case ID_RESIZE_STARTED:
         case ID_RESIZE_PROGRESS:
         case ID_RESIZE_DONE: OnProgressCommand(id); break;

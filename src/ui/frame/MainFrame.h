@@ -14,13 +14,16 @@ class QSplitter;
 class QToolBar;
 
 namespace kv {
+class CBasketBrowser;
 class CKVScaleCrafterDoc;
+struct BrowserColors;
 class ResizeBarPresenter;
 struct ResizeSettings;
 }  // namespace kv
 
 namespace kv::ui {
 
+class CBasketView;
 class CKVScaleCrafterView;
 class CResizeDlgBar;
 class CommandActions;
@@ -49,6 +52,8 @@ public:
     QProgressBar& Progress() { return *progress_; }
     QDockWidget& SettingsDock() { return *dock_; }
     QWidget& BatchRow() { return *batchRow_; }
+    // The batch list's view in the batch row, once the list is attached.
+    CBasketView* BasketView() { return basketView_; }
     QSplitter& Splitter() { return *splitter_; }
     ToolbarSet ButtonSet() const { return buttonSet_; }
 
@@ -67,6 +72,14 @@ public:
 
     void ToggleBatchMode();
     bool InBatchMode() const;
+
+    // Puts the batch list's view into the batch row. Its browser answers "&Remove Selected".
+    void AttachBatchList(CBasketBrowser& browser, const BrowserColors& colors);
+    // The thumbnails changed size: the batch list takes the zoom and, when it is shown, its row is
+    // sized to show exactly one row of cells.
+    void OnZoomChanged(int zoom);
+    // The height the batch row needs for one row of cells at a zoom.
+    int BatchRowHeightFor(int zoom) const;
 
 signals:
     void Closing();
@@ -95,6 +108,8 @@ private:
     QSplitter* splitter_ = nullptr;
     CKVScaleCrafterView* view_ = nullptr;
     QWidget* batchRow_ = nullptr;
+    CBasketBrowser* basket_ = nullptr;
+    CBasketView* basketView_ = nullptr;
     std::vector<QAction*> recentActions_;
     ToolbarSet buttonSet_ = ToolbarSet::Single;
 };

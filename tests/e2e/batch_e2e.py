@@ -52,8 +52,11 @@ def main():
 
             # Without a window manager a click makes the window the active one. Files named on the
             # command line have no output size until "Apply to &All" gives them the bar's.
-            window.click(window.find("Image"))
+            window.focus("Image")
             window.keys("alt+a")
+            # Enter is Run's key only once Run is enabled.
+            run = window.find("Run", pyatspi.ROLE_MENU_ITEM)
+            wait_for("Run enabled", lambda: run.getState().contains(pyatspi.STATE_SENSITIVE))
             # Enter runs the batch; the folder is typed into the dialog, whose default button is OK.
             window.keys("Return")
             folder = window.find("Output folder", pyatspi.ROLE_TEXT, timeout=15)

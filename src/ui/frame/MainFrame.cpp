@@ -110,7 +110,6 @@ CMainFrame::CMainFrame(CommandRouter& router, ResizeSettings& settings, ResizeBa
     splitter_->setChildrenCollapsible(false);
     view_ = new CKVScaleCrafterView(document_, settings_, splitter_);
     batchRow_ = new QWidget(splitter_);
-    batchRow_->setAccessibleName(QStringLiteral("Batch list"));
     SetHelpPage(batchRow_, help::kBatch);
     batchRow_->setMinimumHeight(60);
     auto* rowLayout = new QVBoxLayout(batchRow_);

@@ -96,12 +96,12 @@ std::string FormatFixed(double value, int precision) {
     return {buffer, result.ptr};
 }
 
-std::string FormatByteSize(uint64_t bytes) {
+std::string FormatByteSize(uint64_t bytes, int decimals) {
     const double k = static_cast<double>(bytes) / 1024.0;
-    if (k < 1000.0) return FormatFixed(k, 1) + "KB";
+    if (k < 1000.0) return FormatFixed(k, decimals) + "KB";
     const double m = k / 1024.0;
-    if (m < 1000.0) return FormatFixed(m, 1) + "MB";
-    return FormatFixed(m / 1024.0, 1) + "GB";
+    if (m < 1000.0) return FormatFixed(m, decimals) + "MB";
+    return FormatFixed(m / 1024.0, decimals) + "GB";
 }
 
 std::optional<uint32_t> ParseUnsigned(std::string_view text) {

@@ -67,8 +67,9 @@ double RoundToDecimals(double value, int decimals);
 std::string FormatG(double value);
 std::string FormatFixed(double value, int precision);
 
-// A byte count as "12.3KB", "4.5MB" or "1.2GB": divided by 1024 until it is below 1000.
-std::string FormatByteSize(uint64_t bytes);
+// A byte count as "12.3KB", "4.5MB" or "1.2GB": divided by 1024 until it is below 1000, with one
+// decimal (the settings bar) or as many as asked (the browsers show two).
+std::string FormatByteSize(uint64_t bytes, int decimals = 1);
 
 // A whole unsigned number, blanks allowed around it; nothing when the text is anything else.
 std::optional<uint32_t> ParseUnsigned(std::string_view text);

@@ -10,61 +10,49 @@ namespace kv {
 
 BatchList::BatchList(ResizeSettings& settings, IUserPrompt* prompt) : settings_(settings), prompt_(prompt) {}
 
-std::vector<std::filesystem::path> BatchList::Paths() const {
-    std::vector<std::filesystem::path> paths;
-    paths.reserve(items_.size());
-    for (const auto& item : items_) paths.push_back(item->path);
-    return paths;
-}
-
 void BatchList::AddFiles(std::span<const std::filesystem::path> paths) {
     for (const std::filesystem::path& path : paths) {
         bool present = false;
-        for (const auto& item : items_) present = present || item->path == path;
+        for (size_t i = 0; i < items_.size(); ++i) present = present || items_[i].path == path;
         if (present && !(prompt_ && prompt_->AskYesNo(Format(BatchListText::kDuplicateQuestion, path.c_str()))))
             continue;
         auto item = std::make_unique<CItem>(settings_, path);
         Stamp(*item, settings_.applyToNew ? StampSource::CurrentSettings : StampSource::ImageOwnSize);
-        items_.push_back(std::move(item));
+        items_.Append(std::move(item));
     }
     if (listener_) listener_->OnItemsChanged();
 }
 
 void BatchList::ReplaceWithFiles(std::span<const std::filesystem::path> paths) {
-    items_.clear();
+    items_.Clear();
     for (const std::filesystem::path& path : paths)
-        if (FileExists(path)) items_.push_back(std::make_unique<CItem>(settings_, path));
+        if (FileExists(path)) items_.Append(std::make_unique<CItem>(settings_, path));
     Rebuild();
     if (!items_.empty() && listener_) listener_->OnBatchModeWanted();
 }
 
 void BatchList::RemoveSelected() {
-    for (size_t i = items_.size(); i-- > 0;)
-        if (items_[i]->selected) items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
+    items_.RemoveSelected();
     if (listener_) listener_->OnItemsChanged();
 }
 
-bool BatchList::HasSelection() const {
-    for (const auto& item : items_)
-        if (item->selected) return true;
-    return false;
-}
+bool BatchList::HasSelection() const { return items_.FirstSelected().has_value(); }
 
-void BatchList::Clear() { items_.clear(); }
+void BatchList::Clear() { items_.Clear(); }
 
 void BatchList::Stamp(CItem& item, StampSource source) const { StampSize(settings_, item.path, source, item.batch); }
 
 void BatchList::StampSelected() {
-    for (const auto& item : items_)
-        if (item->selected) Stamp(*item, StampSource::CurrentSettings);
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (items_[i].selected) Stamp(items_[i], StampSource::CurrentSettings);
 }
 
 void BatchList::StampAll() {
-    for (const auto& item : items_) Stamp(*item, StampSource::CurrentSettings);
+    for (size_t i = 0; i < items_.size(); ++i) Stamp(items_[i], StampSource::CurrentSettings);
 }
 
 void BatchList::ChooseItem(size_t index, IBatchItemHost& host) {
-    const CItem& chosen = *items_.at(index);
+    const CItem& chosen = items_.at(index);
     if (chosen.batch.width != 0 && chosen.batch.height != 0) {
         settings_.width = chosen.batch.width;
         settings_.height = chosen.batch.height;
@@ -101,7 +89,7 @@ void BatchList::Rebuild() {
 std::vector<BatchRecord> BatchList::Records() const {
     std::vector<BatchRecord> records;
     records.reserve(items_.size());
-    for (const auto& item : items_) records.push_back({item->path, item->batch});
+    for (size_t i = 0; i < items_.size(); ++i) records.push_back({items_[i].path, items_[i].batch});
     return records;
 }
 
@@ -122,12 +110,12 @@ bool BatchList::Load(const std::filesystem::path& path) {
         Say(BatchListText::kWrongFile);
         return false;
     }
-    items_.clear();
+    items_.Clear();
     for (const BatchRecord& record : *records) {
         if (record.path.empty() || !FileExists(record.path)) continue;
         auto item = std::make_unique<CItem>(settings_, record.path);
         item->batch = record.values;
-        items_.push_back(std::move(item));
+        items_.Append(std::move(item));
     }
     Rebuild();
     if (!items_.empty() && listener_) listener_->OnBatchModeWanted();

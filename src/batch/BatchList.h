@@ -12,6 +12,7 @@
 #include "base/UserPrompt.h"
 #include "batch/BatchFile.h"
 #include "batch/CItem.h"
+#include "batch/CItemList.h"
 #include "batch/IBatchListListener.h"
 
 namespace kv {
@@ -41,9 +42,12 @@ public:
 
     size_t size() const { return items_.size(); }
     bool empty() const { return items_.empty(); }
-    CItem& item(size_t index) { return *items_[index]; }
-    const CItem& item(size_t index) const { return *items_[index]; }
-    std::vector<std::filesystem::path> Paths() const;
+    CItem& item(size_t index) { return items_[index]; }
+    const CItem& item(size_t index) const { return items_[index]; }
+    std::vector<std::filesystem::path> Paths() const { return items_.Paths(); }
+    // The items in list order, for the browser that shows them and may reorder them.
+    CItemList& Items() { return items_; }
+    const CItemList& Items() const { return items_; }
 
     // Dropped or pasted files, in order. A path already in the list asks whether another copy is
     // wanted and is skipped on No. A new item is stamped with the current settings when "apply to
@@ -89,8 +93,7 @@ private:
     ResizeSettings& settings_;
     IUserPrompt* prompt_;
     IBatchListListener* listener_ = nullptr;
-    // Owned items; their addresses stay put while the list changes around them.
-    std::vector<std::unique_ptr<CItem>> items_;
+    CItemList items_;
 };
 
 }  // namespace kv

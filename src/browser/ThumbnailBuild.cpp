@@ -114,13 +114,17 @@ int32_t BitsPerPixelOf(PixelFormat format) {
     }
 }
 
-bool HasSoundNote(const std::filesystem::path& path) {
+std::optional<std::filesystem::path> SoundNoteOf(const std::filesystem::path& path) {
     const std::string extension = LowerExtension(path);
-    if (extension != ".jpg" && extension != ".tif") return false;
-    std::filesystem::path note = path;
-    if (FileExists(note.replace_extension(".wav"))) return true;
-    return FileExists(note.replace_extension(".WAV"));
+    if (extension != ".jpg" && extension != ".tif") return std::nullopt;
+    for (const char* noteExtension : {".wav", ".WAV"}) {
+        std::filesystem::path note = path;
+        if (FileExists(note.replace_extension(noteExtension))) return note;
+    }
+    return std::nullopt;
 }
+
+bool HasSoundNote(const std::filesystem::path& path) { return SoundNoteOf(path).has_value(); }
 
 CellFacts CellFacts::Of(const CPaletteItemImg& cell) {
     CellFacts facts;

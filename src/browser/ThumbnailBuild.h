@@ -35,6 +35,8 @@ int32_t BitsPerPixelOf(PixelFormat format);
 // Whether a sound file belongs to the image: a JPEG or TIFF named "*.jpg" or "*.tif" (any case)
 // with a ".wav" (or ".WAV", as cameras name them) of the same name beside it.
 bool HasSoundNote(const std::filesystem::path& path);
+// That sound file, or nothing.
+std::optional<std::filesystem::path> SoundNoteOf(const std::filesystem::path& path);
 
 // The facts of a cell that a build reads and writes.
 struct CellFacts {

@@ -22,25 +22,6 @@ public:
     int batchModeWanted = 0;
 };
 
-class RecordingItemHost final : public IBatchItemHost {
-public:
-    explicit RecordingItemHost(const ResizeSettings& settings) : settings_(settings) {}
-    bool BrowseWindowShowing() const override { return browsing; }
-    void ShowCurrentDocument() override { ++shownAgain; }
-    void OpenDocument(const fs::path& path) override {
-        opened.push_back(path);
-        flagWhileOpening = settings_.openingFromBatchList;
-    }
-
-    bool browsing = false;
-    int shownAgain = 0;
-    std::vector<fs::path> opened;
-    bool flagWhileOpening = false;
-
-private:
-    const ResizeSettings& settings_;
-};
-
 // A 1000 x 500 and a 300 x 600 picture, and settings of 640 x 480 at 150 dots per inch.
 class BatchListTest : public ::testing::Test {
 protected:
@@ -144,7 +125,7 @@ TEST_F(BatchListTest, ChoosingAnItemCopiesItsValuesAndOpensItKeepingThem) {
     list.ChooseItem(0, host);
     EXPECT_EQ(settings.width, 640);
     EXPECT_EQ(host.opened, std::vector<fs::path>{wide});
-    EXPECT_TRUE(host.flagWhileOpening);
+    EXPECT_TRUE(host.settingsWhileOpening.openingFromBatchList);
     EXPECT_FALSE(settings.openingFromBatchList);
 
     list.item(0).batch = {320, 200, 72, 9, SizeCorrection::None};

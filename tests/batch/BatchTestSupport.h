@@ -16,6 +16,7 @@
 
 #include "batch/BatchRunner.h"
 #include "batch/CItem.h"
+#include "batch/IBatchListListener.h"
 #include "common/TestFiles.h"
 #include "imageio/Bitmap.h"
 
@@ -34,6 +35,27 @@ inline void MakeImage(const std::filesystem::path& path, int32_t width, int32_t 
     std::string mime = ext == ".png" ? "image/png" : ext == ".tif" ? "image/tiff" : ext == ".bmp" ? "image/bmp" : "image/jpeg";
     ASSERT_EQ(image.Save(path, mime, 90), Status::Ok);
 }
+
+// The frame as choosing an item of the batch list sees it: it records what it was asked to show or
+// open, and the settings as they stood while the image opened.
+class RecordingItemHost final : public IBatchItemHost {
+public:
+    explicit RecordingItemHost(const ResizeSettings& settings) : settings_(settings) {}
+    bool BrowseWindowShowing() const override { return browsing; }
+    void ShowCurrentDocument() override { ++shownAgain; }
+    void OpenDocument(const std::filesystem::path& path) override {
+        opened.push_back(path);
+        settingsWhileOpening = settings_;
+    }
+
+    bool browsing = false;
+    int shownAgain = 0;
+    std::vector<std::filesystem::path> opened;
+    ResizeSettings settingsWhileOpening;
+
+private:
+    const ResizeSettings& settings_;
+};
 
 inline CItem ItemOf(const std::filesystem::path& path, int32_t width, int32_t height, ResizeAlgorithm algorithm = 4,
                     float dpi = 96) {

@@ -36,6 +36,7 @@ public:
         return answer_;
     }
     void Beep() override { ++beeps; }
+    void SetAnswer(bool answer) { answer_ = answer; }
 
     std::vector<std::string> messages;
     std::vector<std::string> questions;

@@ -4,13 +4,12 @@
 #include <cstdint>
 #include <optional>
 
+#include "app/SettingsStore.h"
 #include "base/Geometry.h"
 
 namespace kv {
 
-// The two zooms of the thumbnail grids, in percent: "&Large Icons" and "&Small Icons".
-inline constexpr int kLargeIconsZoom = 100;
-inline constexpr int kSmallIconsZoom = 66;
+// The two zooms of the thumbnail grids, kLargeIconsZoom and kSmallIconsZoom, come with the settings.
 
 // A thumbnail cell's size at a zoom: the picture box scaled and rounded, with the card around it
 // and the name under it (232 x 197 at 100, 157 x 141 at 66).

@@ -14,6 +14,9 @@
 #include "app/SettingsFile.h"
 #include "base/CommandIds.h"
 #include "batch/BatchFile.h"
+#include "app/InitialBrowseFolder.h"
+#include "browser/SortModes.h"
+#include "ui/browse/BrowseWnd.h"
 #include "ui/bridge/DefaultPrinter.h"
 #include "ui/bridge/FileDialogs.h"
 #include "ui/bridge/GuiCommandTarget.h"
@@ -129,6 +132,9 @@ bool CKVScaleCrafterApp::InitInstance(const std::vector<std::string>& arguments)
     router_.SetHandler(CommandRoute::Document, document_.get());
     router_.SetHandler(CommandRoute::App, this);
     document_->SetFrame(commandTarget_.get());
+    libraries_ = std::make_unique<CWin7Library>(environment_.folders);
+    (void)libraries_->Start();
+    frame_->SetBrowseFactory([this](QWidget* parent) { return MakeBrowseWindow(parent); });
     frame_->Actions().UpdateStates();
     frame_->SettingsBar().SetDocument(nullptr);
     ShowRecentFiles();
@@ -198,6 +204,36 @@ void CKVScaleCrafterApp::UpdateAllViews() {
 
 void CKVScaleCrafterApp::ShowInSettingsBar(IResizeDocument&) {
     if (frame_) frame_->SettingsBar().SetDocument(document_.get());
+}
+
+CBrowseWnd* CKVScaleCrafterApp::MakeBrowseWindow(QWidget* parent) {
+    const SpecialFolders& folders = environment_.folders;
+    if (!thumbnailCache_) {
+        thumbnailCache_ = std::make_unique<CMapStringToObPlus>(folders.CacheFolder());
+        builders_ = std::make_unique<CThumbsBuilderThreads>(*thumbnailCache_);
+    }
+    ThumbsBrowserServices browser{*thumbnailCache_, builders_.get(), prompt_, nullptr,
+                                  ReadSortMode(folders.WinIniFile()), stored_.iconsZoom};
+    const std::string start = ChooseInitialBrowseFolder(stored_.browseDefault, folders);
+    BrowseServices services{browser, *commandTarget_, folders, libraries_.get(), colors_, start};
+    BrowseMemory memory{[this] { return ReadLeftWidth(store_->profile()); },
+                        [this](int width) { WriteLeftWidth(store_->profile(), width); },
+                        [this] { return ReadTreeSelection(store_->profile()); },
+                        [this](const std::string& record) { WriteTreeSelection(store_->profile(), record); },
+                        [this](const std::string& folder) {
+                            if (!folder.empty()) stored_.browseDefault = folder;
+                        }};
+    auto* window = new CBrowseWnd(std::move(services), std::move(memory), parent);
+    // A double click opens the photo in the main window, which the browse window then uncovers.
+    connect(window, &CBrowseWnd::FileActivated, this, [this](const std::filesystem::path& file) {
+        QMetaObject::invokeMethod(this, [this, file] {
+            if (frame_->BrowseWindow()) frame_->ToggleBrowse();
+            OpenDocumentFile(file);
+        }, Qt::QueuedConnection);
+    });
+    connect(window, &CBrowseWnd::PropertiesRequested, this,
+            [this](const std::filesystem::path& file) { ShowImageInfo(file, frame_.get()); });
+    return window;
 }
 
 void CKVScaleCrafterApp::ShowRecentFiles() {

@@ -21,12 +21,16 @@
 #include "batch/BatchList.h"
 #include "document/IDocumentHost.h"
 #include "document/KVScaleCrafterDoc.h"
+#include "browser/ThumbnailCache.h"
+#include "browser/ThumbsBuilderThreads.h"
 #include "platform/SpecialFolders.h"
+#include "platform/Win7Library.h"
 
 class QMessageBox;
 
 namespace kv::ui {
 
+class CBrowseWnd;
 class CMainFrame;
 class GuiCommandTarget;
 class IFileDialogs;
@@ -109,6 +113,7 @@ private:
     void CheckForUpdate(bool userAsked);
     bool OpenUrl(const QUrl& url);
     void ShowRecentFiles();
+    CBrowseWnd* MakeBrowseWindow(QWidget* parent);
     void OpenStartFiles(const StartupRequest& request);
     std::filesystem::path DefaultOpenFolder() const;
     std::filesystem::path HelpFile() const;
@@ -127,6 +132,10 @@ private:
 
     CommandRouter router_;
     std::unique_ptr<GuiCommandTarget> commandTarget_;
+    // The thumbnails, their builders and the libraries outlive every window that shows them.
+    std::unique_ptr<CMapStringToObPlus> thumbnailCache_;
+    std::unique_ptr<CThumbsBuilderThreads> builders_;
+    std::unique_ptr<CWin7Library> libraries_;
     std::unique_ptr<BatchList> batchList_;
     std::unique_ptr<ResizeBarPresenter> presenter_;
     std::unique_ptr<CKVScaleCrafterDoc> document_;

@@ -113,6 +113,9 @@ CFolderThumbsView::CFolderThumbsView(CThumbsBrowser& browser, const BrowserColor
     connect(&autoScroll_, &QTimer::timeout, this, [this] {
         browser_.OnAutoScrollTick(ToPoint(viewport()->mapFromGlobal(QCursor::pos())));
     });
+    readyRepaint_.setSingleShot(true);
+    readyRepaint_.setInterval(kReadyRepaintMs);
+    connect(&readyRepaint_, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
     labelTimer_.setInterval(100);
     connect(&labelTimer_, &QTimer::timeout, this, [this] { browser_.OnLabelTimer(); });
     labelTimer_.start();
@@ -153,7 +156,8 @@ void CFolderThumbsView::PostThumbReady() {
 
 void CFolderThumbsView::OnThumbReady() {
     readyPosted_.store(false);
-    viewport()->update();
+    // Thumbnails come in bursts: one repaint every kReadyRepaintMs leaves the builders the cores.
+    if (!readyRepaint_.isActive()) readyRepaint_.start();
 }
 
 void CFolderThumbsView::StartAutoScroll() { autoScroll_.start(); }
@@ -200,14 +204,18 @@ void CFolderThumbsView::SetBusy(bool busy) {
     }
 }
 
-QPixmap CFolderThumbsView::PictureOf(const CThumbsBrowser::CellPaint& paint) {
+QPixmap CFolderThumbsView::PictureOf(const CThumbsBrowser::CellPaint& paint, QSize box) {
     if (!paint.cell) return {};
     const QString key = ToQt(paint.item->path.string());
     auto it = pixmaps_.find(key);
-    if (it != pixmaps_.end() && it->source == paint.cell.get()) return it->pixmap;
+    if (it != pixmaps_.end() && it->source == paint.cell.get() && it->box == box) return it->pixmap;
     const QImage image = ThumbnailPicture(*paint.cell);
     if (image.isNull()) return {};
-    Kept kept{QPixmap::fromImage(image), paint.cell.get()};
+    // Scaled once to the box it is shown in, so that a repaint only copies pixels.
+    const QSize fitted = image.size().scaled(box, Qt::KeepAspectRatio).boundedTo(image.size());
+    Kept kept{QPixmap::fromImage(fitted == image.size() ? image
+                                                         : image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)),
+              paint.cell.get(), box};
     pixmaps_.insert(key, kept);
     return kept.pixmap;
 }
@@ -223,13 +231,10 @@ void CFolderThumbsView::DrawCell(QPainter& painter, const CThumbsBrowser::CellPa
 
     const QRect label(card.left() + 4, card.bottom() - kCellLabelHeight, card.width() - 8, kCellLabelHeight);
     const QRect box = QRect(card.left(), card.top(), card.width(), card.height() - kCellLabelHeight).adjusted(6, 6, -6, -2);
-    const QPixmap picture = PictureOf(paint);
+    const QPixmap picture = PictureOf(paint, box.size());
     if (!picture.isNull()) {
-        const QSize fitted = picture.size().scaled(box.size(), Qt::KeepAspectRatio).boundedTo(picture.size());
-        const QRect target(box.center().x() - fitted.width() / 2 + 1, box.center().y() - fitted.height() / 2 + 1,
-                           fitted.width(), fitted.height());
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, fitted != picture.size());
-        painter.drawPixmap(target, picture);
+        const QSize size = picture.size();
+        painter.drawPixmap(box.center().x() - size.width() / 2 + 1, box.center().y() - size.height() / 2 + 1, picture);
         ++picturesShown_;
     } else {
         const QIcon icon = QIcon::fromTheme(QStringLiteral("image-x-generic"));

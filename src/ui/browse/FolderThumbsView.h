@@ -68,7 +68,7 @@ protected:
 
 private:
     void OnThumbReady();
-    QPixmap PictureOf(const CThumbsBrowser::CellPaint& paint);
+    QPixmap PictureOf(const CThumbsBrowser::CellPaint& paint, QSize box);
     void DrawCell(QPainter& painter, const CThumbsBrowser::CellPaint& paint);
     void UpdateAccessibleText();
 
@@ -76,11 +76,14 @@ private:
     const BrowserColors colors_;
     QTimer autoScroll_;
     QTimer labelTimer_;
+    QTimer readyRepaint_;
+    static constexpr int kReadyRepaintMs = 20;
     std::atomic<bool> readyPosted_{false};
     // The pictures drawn lately, by path, with the cell picture's identity they came from.
     struct Kept {
         QPixmap pixmap;
         const void* source = nullptr;
+        QSize box;
     };
     QHash<QString, Kept> pixmaps_;
     int picturesShown_ = 0;

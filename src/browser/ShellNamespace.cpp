@@ -92,6 +92,29 @@ bool SameChild(const ShellItem& item, const ShellChild& child) {
     return item.kind == child.kind && item.path == child.path && (!item.path.empty() || item.name == child.name);
 }
 
+// The subfolders of a folder, without hidden ones and the trash, in a file manager's order.
+std::vector<ShellChild> ListSubfolders(const fs::path& folder, const fs::path& homeTrash) {
+    std::vector<ShellChild> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code typeError;
+        if (name.empty() || name.front() == '.' || !it->is_directory(typeError)) continue;
+        if (it->path() == homeTrash) continue;
+        found.push_back({ShellItemKind::Folder, name, it->path(), MayHaveSubfolders(it->path())});
+    }
+    SortByName(found);
+    return found;
+}
+
+std::vector<ShellChild> ListVolumes(const VolumeSource& volumes) {
+    std::vector<ShellChild> children;
+    for (const Volume& volume : volumes())
+        children.push_back({ShellItemKind::Folder, volume.name, Normal(volume.root), true});
+    return children;
+}
+
 }  // namespace
 
 bool PathIsWithin(const fs::path& path, const fs::path& folder) {
@@ -147,28 +170,19 @@ std::unique_ptr<ShellItem> ShellNamespace::MakeItem(const ShellChild& child, She
 }
 
 std::vector<ShellChild> ShellNamespace::ListChildren(const ShellItem& item) const {
+    return ListChildren(item.kind, item.path);
+}
+
+std::vector<ShellChild> ShellNamespace::ListChildren(ShellItemKind kind, const fs::path& path) const {
     std::vector<ShellChild> children;
     std::error_code ec;
-    auto subfolders = [&](const fs::path& folder) {
-        std::vector<ShellChild> found;
-        const fs::path homeTrash = trash_.HomeTrash();
-        for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end; !ec && it != end;
-             it.increment(ec)) {
-            const std::string name = it->path().filename().string();
-            std::error_code typeError;
-            if (name.empty() || name.front() == '.' || !it->is_directory(typeError)) continue;
-            if (it->path() == homeTrash) continue;
-            found.push_back({ShellItemKind::Folder, name, it->path(), MayHaveSubfolders(it->path())});
-        }
-        SortByName(found);
-        return found;
-    };
-    switch (item.kind) {
+    auto subfolders = [&](const fs::path& folder) { return ListSubfolders(folder, trash_.HomeTrash()); };
+    switch (kind) {
     case ShellItemKind::Desktop: {
         if (!folders_.home.empty() && FileExists(folders_.home))
             children.push_back({ShellItemKind::Folder, "Home", Normal(folders_.home), true});
-        if (!item.path.empty() && item.path != Normal(folders_.home)) {
-            const auto onDesktop = subfolders(item.path);
+        if (!path.empty() && path != Normal(folders_.home)) {
+            const auto onDesktop = subfolders(path);
             children.insert(children.end(), onDesktop.begin(), onDesktop.end());
         }
         if (libraries_ && !libraries_->LibrariesFolder().empty())
@@ -177,7 +191,7 @@ std::vector<ShellChild> ShellNamespace::ListChildren(const ShellItem& item) cons
         break;
     }
     case ShellItemKind::Folder:
-        children = subfolders(item.path);
+        children = subfolders(path);
         break;
     case ShellItemKind::Libraries:
         if (!libraries_) break;
@@ -188,24 +202,35 @@ std::vector<ShellChild> ShellNamespace::ListChildren(const ShellItem& item) cons
     case ShellItemKind::Library:
         if (!libraries_) break;
         // In the library's own order; a folder that went is left out and the rest still show.
-        if (const auto contents = libraries_->Read(item.path))
+        if (const auto contents = libraries_->Read(path))
             for (const fs::path& folder : contents->folders)
                 if (fs::is_directory(folder, ec))
                     children.push_back({ShellItemKind::Folder, Normal(folder).filename().string(), Normal(folder),
                                         MayHaveSubfolders(folder)});
         break;
     case ShellItemKind::Computer:
-        for (const Volume& volume : volumes_())
-            children.push_back({ShellItemKind::Folder, volume.name, Normal(volume.root), true});
+        children = ListVolumes(volumes_);
         break;
     }
     return children;
 }
 
+std::function<std::vector<ShellChild>()> ShellNamespace::ListerFor(const ShellItem& item) const {
+    if (item.kind == ShellItemKind::Folder)
+        return [folder = item.path, homeTrash = trash_.HomeTrash()] { return ListSubfolders(folder, homeTrash); };
+    if (item.kind == ShellItemKind::Computer) return [volumes = volumes_] { return ListVolumes(volumes); };
+    return {};
+}
+
 void ShellNamespace::Fill(ShellItem& item) {
     if (item.filled) return;
+    FillWith(item, ListChildren(item));
+}
+
+void ShellNamespace::FillWith(ShellItem& item, std::vector<ShellChild> children) {
+    if (item.filled) return;
     item.filled = true;
-    Update(item, ListChildren(item));
+    Update(item, std::move(children));
     if (item.children.empty()) item.mayHaveChildren = false;
 }
 

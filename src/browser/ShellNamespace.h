@@ -44,6 +44,9 @@ struct ShellItem {
     bool filled = false;
     // Whether it shows an expansion button before it is filled.
     bool mayHaveChildren = true;
+    // Lives as long as the item: a listing made on another thread checks it before it is used.
+    std::shared_ptr<const bool> alive = std::make_shared<const bool>(true);
+    bool listing = false;  // a listing of its children is under way elsewhere
 
     bool IsFolder() const { return kind == ShellItemKind::Folder || kind == ShellItemKind::Desktop; }
     // The file-system folder, or empty.
@@ -91,8 +94,15 @@ public:
 
     // Lists the children of an item once (the first expansion).
     void Fill(ShellItem& item);
+    // Fills an item with children listed elsewhere (on another thread); nothing when it is filled.
+    void FillWith(ShellItem& item, std::vector<ShellChild> children);
     // What an item has as children now, read from the disk and the libraries.
     std::vector<ShellChild> ListChildren(const ShellItem& item) const;
+    std::vector<ShellChild> ListChildren(ShellItemKind kind, const std::filesystem::path& path) const;
+    // For a folder or the computer's volumes, which a slow or dead mount may hold up: a listing of
+    // the item's children that owns all it needs, to be run on another thread. Empty for the rest,
+    // which are listed at once.
+    std::function<std::vector<ShellChild>()> ListerFor(const ShellItem& item) const;
     // Brings an item's children in step with the disk, keeping the children that are still there
     // (and their own children); recurse: refreshes the filled children too. onlyIfFilled: an item
     // never filled stays so.

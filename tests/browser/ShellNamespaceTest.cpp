@@ -99,7 +99,7 @@ TEST_F(Namespace, TheRememberedSelectionIsAPathOrAPlaceAndFallsBackWhenGone) {
     EXPECT_EQ(later.Restore(record)->path, dir / "home/Pictures/Trips");
     EXPECT_EQ(later.Restore(ShellNamespace::SelectionRecord(*later.ComputerItem())), later.ComputerItem());
     // An older program's binary record, a path that went, nothing at all: no item.
-    for (const std::string old : {std::string("\x14\x00\x1f\x50", 4), (dir / "gone").string(), std::string()})
+    for (const std::string& old : {std::string("\x14\x00\x1f\x50", 4), (dir / "gone").string(), std::string()})
         EXPECT_EQ(later.Restore(old), nullptr);
 }
 

@@ -23,11 +23,11 @@ std::string Read(const fs::path& path) {
 
 // A folder on another file system than the temporary folder, when the machine has one.
 std::optional<fs::path> OtherFileSystem(const fs::path& than) {
-    for (const fs::path candidate : {"/dev/shm", "/run/user", "/var/tmp"}) {
+    for (const char* candidate : {"/dev/shm", "/run/user", "/var/tmp"}) {
         struct stat a{}, b{};
-        if (::stat(candidate.c_str(), &a) == 0 && ::stat(than.c_str(), &b) == 0 && a.st_dev != b.st_dev &&
-            ::access(candidate.c_str(), W_OK) == 0)
-            return candidate;
+        if (::stat(candidate, &a) == 0 && ::stat(than.c_str(), &b) == 0 && a.st_dev != b.st_dev &&
+            ::access(candidate, W_OK) == 0)
+            return fs::path(candidate);
     }
     return std::nullopt;
 }

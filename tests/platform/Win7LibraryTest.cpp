@@ -127,7 +127,7 @@ TEST_F(Libraries, ADamagedFileIsNoLibraryAndAVanishedFolderLeavesTheRest) {
     CWin7Library libraries(folders);
     ASSERT_TRUE(libraries.Start());
     const fs::path damaged = folders.LibrariesFolder() / "Broken.library-ms";
-    for (const std::string text : {std::string("<libraryDescription><searchConnector"), std::string("<html/>"), std::string()}) {
+    for (const std::string& text : {std::string("<libraryDescription><searchConnector"), std::string("<html/>"), std::string()}) {
         std::ofstream(damaged) << text;
         EXPECT_EQ(libraries.GetLibraryText(damaged), "");
         EXPECT_EQ(libraries.GetFolderCount(damaged), 0);

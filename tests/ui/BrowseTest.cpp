@@ -83,9 +83,9 @@ TEST_F(Browse, TheTreeSelectsRenamesAndDeletesFoldersAndTheBrowserFollows) {
     EXPECT_TRUE(test::WaitUntil([&] { return view.browser().items().size() == 2; }));
     EXPECT_TRUE(test::WaitUntil([&] { return view.PicturesShown() == 2; }));
 
-    // Expanding shows the subfolder; renaming it in place renames it on disk.
+    // Expanding lists the subfolder (on another thread); renaming it in place renames it on disk.
     tree.expand(tree.currentIndex());
-    ASSERT_EQ(tree.model()->rowCount(tree.currentIndex()), 1);
+    ASSERT_TRUE(test::WaitUntil([&] { return tree.model()->rowCount(tree.currentIndex()) == 1; }));
     const QModelIndex rome = tree.model()->index(0, 0, tree.currentIndex());
     tree.setCurrentIndex(rome);
     tree.edit(rome);

@@ -1,7 +1,10 @@
 #include "ui/browse/ShellTreeModel.h"
 
 #include <QFile>
+#include <QCoreApplication>
 #include <QIcon>
+#include <QPointer>
+#include <QThreadPool>
 
 namespace kv::ui {
 
@@ -68,14 +71,42 @@ bool ShellTreeModel::hasChildren(const QModelIndex& parent) const {
 
 bool ShellTreeModel::canFetchMore(const QModelIndex& parent) const {
     const ShellItem* item = ItemOf(parent);
-    return item && !item->filled;
+    return item && !item->filled && !item->listing;
 }
 
 void ShellTreeModel::fetchMore(const QModelIndex& parent) {
-    if (ShellItem* item = ItemOf(parent)) {
+    ShellItem* item = ItemOf(parent);
+    if (!item || item->filled || item->listing) return;
+    std::function<std::vector<ShellChild>()> lister = shell_.ListerFor(*item);
+    if (!lister) {
         shell_.Fill(*item);
-        // An item that turned out empty loses its expansion button.
-        if (item->children.empty()) emit dataChanged(parent, parent);
+        Filled(item);
+        return;
+    }
+    // Folders and volumes are listed on another thread: a slow or dead mount never holds up the
+    // window. The item may be gone when the listing comes back.
+    item->listing = true;
+    QPointer<ShellTreeModel> self(this);
+    std::weak_ptr<const bool> alive = item->alive;
+    QThreadPool::globalInstance()->start([lister = std::move(lister), self, alive, item] {
+        std::vector<ShellChild> children = lister();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, alive, item, children = std::move(children)]() mutable {
+                if (!self || alive.expired()) return;
+                item->listing = false;
+                self->shell_.FillWith(*item, std::move(children));
+                self->Filled(item);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ShellTreeModel::Filled(ShellItem* item) {
+    // An item that turned out empty loses its expansion button.
+    if (item->children.empty()) {
+        const QModelIndex index = IndexOf(item);
+        emit dataChanged(index, index);
     }
 }
 

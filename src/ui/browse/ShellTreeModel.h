@@ -37,6 +37,7 @@ signals:
     void RenameRequested(const QPersistentModelIndex& index, const QString& name);
 
 private:
+    void Filled(ShellItem* item);
     void BeforeRemove(ShellItem& parent, int row) override;
     void AfterRemove() override;
     void BeforeInsert(ShellItem& parent, int row) override;

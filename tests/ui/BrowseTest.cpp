@@ -3,6 +3,7 @@
 #include <QToolBar>
 
 #include "base/CommandIds.h"
+#include "browser/ImgThumbsBrowser.h"
 #include "browser/ShellNamespace.h"
 #include "ui/UiTestSupport.h"
 #include "ui/browse/BrowseWnd.h"
@@ -112,6 +113,24 @@ TEST_F(Browse, TheTreeSelectsRenamesAndDeletesFoldersAndTheBrowserFollows) {
     fs::remove(dir / "album/Later");
     tree.CheckSelection();
     EXPECT_EQ(tree.SelectedItem(), nullptr);
+}
+
+TEST_F(Browse, ALibraryShowsThePhotosOfItsFoldersAndFollowsItsFile) {
+    ui::CBrowseWnd& browse = OpenBrowse();
+    ui::CShellTree& tree = browse.Tree();
+    // A first run made the "Pictures" library with the pictures folder (the test's folder).
+    ASSERT_TRUE(tree.SelectLibrary("Pictures"));
+    CImgThumbsBrowser& browser = browse.Browser();
+    EXPECT_EQ(browser.listMode(), ListMode::Library);
+    EXPECT_EQ(browser.items().size(), 1u);  // small.jpg; the album is a subfolder
+
+    // A folder included in the library (its file changes): the tree hears of it from the
+    // libraries' watcher and shows the library again.
+    ShellItem* library = tree.SelectedItem();
+    ASSERT_TRUE(tree.Model().shell().IncludeInLibrary(*library, dir / "album"));
+    EXPECT_TRUE(test::WaitUntil([&] { return browser.items().size() == 3; }));
+    tree.expand(tree.currentIndex());
+    EXPECT_EQ(tree.model()->rowCount(tree.currentIndex()), 2);
 }
 
 TEST_F(Browse, TabMovesBetweenTheTreeAndTheThumbnails) {

@@ -1,4 +1,7 @@
 #include <QDockWidget>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QLineEdit>
 #include <QToolBar>
 
@@ -131,6 +134,34 @@ TEST_F(Browse, ALibraryShowsThePhotosOfItsFoldersAndFollowsItsFile) {
     EXPECT_TRUE(test::WaitUntil([&] { return browser.items().size() == 3; }));
     tree.expand(tree.currentIndex());
     EXPECT_EQ(tree.model()->rowCount(tree.currentIndex()), 2);
+}
+
+TEST_F(Browse, FilesDroppedOnTheThumbnailsAreMovedOrCopiedIntoTheFolder) {
+    ui::CBrowseWnd& browse = OpenBrowse();
+    ASSERT_TRUE(browse.Tree().SelectPath(dir / "album"));
+    ui::CFolderThumbsView& view = browse.View();
+    ASSERT_TRUE(test::WaitUntil([&] { return view.browser().items().size() == 2; }));
+    const auto drop = [&](const fs::path& file, Qt::KeyboardModifiers keys) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file.string()))});
+        const QPointF at(50, 50);
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, keys);
+        QApplication::sendEvent(view.viewport(), &enter);
+        QDragMoveEvent move(at.toPoint(), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, keys);
+        QApplication::sendEvent(view.viewport(), &move);
+        QDropEvent dropped(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, keys);
+        QApplication::sendEvent(view.viewport(), &dropped);
+        return dropped.dropAction();
+    };
+    // From the same file system a drop moves; with Ctrl it copies, under a free name.
+    EXPECT_EQ(drop(dir / "small.jpg", Qt::NoModifier), Qt::MoveAction);
+    EXPECT_FALSE(fs::exists(dir / "small.jpg"));
+    EXPECT_TRUE(fs::exists(dir / "album/small.jpg"));
+    Copy("small.jpg", "small.jpg");
+    EXPECT_EQ(drop(dir / "small.jpg", Qt::ControlModifier), Qt::CopyAction);
+    EXPECT_TRUE(fs::exists(dir / "small.jpg"));
+    EXPECT_TRUE(fs::exists(dir / "album/small (2).jpg"));
+    EXPECT_EQ(view.browser().items().size(), 4u);
 }
 
 TEST_F(Browse, TabMovesBetweenTheTreeAndTheThumbnails) {

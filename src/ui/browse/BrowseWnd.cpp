@@ -76,9 +76,11 @@ CBrowseWnd::~CBrowseWnd() {
     if (memory_.writeTreeSelection) memory_.writeTreeSelection(tree_->SaveSelection());
     if (memory_.writeLeftWidth) memory_.writeLeftWidth(splitter_->sizes().value(0));
     if (memory_.writeBrowseFolder) memory_.writeBrowseFolder(browser_->CurrentFolder().string());
-    // The view goes before the browser it shows.
+    // The panes go before the browser and the namespace they show.
     delete view_;
     view_ = nullptr;
+    delete tree_;
+    tree_ = nullptr;
 }
 
 void CBrowseWnd::OnTreeSelection(const std::string& selectionText) { browser_->OnTreeSelection(selectionText); }

@@ -161,7 +161,8 @@ TrashOutcome Trash::MoveOwn(const fs::path& path) const {
         const fs::path name = NumberedName(source.filename(), number, isFolder);
         const fs::path infoFile = can / "info" / (name.string() + std::string(kInfoSuffix));
         const fs::path inTrash = can / "files" / name;
-        // The description claims the name first, as the specification asks: whoever creates it owns it.
+        // The description claims the name first, as freedesktop.org's trash rules ask: whoever
+        // creates it owns the name.
         const int fd = ::open(infoFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST) continue;

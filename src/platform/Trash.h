@@ -19,7 +19,7 @@ struct TrashOutcome {
     TrashedItem item;
 };
 
-// The desktop's trash can, as the freedesktop.org Trash specification lays it out: files of the
+// The desktop's trash can, laid out as freedesktop.org's trash rules say: files of the
 // user's home file system go to "<data home>/Trash", files of other file systems to the trash
 // folder at the top of their own file system (".Trash/<uid>" when the administrator made a shared
 // one, else ".Trash-<uid>"), each with a ".trashinfo" file that names where it came from, so that
@@ -29,11 +29,11 @@ public:
     // dataHome: $XDG_DATA_HOME (created when missing).
     explicit Trash(std::filesystem::path dataHome);
 
-    // Moves an item to the trash. Qt's own mover is used where it follows the specification; its
+    // Moves an item to the trash. Qt's own mover is used where it follows those rules; its
     // result is checked, and where it went wrong (Qt 6.4 moves the item into the working folder and
     // reports success when the data home is missing) the item is taken back and moved by MoveOwn.
     TrashOutcome MoveToTrash(const std::filesystem::path& path) const;
-    // The program's own mover, following the specification.
+    // The program's own mover, following those rules.
     TrashOutcome MoveOwn(const std::filesystem::path& path) const;
 
     // Puts a trashed item back where it came from (its folder is made again when it was removed),

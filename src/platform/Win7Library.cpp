@@ -282,26 +282,38 @@ void CWin7Library::Watch() {
         return;
     }
     const WaitSource sources[] = {stop_.Source(), DescriptorSource(inotify)};
+    // Reads every waiting event: true when one concerns a library file. A file written beside its
+    // name and renamed into place is one event of a library file (the temporary name is not one).
     auto drain = [&] {
+        bool libraryChanged = false;
         alignas(inotify_event) char buffer[8 * 1024];
-        while (::read(inotify, buffer, sizeof buffer) > 0) {
+        for (;;) {
+            const ssize_t got = ::read(inotify, buffer, sizeof buffer);
+            if (got <= 0) break;
+            for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (event->len > 0 && IsLibraryPath(std::string(event->name))) libraryChanged = true;
+                if (event->mask & IN_Q_OVERFLOW) libraryChanged = true;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
         }
+        return libraryChanged;
     };
     for (;;) {
         const int which = WaitAny(sources, kWaitInfinite);
         if (which != 1) break;
-        drain();
-        // One change is often several events (a file written beside its name and renamed into
-        // place): wait until the folder is quiet, so that the listeners hear of it once.
+        bool changed = drain();
+        // A change may be several events (a file created, then written): wait until the folder
+        // is quiet, so that the listeners hear of it once.
         bool stopped = false;
         for (;;) {
             const int more = WaitAny(sources, kSettleMs);
             if (more == 0) stopped = true;
             if (more != 1) break;
-            drain();
+            changed = drain() || changed;
         }
         if (stopped) break;
-        NotifyListeners();
+        if (changed) NotifyListeners();
     }
     ::close(inotify);
 }

@@ -12,6 +12,9 @@ namespace kv {
 namespace {
 constexpr std::string_view kSplitter = "SPLITTER";
 constexpr std::string_view kRightHeight = "RIGHTHEIGHT";
+constexpr std::string_view kLeftWidth = "LEFTWIDTH";
+constexpr std::string_view kShellTree = "SHELLTREE";
+constexpr std::string_view kTreeSelected = "SELECTED";
 
 bool IsWebAddress(std::string_view text) { return text.starts_with("https://") || text.starts_with("http://"); }
 }  // namespace
@@ -27,6 +30,19 @@ std::optional<int> ReadRightHeight(const ProfileStore& profile) {
 }
 
 void WriteRightHeight(ProfileStore& profile, int height) { profile.WriteInt(kSplitter, kRightHeight, height); }
+
+std::optional<int> ReadLeftWidth(const ProfileStore& profile) {
+    if (!profile.Contains(kSplitter, kLeftWidth)) return std::nullopt;
+    return profile.ReadInt(kSplitter, kLeftWidth, 0);
+}
+
+void WriteLeftWidth(ProfileStore& profile, int width) { profile.WriteInt(kSplitter, kLeftWidth, width); }
+
+std::string ReadTreeSelection(const ProfileStore& profile) { return profile.ReadText(kShellTree, kTreeSelected, ""); }
+
+void WriteTreeSelection(ProfileStore& profile, const std::string& record) {
+    profile.WriteText(kShellTree, kTreeSelected, record);
+}
 
 std::optional<ProgramVersion> ParseVersionText(std::string_view text) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };

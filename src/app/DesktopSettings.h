@@ -29,6 +29,12 @@ struct InternetSettings {
 // The height of the main view's row in batch mode, kept in the section "SPLITTER".
 std::optional<int> ReadRightHeight(const ProfileStore& profile);
 void WriteRightHeight(ProfileStore& profile, int height);
+// "SPLITTER"/"LEFTWIDTH": the width of the browse window's folder tree; nothing when absent.
+std::optional<int> ReadLeftWidth(const ProfileStore& profile);
+void WriteLeftWidth(ProfileStore& profile, int width);
+// "SHELLTREE"/"SELECTED": the folder tree's remembered item (a path, or a named place).
+std::string ReadTreeSelection(const ProfileStore& profile);
+void WriteTreeSelection(ProfileStore& profile, const std::string& record);
 
 // The answer of an update server: the latest version as plain text ("3.6.1" or "3.6.1.0", blanks
 // and a line break around it allowed). Nothing for any other text.

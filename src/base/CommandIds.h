@@ -59,6 +59,9 @@ inline constexpr int ID_SELECT_ALL = 33122;   // "Select all"
 inline constexpr int ID_EDIT_COPY = 32897;    // "&Copy"
 inline constexpr int ID_EDIT_PASTE = 57637;   // "&Paste"
 inline constexpr int ID_PROPERTIES = 33118;   // "Properties ..."
+// The folder browser's own: the selected files to the Trash (the Delete key), and cut.
+inline constexpr int ID_EDIT_CLEAR = 57632;   // "&Delete"
+inline constexpr int ID_EDIT_CUT = 57635;     // "Cu&t"
 
 // The folder tree: delete the selected item.
 inline constexpr int ID_TREE_DELETE = 33043;

@@ -9,6 +9,8 @@
 
 namespace kv {
 
+// The two zooms of the thumbnail grids, kLargeIconsZoom and kSmallIconsZoom, come with the settings.
+
 // A thumbnail cell's size at a zoom: the picture box scaled and rounded, with the card around it
 // and the name under it (232 x 197 at 100, 157 x 141 at 66).
 PixelSize ThumbCellSize(int zoom);

@@ -26,6 +26,7 @@ SpecialFolders SpecialFolders::FromSystem() {
     folders.configHome = StandardLocation(QStandardPaths::GenericConfigLocation);
     folders.dataHome = StandardLocation(QStandardPaths::GenericDataLocation);
     folders.cacheHome = StandardLocation(QStandardPaths::GenericCacheLocation);
+    folders.home = StandardLocation(QStandardPaths::HomeLocation);
     folders.pictures = StandardLocation(QStandardPaths::PicturesLocation);
     folders.documents = StandardLocation(QStandardPaths::DocumentsLocation);
     folders.desktop = StandardLocation(QStandardPaths::DesktopLocation);
@@ -44,6 +45,8 @@ std::filesystem::path SpecialFolders::PresetFolder(std::string_view subfolder) c
 }
 
 std::filesystem::path SpecialFolders::PluginsFolder() const { return dataHome / "KARVO" / "PLUGINS"; }
+
+std::filesystem::path SpecialFolders::LibrariesFolder() const { return dataHome / Path(kCompanyName) / "Libraries"; }
 
 std::filesystem::path SpecialFolders::ApplicationsFolder() const { return dataHome / "applications"; }
 

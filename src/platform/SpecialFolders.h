@@ -15,6 +15,7 @@ struct SpecialFolders {
     std::filesystem::path configHome;  // per-user settings ($XDG_CONFIG_HOME)
     std::filesystem::path dataHome;    // presets, plugin descriptions, menu entries ($XDG_DATA_HOME)
     std::filesystem::path cacheHome;   // thumbnail cache and scratch folders ($XDG_CACHE_HOME)
+    std::filesystem::path home;        // the user's home folder
     std::filesystem::path pictures;    // the user's folders; empty when the desktop names none
     std::filesystem::path documents;
     std::filesystem::path desktop;
@@ -30,6 +31,8 @@ struct SpecialFolders {
     std::filesystem::path PresetFolder(std::string_view subfolder) const;
     // "<data>/KARVO/PLUGINS": where host programs look for plugin descriptions.
     std::filesystem::path PluginsFolder() const;
+    // "<data>/KARVO Imaging/Libraries": the shell libraries' "*.library-ms" files.
+    std::filesystem::path LibrariesFolder() const;
     // "<data>/applications": the desktop's menu entries.
     std::filesystem::path ApplicationsFolder() const;
     // "<cache>/KARVO Imaging": private to the user (see EnsurePrivateFolder).

@@ -10,6 +10,7 @@
 
 #include "app/EarlyExit.h"
 #include "app/HelpPages.h"
+#include "app/InitialBrowseFolder.h"
 #include "app/PresetPicker.h"
 #include "app/ProgramVersion.h"
 #include "app/SettingsFile.h"
@@ -17,12 +18,15 @@
 #include "batch/BatchFile.h"
 #include "batch/BatchSettingsForm.h"
 #include "browser/BasketBrowser.h"
+#include "browser/ImgThumbsBrowser.h"
+#include "browser/SortModes.h"
 #include "browser/ThumbnailCache.h"
 #include "browser/ThumbsBuilderThreads.h"
 #include "ui/batch/BasketView.h"
 #include "ui/batch/BatchDlg.h"
 #include "ui/batch/BatchProgressDlg.h"
 #include "ui/bridge/DesktopTaskbar.h"
+#include "ui/browse/BrowseWnd.h"
 #include "ui/browser/QtFileClipboard.h"
 #include "ui/bridge/DefaultPrinter.h"
 #include "ui/bridge/FileDialogs.h"
@@ -88,6 +92,7 @@ CKVScaleCrafterApp::~CKVScaleCrafterApp() {
     if (builders_) builders_->Stop();
     basket_.reset();
     builders_.reset();
+    diskCache_.reset();
     document_.reset();
     presenter_.reset();
     batchList_.reset();
@@ -146,7 +151,9 @@ bool CKVScaleCrafterApp::InitInstance(const std::vector<std::string>& arguments)
     // The batch list's thumbnails: the program's one cache and builder threads.
     EnsurePrivateFolder(folders.CacheFolder());
     thumbCache_ = std::make_unique<CMapStringToObPlus>(folders.CacheFolder());
-    thumbCache_->LoadIndex(CMapStringToObPlus::LegacyFile(folders.CacheFolder()));
+    // The program holds the disk cache for as long as it runs: the batch list and each browse window
+    // share it, and the last of them saves it.
+    diskCache_ = std::make_unique<DiskCacheLifetime>(*thumbCache_, CMapStringToObPlus::LegacyFile(folders.CacheFolder()));
     builders_ = std::make_unique<CThumbsBuilderThreads>(*thumbCache_);
     clipboard_ = std::make_unique<QtFileClipboard>();
     ThumbsBrowserServices services{.cache = *thumbCache_,
@@ -165,6 +172,9 @@ bool CKVScaleCrafterApp::InitInstance(const std::vector<std::string>& arguments)
     router_.SetHandler(CommandRoute::Document, document_.get());
     router_.SetHandler(CommandRoute::App, this);
     document_->SetFrame(commandTarget_.get());
+    libraries_ = std::make_unique<CWin7Library>(environment_.folders);
+    (void)libraries_->Start();
+    frame_->SetBrowseFactory([this](QWidget* parent) { return MakeBrowseWindow(parent); });
     frame_->Actions().UpdateStates();
     frame_->SettingsBar().SetDocument(nullptr);
     ShowRecentFiles();
@@ -236,6 +246,39 @@ void CKVScaleCrafterApp::UpdateAllViews() {
 
 void CKVScaleCrafterApp::ShowInSettingsBar(IResizeDocument&) {
     if (frame_) frame_->SettingsBar().SetDocument(document_.get());
+}
+
+bool CKVScaleCrafterApp::BrowseWindowShowing() const { return frame_ && frame_->BrowseWindow() != nullptr; }
+
+void CKVScaleCrafterApp::ShowCurrentDocument() {
+    // The photo chosen in the batch list is shown in the main view, which the browse window covers.
+    if (BrowseWindowShowing()) frame_->ToggleBrowse();
+}
+
+CBrowseWnd* CKVScaleCrafterApp::MakeBrowseWindow(QWidget* parent) {
+    const SpecialFolders& folders = environment_.folders;
+    ThumbsBrowserServices browser{*thumbCache_, builders_.get(), prompt_, clipboard_.get(),
+                                  ReadSortMode(folders.WinIniFile()), stored_.iconsZoom};
+    const std::string start = ChooseInitialBrowseFolder(stored_.browseDefault, folders);
+    BrowseServices services{browser, *commandTarget_, folders, libraries_.get(), colors_, start};
+    BrowseMemory memory{[this] { return ReadLeftWidth(store_->profile()); },
+                        [this](int width) { WriteLeftWidth(store_->profile(), width); },
+                        [this] { return ReadTreeSelection(store_->profile()); },
+                        [this](const std::string& record) { WriteTreeSelection(store_->profile(), record); },
+                        [this](const std::string& folder) {
+                            if (!folder.empty()) stored_.browseDefault = folder;
+                        }};
+    auto* window = new CBrowseWnd(std::move(services), std::move(memory), parent);
+    // A double click opens the photo in the main window, which the browse window then uncovers.
+    connect(window, &CBrowseWnd::FileActivated, this, [this](const std::filesystem::path& file) {
+        QMetaObject::invokeMethod(this, [this, file] {
+            if (frame_->BrowseWindow()) frame_->ToggleBrowse();
+            OpenDocumentFile(file);
+        }, Qt::QueuedConnection);
+    });
+    connect(window, &CBrowseWnd::PropertiesRequested, this,
+            [this](const std::filesystem::path& file) { ShowImageInfo(file, frame_.get()); });
+    return window;
 }
 
 void CKVScaleCrafterApp::ShowRecentFiles() {

@@ -22,13 +22,17 @@
 #include "batch/IBatchListListener.h"
 #include "document/IDocumentHost.h"
 #include "document/KVScaleCrafterDoc.h"
+#include "browser/ThumbnailCache.h"
+#include "browser/ThumbsBuilderThreads.h"
 #include "platform/SpecialFolders.h"
+#include "platform/Win7Library.h"
 
 class QMessageBox;
 
 namespace kv {
 class CBasketBrowser;
 class CMapStringToObPlus;
+class DiskCacheLifetime;
 class CThumbsBuilderThreads;
 }  // namespace kv
 
@@ -37,7 +41,7 @@ namespace kv::ui {
 class CBatchProgressDlg;
 class DesktopTaskbar;
 class QtFileClipboard;
-
+class CBrowseWnd;
 class CMainFrame;
 class GuiCommandTarget;
 class IFileDialogs;
@@ -103,8 +107,8 @@ public:
     void OnCommand(int id) override;
 
     // Choosing an item of the batch list.
-    bool BrowseWindowShowing() const override { return false; }
-    void ShowCurrentDocument() override {}
+    bool BrowseWindowShowing() const override;
+    void ShowCurrentDocument() override;
     void OpenDocument(const std::filesystem::path& path) override { OpenDocumentFile(path); }
 
 signals:
@@ -132,6 +136,7 @@ private:
     void CheckForUpdate(bool userAsked);
     bool OpenUrl(const QUrl& url);
     void ShowRecentFiles();
+    CBrowseWnd* MakeBrowseWindow(QWidget* parent);
     void OpenStartFiles(const StartupRequest& request);
     std::filesystem::path DefaultOpenFolder() const;
     QUrl HelpPage(const QString& page) const;
@@ -151,8 +156,11 @@ private:
     CommandRouter router_;
     std::unique_ptr<GuiCommandTarget> commandTarget_;
     std::unique_ptr<BatchList> batchList_;
+    // The thumbnails, their builders and the libraries outlive every window that shows them.
     std::unique_ptr<CMapStringToObPlus> thumbCache_;
+    std::unique_ptr<DiskCacheLifetime> diskCache_;
     std::unique_ptr<CThumbsBuilderThreads> builders_;
+    std::unique_ptr<CWin7Library> libraries_;
     std::unique_ptr<QtFileClipboard> clipboard_;
     std::unique_ptr<CBasketBrowser> basket_;
     std::unique_ptr<DesktopTaskbar> taskbar_;

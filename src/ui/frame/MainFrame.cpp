@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -21,6 +22,7 @@
 #include "document/KVScaleCrafterDoc.h"
 #include "ui/batch/BasketView.h"
 #include "ui/bridge/GuiCommandTarget.h"
+#include "ui/browse/BrowseWnd.h"
 #include "ui/commands/CommandActions.h"
 #include "ui/frame/ToolbarIcons.h"
 #include "ui/resizebar/ResizeDlgBar.h"
@@ -108,13 +110,15 @@ CMainFrame::CMainFrame(CommandRouter& router, ResizeSettings& settings, ResizeBa
 
     splitter_ = new QSplitter(Qt::Vertical, this);
     splitter_->setChildrenCollapsible(false);
-    view_ = new CKVScaleCrafterView(document_, settings_, splitter_);
+    top_ = new QStackedWidget(splitter_);
+    view_ = new CKVScaleCrafterView(document_, settings_, top_);
+    top_->addWidget(view_);
     batchRow_ = new QWidget(splitter_);
     SetHelpPage(batchRow_, help::kBatch);
     batchRow_->setMinimumHeight(60);
     auto* rowLayout = new QVBoxLayout(batchRow_);
     rowLayout->setContentsMargins(0, 0, 0, 0);
-    splitter_->addWidget(view_);
+    splitter_->addWidget(top_);
     splitter_->addWidget(batchRow_);
     batchRow_->hide();
     setCentralWidget(splitter_);
@@ -229,7 +233,38 @@ void CMainFrame::StoreRightHeight() {
     if (memory_.writeRightHeight) memory_.writeRightHeight(splitter_->sizes().value(0));
 }
 
+void CMainFrame::ShowMessage(const QString& text) { message_->setText(text.isEmpty() ? QStringLiteral("Ready") : text); }
+
+void CMainFrame::ToggleBrowse() {
+    if (browse_) {
+        router_.SetHandler(CommandRoute::BrowseWindow, nullptr);
+        top_->setCurrentWidget(view_);
+        top_->removeWidget(browse_);
+        delete browse_;
+        browse_ = nullptr;
+        InstallButtonSet(ToolbarSet::Batch);
+        ShowMessage({});
+        if (settingsBarWasVisible_) dock_->show();
+        UpdateAllViews();
+        actions_->UpdateStates();
+        return;
+    }
+    if (!browseFactory_ || !settings_.batchMode) return;
+    settingsBarWasVisible_ = !dock_->isHidden();
+    dock_->hide();
+    // The browse window takes the main view's place, so it follows the view's row whatever the bars do.
+    browse_ = browseFactory_(top_);
+    top_->addWidget(browse_);
+    top_->setCurrentWidget(browse_);
+    router_.SetHandler(CommandRoute::BrowseWindow, browse_);
+    InstallButtonSet(ToolbarSet::Browse);
+    connect(browse_, &CBrowseWnd::StatusChanged, this, &CMainFrame::ShowMessage);
+    actions_->UpdateStates();
+}
+
 void CMainFrame::ToggleBatchMode() {
+    // Leaving batch mode closes the browse window first.
+    if (settings_.batchMode && browse_) ToggleBrowse();
     if (settings_.batchMode) StoreRightHeight();
     settings_.batchMode = !settings_.batchMode;
     if (settings_.batchMode) {
@@ -269,12 +304,11 @@ CommandState CMainFrame::CommandStateOf(int id) const {
         // A bar counts as shown unless it was hidden, also before the window itself is shown.
         case ID_VIEW_TOOLBAR: return {true, !toolbar_->isHidden()};
         case ID_VIEW_STATUS_BAR: return {true, !statusBar()->isHidden()};
-        case ID_VIEW_RESIZE_SETTINGS: return {true, !dock_->isHidden()};
+        case ID_VIEW_RESIZE_SETTINGS: return {browse_ == nullptr, !dock_->isHidden()};
         case ID_REMOVE_SELECTED: return basket_ ? basket_->CommandStateOf(id) : CommandState{false, false};
-        case ID_VIEW_ICONS_POPUP: return {settings_.batchMode};
-        // Browsing comes with the browse window; until then it is not offered.
+        case ID_VIEW_ICONS_POPUP: return {settings_.batchMode, false};
         case ID_BROWSE:
-        case ID_BROWSE_DONE: return {false, false};
+        case ID_BROWSE_DONE: return {settings_.batchMode && browseFactory_ != nullptr, browse_ != nullptr};
         default: return {};
     }
 }
@@ -282,6 +316,8 @@ CommandState CMainFrame::CommandStateOf(int id) const {
 void CMainFrame::OnCommand(int id) {
     switch (id) {
         case ID_BATCH_MODE: ToggleBatchMode(); break;
+        case ID_BROWSE:
+        case ID_BROWSE_DONE: ToggleBrowse(); break;
         case ID_VIEW_TOOLBAR: toolbar_->setHidden(!toolbar_->isHidden()); break;
         case ID_VIEW_STATUS_BAR: statusBar()->setHidden(!statusBar()->isHidden()); break;
         case ID_VIEW_RESIZE_SETTINGS: dock_->setHidden(!dock_->isHidden()); break;
@@ -297,6 +333,7 @@ void CMainFrame::OnCommand(int id) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (browse_) ToggleBrowse();
     if (settings_.batchMode) StoreRightHeight();
     emit Closing();
     QMainWindow::closeEvent(event);

@@ -11,6 +11,7 @@ class QDockWidget;
 class QLabel;
 class QProgressBar;
 class QSplitter;
+class QStackedWidget;
 class QToolBar;
 
 namespace kv {
@@ -25,6 +26,7 @@ namespace kv::ui {
 
 class CBasketView;
 class CKVScaleCrafterView;
+class CBrowseWnd;
 class CResizeDlgBar;
 class CommandActions;
 
@@ -80,6 +82,14 @@ public:
     void OnZoomChanged(int zoom);
     // The height the batch row needs for one row of cells at a zoom.
     int BatchRowHeightFor(int zoom) const;
+    // Makes the browse window (the program gives it everything it works with).
+    using BrowseFactory = std::function<CBrowseWnd*(QWidget* parent)>;
+    void SetBrowseFactory(BrowseFactory factory) { browseFactory_ = std::move(factory); }
+    // Opens the browse window over the main view, or closes it.
+    void ToggleBrowse();
+    CBrowseWnd* BrowseWindow() const { return browse_; }
+    // The status bar's message pane.
+    void ShowMessage(const QString& text);
 
 signals:
     void Closing();
@@ -106,7 +116,12 @@ private:
     QDockWidget* dock_ = nullptr;
     CResizeDlgBar* bar_ = nullptr;
     QSplitter* splitter_ = nullptr;
+    // The main view's row: the view, or the browse window in its place.
+    QStackedWidget* top_ = nullptr;
     CKVScaleCrafterView* view_ = nullptr;
+    BrowseFactory browseFactory_;
+    CBrowseWnd* browse_ = nullptr;
+    bool settingsBarWasVisible_ = false;
     QWidget* batchRow_ = nullptr;
     CBasketBrowser* basket_ = nullptr;
     CBasketView* basketView_ = nullptr;

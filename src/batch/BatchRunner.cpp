@@ -91,12 +91,13 @@ void BatchRunner::Work() {
             continue;
         }
         const OutputDecision output =
-            DecideOutputPath(settings_, item.path, item.batch.width, item.batch.height, prompt_);
+            DecideOutputPath(settings_, item.path, item.batch.width, item.batch.height, prompt_, {}, &outputs_);
         if (output.action == OutputAction::Exit) {
             Report(report, BatchStatus::NoOutputFolder);
             break;
         }
         report.output = output.path;
+        report.writtenEarlier = output.writtenEarlier;
         if (output.action == OutputAction::Skip) {
             Report(report, BatchStatus::Skipped);
             continue;
@@ -123,7 +124,7 @@ void BatchRunner::Work() {
         try {
             std::vector<uint8_t> bytes;
             if (EncodeSaveImage(*result, output.path, *source, settings_.jpegQuality, item.batch.dpi, bytes) == 1)
-                saved = WriteBatchOutput(bytes, output).path;
+                saved = WriteBatchOutput(bytes, output, &outputs_).path;
         } catch (const std::exception&) {
         }
         if (!saved) {

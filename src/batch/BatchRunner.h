@@ -16,6 +16,7 @@
 #include "batch/BatchProgress.h"
 #include "batch/BatchText.h"
 #include "batch/CItem.h"
+#include "batch/OutputPath.h"
 
 namespace kv {
 
@@ -83,6 +84,7 @@ private:
     const bool crop_;
     IBatchRunHost& host_;
     IUserPrompt* prompt_;
+    RunOutputs outputs_;  // the results written so far, never replaced by a later item
     const int reportTimeoutMs_;
     CBatchProgress progress_;  // used by the worker only
     MemoryPool memory_;        // the budget each item's resize is measured against

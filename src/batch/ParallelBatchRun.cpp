@@ -215,12 +215,13 @@ bool ParallelBatchRun::Commit(IBatchLog& log) {
             continue;
         }
         const OutputDecision output =
-            DecideOutputPath(settings_, item.path, item.batch.width, item.batch.height, prompt_);
+            DecideOutputPath(settings_, item.path, item.batch.width, item.batch.height, prompt_, {}, &outputs_);
         if (output.action == OutputAction::Exit) {
             emit(BatchStatus::NoOutputFolder);
             return false;
         }
         report.output = output.path;
+        report.writtenEarlier = output.writtenEarlier;
         if (output.action == OutputAction::Skip) {
             emit(BatchStatus::Skipped);
             advance();
@@ -243,7 +244,7 @@ bool ParallelBatchRun::Commit(IBatchLog& log) {
         }
         // The file is written before its entry, so that the entry names the file the unique name
         // claimed: another run may have taken the decided one meanwhile.
-        const OutputWrite written = WriteBatchOutput(result.bytes, output);
+        const OutputWrite written = WriteBatchOutput(result.bytes, output, &outputs_);
         if (written.path) report.output = *written.path;
         emit(BatchStatus::Started);
         if (!written.path) {

@@ -11,6 +11,7 @@
 #include "base/UserPrompt.h"
 #include "batch/BatchText.h"
 #include "batch/CItem.h"
+#include "batch/OutputPath.h"
 
 namespace kv {
 
@@ -65,6 +66,7 @@ private:
     const size_t jobs_;
     const size_t lookahead_;
     IUserPrompt* prompt_;
+    RunOutputs outputs_;  // the results written so far, never replaced by a later item
     std::vector<bool> waits_;
     // The run's memory budget: items resized at once hold it between them, so many jobs on large
     // images wait for each other instead of running the machine out of memory.

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "codecs/JpegCoder.h"
-#include "codecs/JpegDecoder.h"
+#include "codecs/SlimJpegDecoder.h"
 
 namespace {
 

@@ -103,8 +103,8 @@ bool FullResolutionThumbnail(const fs::path& photo) {
         return false;
     kv::DibImagePtr dib(new kv::DibImage(data.AsRaster(), 72, 72));
     image->UnlockBits(&data);
-    const kv::CellSize size = kv::FitIntoCellBox(image->GetWidth(), image->GetHeight(), 220, 165);
-    if (!dib->Resize(size.cx, size.cy)) return false;
+    const kv::PixelSize size = kv::FitIntoCellBox(image->GetWidth(), image->GetHeight(), 220, 165);
+    if (!dib->Resize(size.width, size.height)) return false;
     return !kv::EncodeThumbnailJpeg(*dib.get()).empty();
 }
 

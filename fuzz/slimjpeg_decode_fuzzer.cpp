@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "codecs/JpegDecoder.h"
+#include "codecs/SlimJpegDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "codecs/JpegCoder.h"
-#include "codecs/JpegDecoder.h"
+#include "codecs/SlimJpegDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;

@@ -10,6 +10,8 @@ KV_PACKAGES=(
   libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev libimagequant-dev libexiv2-dev liblcms2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libimage-exiftool-perl libjpeg-turbo-progs imagemagick
+  qt6-qpa-plugins libqt6svg6 breeze-icon-theme adwaita-icon-theme
+  xvfb xauth xdotool dbus at-spi2-core python3-pyatspi
 )
 
 # Installs what is missing; says nothing when everything is there.

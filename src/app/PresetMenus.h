@@ -5,6 +5,8 @@
 #include <optional>
 #include <string_view>
 
+#include "app/ResizeSettings.h"
+
 // The entries of the settings bar's three preset menus, as data. An empty label is a separator.
 namespace kv {
 
@@ -33,8 +35,9 @@ struct PaperSize {
     double height = 0;
     bool millimetres = false;  // otherwise inches
 
-    double WidthInches() const { return millimetres ? width / 25.4 : width; }
-    double HeightInches() const { return millimetres ? height / 25.4 : height; }
+    PrintUnit Unit() const { return millimetres ? PrintUnit::Millimeters : PrintUnit::Inches; }
+    double WidthInches() const { return width / Info(Unit()).perInch; }
+    double HeightInches() const { return height / Info(Unit()).perInch; }
 };
 
 // Reads the size from a label such as "A4 (210x297 mm)" or "Statement (5 1/2x8 1/2 inch)": only

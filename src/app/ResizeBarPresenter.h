@@ -101,26 +101,44 @@ public:
     const ResizeSettings& Settings() const { return settings_; }
 
 private:
-    class Updating;
+    // Set for as long as it lives: the bar is writing its own fields (or the window is showing
+    // them), so the change notices those writes cause are not taken for edits.
+    class Updating {
+    public:
+        explicit Updating(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
+        ~Updating() { flag_ = old_; }
+        Updating(const Updating&) = delete;
+        Updating& operator=(const Updating&) = delete;
 
+    private:
+        bool& flag_;
+        bool old_;
+    };
+
+    // The bar as a whole (ResizeBarPresenter.cpp).
     void Refresh();
     void SettingsChanged();
     void Notify();
+    // The end of a change of the output size from a menu or selector: the pixel fields show the
+    // new size, the print fields show it too (or the given print size as it stands), settings
+    // changed runs and the window is told.
+    void CommitSize(const std::optional<PrintSize>& printShown = std::nullopt);
+    void WriteText(int controlId, std::string text);
 
+    // Typing into and leaving the fields, and how the fields show the record (ResizeBarFields.cpp).
     bool OnPixelFieldChanged(bool widthEdited);
     bool OnPrintFieldChanged(bool widthEdited);
     bool OnResolutionChanged();
     void LinkAspect(bool fromWidth);
     void SetResolution(float dpi, bool showInField);
-
     void WritePixelField(bool width);
     void WritePixelFields();
     void WritePrintField(bool width);
     void WritePrintFields();
     void WriteResolutionField();
-    void WriteOriginalTexts();
-    void WriteText(int controlId, std::string text);
     std::string PrintFieldText(int32_t pixels) const;
+
+    // The spin buttons and the preview they hold back (ResizeBarSpins.cpp).
     std::optional<ValueRange> FieldRange(int fieldId) const;
 
     ResizeSettings& settings_;
@@ -134,9 +152,7 @@ private:
     ImageFacts image_;
     bool imageOpen_ = false;
     bool imageShown_ = false;
-    // Set while the bar writes its own fields (and while the window shows them), so that change
-    // notices caused by those writes are ignored.
-    bool updating_ = false;
+    bool updating_ = false;  // see Updating
     std::map<int, std::string> texts_;
 };
 

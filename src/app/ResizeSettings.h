@@ -21,26 +21,30 @@ struct PrintUnitInfo {
     std::string_view selectorText;
     std::string_view label;  // beside the print size fields
     double perInch;          // units in one inch
+    // How the open image's print size is written under "Original image": "8.33x6.25 inches".
+    std::string_view imageSizeWord;
+    int imageSizeDecimals;
 };
 
 struct ResolutionUnitInfo {
     std::string_view selectorText;
-    std::string_view label;  // beside the resolution field
+    std::string_view label;  // beside the resolution field, and after the open image's resolution
     double dpiFactor;        // dots per inch = value x dpiFactor
+    int imageDecimals;       // of the open image's resolution under "Original image"
 };
 
 inline constexpr std::array<PrintUnitInfo, 5> kPrintUnits{{
-    {"Inches", "in", 1.0},
-    {"Millimeters", "mm", 25.4},
-    {"Centimeters", "cm", 2.54},
-    {"Picas", "picas", 6.0},
-    {"Points", "pt", 72.0},
+    {"Inches", "in", 1.0, "inches", 2},
+    {"Millimeters", "mm", 25.4, "mm", 2},
+    {"Centimeters", "cm", 2.54, "cm", 2},
+    {"Picas", "picas", 6.0, "picas", 0},
+    {"Points", "pt", 72.0, "points", 0},
 }};
 
 inline constexpr std::array<ResolutionUnitInfo, 3> kResolutionUnits{{
-    {"Dots per inch", "dots per inch", 1.0},
-    {"Dots per mm", "dots per mm", 25.4},
-    {"Dots per cm", "dots per cm", 2.54},
+    {"Dots per inch", "dots per inch", 1.0, 0},
+    {"Dots per mm", "dots per mm", 25.4, 2},
+    {"Dots per cm", "dots per cm", 2.54, 2},
 }};
 
 inline constexpr std::array<std::string_view, 3> kSizeCorrectionTexts{"Keep aspect", "Crop", "None"};

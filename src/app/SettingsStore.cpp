@@ -2,82 +2,138 @@
 
 #include <cfloat>
 #include <cmath>
+#include <tuple>
+#include <type_traits>
 
 namespace kv {
 
 namespace {
 
-// Sections and value names of the settings file.
+// Sections of the settings file.
 constexpr std::string_view kMain = "MAIN";
 constexpr std::string_view kInterface = "INTERFACE";
 constexpr std::string_view kBatch = "BATCH";
 constexpr std::string_view kBrowser = "BROWSER";
+constexpr std::string_view kInternet = "INTERNET";
 
-constexpr std::string_view kInterpolMode = "INTERPOLMODE";
-constexpr std::string_view kResUnits = "RESUNITS";
-constexpr std::string_view kSizeUnits = "SIZEUNITS";
-constexpr std::string_view kCorrectProp = "CORRECTPROP";
-constexpr std::string_view kInPercents = "INPERCENTS";
-constexpr std::string_view kEditPrints = "EDITPRINTS";
-constexpr std::string_view kLockSettings = "LOCKSETTINGS";
-constexpr std::string_view kJpegQuality = "JPEGQUALITY";
-constexpr std::string_view kApplyToAll = "APPLYTOALL";
-constexpr std::string_view kWidth = "WIDTH";
-constexpr std::string_view kHeight = "HEIGHT";
-constexpr std::string_view kDpi = "DPI";
-constexpr std::string_view kPercentW = "PERCENTW";
-constexpr std::string_view kPercentH = "PERCENTH";
-constexpr std::string_view kIconsZoom = "ICONSZOOM";
-constexpr std::string_view kDefault = "DEFAULT";
-constexpr std::string_view kOverwriteMethod = "OVERWRITEMETHOD";
-constexpr std::string_view kOutFormat = "OUTFORMAT";
-constexpr std::string_view kOutFolder = "OUTFOLDER";
-constexpr std::string_view kNewName = "NEWNAME";
-constexpr std::string_view kSameFolder = "SAMEFOLDER";
+// One persisted value: where it is stored and the field of its record that holds it. The field's
+// type says how it is stored (whole numbers, flags and enumerations as numbers, resolutions and
+// percentages as decimal text, folders as text), and the record's default is the value a missing
+// or unreadable entry takes.
+template <class Record, class T>
+struct Setting {
+    std::string_view section;
+    std::string_view name;
+    T Record::*field;
+};
+
+// clang-format off
+constexpr auto kMainSettings = std::make_tuple(
+    Setting{kMain, "INTERPOLMODE", &ResizeSettings::algorithm},
+    Setting{kMain, "RESUNITS", &ResizeSettings::resolutionUnit},
+    Setting{kMain, "SIZEUNITS", &ResizeSettings::printUnit},
+    Setting{kMain, "CORRECTPROP", &ResizeSettings::correction},
+    Setting{kMain, "INPERCENTS", &ResizeSettings::inPercents},
+    Setting{kMain, "EDITPRINTS", &ResizeSettings::editPrints},
+    Setting{kMain, "LOCKSETTINGS", &ResizeSettings::lockSettings},
+    Setting{kMain, "JPEGQUALITY", &ResizeSettings::jpegQuality},
+    Setting{kMain, "APPLYTOALL", &ResizeSettings::applyToNew},
+    Setting{kMain, "WIDTH", &ResizeSettings::width},
+    Setting{kMain, "HEIGHT", &ResizeSettings::height},
+    Setting{kMain, "DPI", &ResizeSettings::dpi},
+    Setting{kMain, "PERCENTW", &ResizeSettings::percentWidth},
+    Setting{kMain, "PERCENTH", &ResizeSettings::percentHeight});
+
+constexpr auto kBrowserSettings = std::make_tuple(
+    Setting{kBrowser, "DEFAULT", &StoredSettings::browseDefault});
+
+constexpr auto kInterfaceSettings = std::make_tuple(
+    Setting{kInterface, "ICONSZOOM", &StoredSettings::iconsZoom});
+
+constexpr auto kBatchSettings = std::make_tuple(
+    Setting{kBatch, "OVERWRITEMETHOD", &BatchSettings::policy},
+    Setting{kBatch, "OUTFORMAT", &BatchSettings::format},
+    Setting{kBatch, "OUTFOLDER", &BatchSettings::outputFolder},
+    Setting{kBatch, "NEWNAME", &BatchSettings::newName},
+    Setting{kBatch, "JPEGQUALITY", &BatchSettings::jpegQuality},
+    Setting{kBatch, "SAMEFOLDER", &BatchSettings::sameFolder});
+
+constexpr auto kInternetSettings = std::make_tuple(
+    Setting{kInternet, "HOMEPAGE", &InternetSettings::homePage},
+    Setting{kInternet, "UPDATEADDRESS", &InternetSettings::updateAddress},
+    Setting{kInternet, "CHECKATSTART", &InternetSettings::checkAtStart});
+// clang-format on
 
 // A resolution as a float; a number no float holds is left to validation as not a number.
 float AsFloat(double value) { return std::fabs(value) <= FLT_MAX ? static_cast<float>(value) : NAN; }
 
+template <class Record, class T>
+void ReadSetting(const ProfileStore& profile, const Setting<Record, T>& s, Record& record) {
+    static const Record defaults;
+    const T& fallback = defaults.*s.field;
+    T& value = record.*s.field;
+    if constexpr (std::is_same_v<T, bool>) {
+        value = profile.ReadInt(s.section, s.name, fallback) != 0;
+    } else if constexpr (std::is_enum_v<T>) {
+        value = static_cast<T>(profile.ReadInt(s.section, s.name, static_cast<int32_t>(fallback)));
+    } else if constexpr (std::is_same_v<T, int32_t>) {
+        value = profile.ReadInt(s.section, s.name, fallback);
+    } else if constexpr (std::is_same_v<T, float>) {
+        value = AsFloat(profile.ReadDecimal(s.section, s.name, fallback));
+    } else if constexpr (std::is_same_v<T, double>) {
+        value = profile.ReadDecimal(s.section, s.name, fallback);
+    } else {
+        static_assert(std::is_same_v<T, std::string>);
+        value = profile.ReadText(s.section, s.name, fallback);
+    }
+}
+
+template <class Record, class T>
+void WriteSetting(ProfileStore& profile, const Setting<Record, T>& s, const Record& record) {
+    const T& value = record.*s.field;
+    if constexpr (std::is_same_v<T, bool> || std::is_enum_v<T> || std::is_same_v<T, int32_t>) {
+        profile.WriteInt(s.section, s.name, static_cast<int32_t>(value));
+    } else if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>) {
+        profile.WriteDecimal(s.section, s.name, value);
+    } else {
+        profile.WriteText(s.section, s.name, value);
+    }
+}
+
+template <class Record, class... T>
+void ReadSettings(const ProfileStore& profile, const std::tuple<Setting<Record, T>...>& settings, Record& record) {
+    std::apply([&](const auto&... s) { (ReadSetting(profile, s, record), ...); }, settings);
+}
+
+template <class Record, class... T>
+void WriteSettings(ProfileStore& profile, const std::tuple<Setting<Record, T>...>& settings, const Record& record) {
+    std::apply([&](const auto&... s) { (WriteSetting(profile, s, record), ...); }, settings);
+}
+
 }  // namespace
 
 void SettingsStore::LoadMain(ResizeSettings& s) const {
-    const ResizeSettings defaults;
-    const auto flag = [&](std::string_view name, bool fallback) { return profile_.ReadInt(kMain, name, fallback) != 0; };
-    s.algorithm = ValidResizeAlgorithm(profile_.ReadInt(kMain, kInterpolMode, defaults.algorithm));
-    s.resolutionUnit = ValidResolutionUnit(profile_.ReadInt(kMain, kResUnits, static_cast<int32_t>(defaults.resolutionUnit)));
-    s.printUnit = ValidPrintUnit(profile_.ReadInt(kMain, kSizeUnits, static_cast<int32_t>(defaults.printUnit)));
-    s.correction = ValidSizeCorrection(profile_.ReadInt(kMain, kCorrectProp, static_cast<int32_t>(defaults.correction)));
-    s.inPercents = flag(kInPercents, defaults.inPercents);
-    s.editPrints = flag(kEditPrints, defaults.editPrints);
-    s.lockSettings = flag(kLockSettings, defaults.lockSettings);
-    s.jpegQuality = profile_.ReadInt(kMain, kJpegQuality, defaults.jpegQuality);
-    s.applyToNew = flag(kApplyToAll, defaults.applyToNew);
-    s.width = profile_.ReadInt(kMain, kWidth, defaults.width);
-    s.height = profile_.ReadInt(kMain, kHeight, defaults.height);
-    s.dpi = AsFloat(profile_.ReadDecimal(kMain, kDpi, defaults.dpi));
-    s.percentWidth = profile_.ReadDecimal(kMain, kPercentW, defaults.percentWidth);
-    s.percentHeight = profile_.ReadDecimal(kMain, kPercentH, defaults.percentHeight);
+    ReadSettings(profile_, kMainSettings, s);
     s.Validate();
 }
 
 void SettingsStore::LoadInterface(StoredSettings& s) const {
+    ReadSettings(profile_, kInterfaceSettings, s);
     // The menus offer exactly two zooms; any other number would size the cells oddly.
-    const int32_t zoom = profile_.ReadInt(kInterface, kIconsZoom, kLargeIconsZoom);
-    s.iconsZoom = zoom == kSmallIconsZoom ? kSmallIconsZoom : kLargeIconsZoom;
+    if (s.iconsZoom != kSmallIconsZoom) s.iconsZoom = kLargeIconsZoom;
 }
 
 void SettingsStore::LoadBatch(BatchSettings& s) const {
-    const BatchSettings defaults;
-    s.policy = ValidCollisionPolicy(profile_.ReadInt(kBatch, kOverwriteMethod, static_cast<int32_t>(defaults.policy)));
-    s.format = ValidOutputFormat(profile_.ReadInt(kBatch, kOutFormat, static_cast<int32_t>(defaults.format)));
-    s.outputFolder = profile_.ReadText(kBatch, kOutFolder, defaults.outputFolder);
-    s.newName = profile_.ReadInt(kBatch, kNewName, defaults.newName) != 0;
-    s.jpegQuality = profile_.ReadInt(kBatch, kJpegQuality, defaults.jpegQuality);
-    s.sameFolder = profile_.ReadInt(kBatch, kSameFolder, defaults.sameFolder) != 0;
+    ReadSettings(profile_, kBatchSettings, s);
     s.Validate();
 }
 
-void SettingsStore::LoadBrowser(StoredSettings& s) const { s.browseDefault = profile_.ReadText(kBrowser, kDefault, ""); }
+void SettingsStore::LoadBrowser(StoredSettings& s) const { ReadSettings(profile_, kBrowserSettings, s); }
+
+void SettingsStore::LoadInternet(InternetSettings& s) const {
+    ReadSettings(profile_, kInternetSettings, s);
+    s.Validate();
+}
 
 StoredSettings SettingsStore::LoadAll() const {
     StoredSettings s;
@@ -85,37 +141,17 @@ StoredSettings SettingsStore::LoadAll() const {
     LoadInterface(s);
     LoadBatch(s.batch);
     LoadBrowser(s);
+    LoadInternet(s.internet);
     return s;
 }
 
 bool SettingsStore::Save(const StoredSettings& s) {
     if (skipSave_) return true;
-    const ResizeSettings& r = s.resize;
-    profile_.WriteInt(kMain, kInterpolMode, r.algorithm);
-    profile_.WriteInt(kMain, kResUnits, static_cast<int32_t>(r.resolutionUnit));
-    profile_.WriteInt(kMain, kSizeUnits, static_cast<int32_t>(r.printUnit));
-    profile_.WriteInt(kMain, kCorrectProp, static_cast<int32_t>(r.correction));
-    profile_.WriteInt(kMain, kInPercents, r.inPercents);
-    profile_.WriteInt(kMain, kEditPrints, r.editPrints);
-    profile_.WriteInt(kMain, kLockSettings, r.lockSettings);
-    profile_.WriteInt(kMain, kJpegQuality, r.jpegQuality);
-    profile_.WriteInt(kMain, kApplyToAll, r.applyToNew);
-    profile_.WriteInt(kMain, kWidth, r.width);
-    profile_.WriteInt(kMain, kHeight, r.height);
-    profile_.WriteDecimal(kMain, kDpi, r.dpi);
-    profile_.WriteDecimal(kMain, kPercentW, r.percentWidth);
-    profile_.WriteDecimal(kMain, kPercentH, r.percentHeight);
-
-    profile_.WriteText(kBrowser, kDefault, s.browseDefault);
-    profile_.WriteInt(kInterface, kIconsZoom, s.iconsZoom);
-
-    const BatchSettings& b = s.batch;
-    profile_.WriteInt(kBatch, kOverwriteMethod, static_cast<int32_t>(b.policy));
-    profile_.WriteInt(kBatch, kOutFormat, static_cast<int32_t>(b.format));
-    profile_.WriteText(kBatch, kOutFolder, b.outputFolder);
-    profile_.WriteInt(kBatch, kNewName, b.newName);
-    profile_.WriteInt(kBatch, kJpegQuality, b.jpegQuality);
-    profile_.WriteInt(kBatch, kSameFolder, b.sameFolder);
+    WriteSettings(profile_, kMainSettings, s.resize);
+    WriteSettings(profile_, kBrowserSettings, s);
+    WriteSettings(profile_, kInterfaceSettings, s);
+    WriteSettings(profile_, kBatchSettings, s.batch);
+    WriteSettings(profile_, kInternetSettings, s.internet);
     return profile_.Flush();
 }
 

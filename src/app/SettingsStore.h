@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/BatchSettings.h"
+#include "app/DesktopSettings.h"
 #include "app/ResizeSettings.h"
 #include "platform/ProfileStore.h"
 
@@ -15,12 +16,13 @@ inline constexpr int32_t kLargeIconsZoom = 100;
 inline constexpr int32_t kSmallIconsZoom = 66;
 
 // Everything the program keeps between runs in its settings file, besides what other parts keep
-// there themselves (the splitter, the tree's last folder).
+// there themselves (the splitter, the recent files, the tree's last folder).
 struct StoredSettings {
     ResizeSettings resize;
     BatchSettings batch;
     int32_t iconsZoom = kLargeIconsZoom;
     std::string browseDefault;  // the folder the browser starts in; empty for none
+    InternetSettings internet;
 };
 
 // Reads the settings once at start-up, section by section in the order start-up needs them, and
@@ -34,15 +36,21 @@ public:
     void LoadInterface(StoredSettings& settings) const;
     void LoadBatch(BatchSettings& settings) const;
     void LoadBrowser(StoredSettings& settings) const;
-    // All four sections, as start-up reads them.
+    void LoadInternet(InternetSettings& settings) const;
+    // All five sections, as start-up reads them.
     StoredSettings LoadAll() const;
 
     // After a run that ended early (register, unregister, automation) nothing may be written.
     void SkipSave() { skipSave_ = true; }
     bool skipsSave() const { return skipSave_; }
-    // Writes MAIN, BROWSER, INTERFACE and BATCH; false when the file could not be written. Does
-    // nothing (and succeeds) after SkipSave.
+    // Writes MAIN, BROWSER, INTERFACE, BATCH and INTERNET; false when the file could not be
+    // written. Does nothing (and succeeds) after SkipSave.
     bool Save(const StoredSettings& settings);
+
+    // The same settings file, for the values other parts keep there (recent files, the splitter);
+    // what they write reaches the disk with Save.
+    ProfileStore& profile() { return profile_; }
+    const ProfileStore& profile() const { return profile_; }
 
 private:
     ProfileStore profile_;

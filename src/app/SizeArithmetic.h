@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/ResizeSettings.h"
+#include "base/Geometry.h"
 
 // The arithmetic shared by the settings bar, the open rule and batch stamping: the limits of the
 // fields, the fit of a box to an image, the rounding of the texts the bar shows, and the parsing
@@ -17,12 +18,6 @@ inline constexpr int32_t kMinPixels = 3;
 inline constexpr int32_t kMaxPixels = 100000;
 inline constexpr double kMinDpi = 1.0;
 inline constexpr double kMaxDpi = 100000.0;
-
-struct PixelSize {
-    int32_t width = 0;
-    int32_t height = 0;
-    bool operator==(const PixelSize&) const = default;
-};
 
 struct PrintSize {
     double width = 0;

@@ -9,8 +9,15 @@ bool CBatchProgress::OnProgress(int32_t percent) {
     last_ = percent;
     if (percent == previous) return true;
     const int32_t passes = stages() > 0 ? stages() : 1;
-    bar_.SetProgressPosition(100 / passes * finishedPasses_ + percent / passes);
+    position_.store(100 / passes * finishedPasses_ + percent / passes, std::memory_order_relaxed);
+    if (moved_) moved_();
     return true;
+}
+
+void CBatchProgress::Reset() {
+    finishedPasses_ = 0;
+    last_ = 0;
+    position_.store(0, std::memory_order_relaxed);
 }
 
 }  // namespace kv

@@ -1,24 +1,52 @@
 #include "batch/BatchRunner.h"
 
-#include <exception>
-
 #include "batch/BatchWork.h"
 #include "batch/OutputPath.h"
-#include "batch/UniqueNameClaim.h"
-#include "document/SaveImage.h"
-#include "imageio/ResizeBitmap.h"
 
 namespace kv {
 
+// The steps of one item as the single worker takes them, one after the other.
+class BatchRunner::ItemSteps final : public IBatchItemSteps {
+public:
+    ItemSteps(BatchRunner& runner, const CItem& item)
+        : runner_(runner),
+          item_(item),
+          work_(item, runner.settings_, runner.crop_, runner.memory_, [] { return CancelRequested.load() != 0; }) {}
+
+    bool Open() override { return work_.Open(); }
+    OutputDecision NameOutput(const RunOutputs& written) override {
+        return DecideOutputPath(runner_.settings_, item_.path, item_.batch.width, item_.batch.height, {}, &written);
+    }
+    bool CreateOutput() override { return work_.CreateOutput(); }
+    bool Resize() override { return work_.Resize(&runner_.progress_); }
+    std::optional<std::filesystem::path> Save(const OutputDecision& output) override { return work_.Save(output); }
+    // The dialog shows the item as under way while it is resized.
+    bool LogsStartBeforeWork() const override { return true; }
+
+private:
+    BatchRunner& runner_;
+    const CItem& item_;
+    BatchItemWork work_;
+};
+
+// The item flow's log: each report goes to the dialog, and the worker waits until it is logged.
+class BatchRunner::ReportHandshake final : public IBatchLog {
+public:
+    explicit ReportHandshake(BatchRunner& runner) : runner_(runner) {}
+    void OnReport(const BatchReport& report) override { runner_.Report(report); }
+
+private:
+    BatchRunner& runner_;
+};
+
 BatchRunner::BatchRunner(std::vector<CItem> items, const BatchSettings& settings, bool crop, IBatchRunHost& host,
-                         IUserPrompt* prompt, int reportTimeoutMs)
+                         int reportTimeoutMs)
     : items_(std::move(items)),
       settings_(settings),
       crop_(crop),
-      host_(host),
-      prompt_(prompt),
+      host_(&host),
       reportTimeoutMs_(reportTimeoutMs),
-      progress_(host),
+      progress_([this] { Post(&IBatchRunHost::PostProgress); }),
       memory_(MemoryBudget()) {}
 
 BatchRunner::~BatchRunner() {
@@ -32,6 +60,8 @@ BatchRunner::~BatchRunner() {
 
 void BatchRunner::Start() {
     if (worker_.joinable() || done_) return;
+    // Marked as running before the flag is cleared, so that no preview touches it from now on.
+    active_.emplace();
     CancelRequested.store(0);
     running_.store(true);
     worker_ = std::thread([this] { Work(); });
@@ -53,7 +83,7 @@ std::optional<BatchLogUpdate> BatchRunner::TakeReport() {
     answered_.Set();
     if (!report) return std::nullopt;
     return BatchLogUpdate{*report, ProcessingText(*report), IsOwnResizeAlgorithm(report->values.algorithm),
-                          BatchLogEntry(*report)};
+                          std::string(BatchReportMessage(report->status)), BatchLogEntry(*report)};
 }
 
 void BatchRunner::OnRunEnded() {
@@ -62,84 +92,31 @@ void BatchRunner::OnRunEnded() {
     done_ = true;
 }
 
-void BatchRunner::Report(BatchReport report, BatchStatus status) {
-    report.status = status;
+void BatchRunner::Post(void (IBatchRunHost::*notice)()) {
+    host_.Notify([notice](IBatchRunHost& host) { (host.*notice)(); });
+}
+
+void BatchRunner::Report(const BatchReport& report) {
     progress_.Reset();
-    host_.SetProgressPosition(0);
     {
         std::lock_guard lock(mutex_);
-        reports_.push_back(std::move(report));
+        reports_.push_back(report);
     }
-    host_.PostNewImage();
+    Post(&IBatchRunHost::PostNewImage);
     if (!closing_.load()) answered_.Wait(reportTimeoutMs_);
 }
 
 void BatchRunner::Work() {
-    int32_t number = 0;
-    for (const CItem& item : items_) {
+    ReportHandshake log(*this);
+    RunOutputs written;
+    for (size_t i = 0; i < items_.size(); ++i) {
         if (CancelRequested.load()) break;
-        BatchReport report;
-        report.fileNumber = ++number;
-        report.total = total();
-        report.input = item.path;
-        report.values = item.batch;
-
-        const BatchInput input = OpenBatchImage(item, settings_, crop_, memory_, [] { return CancelRequested.load() != 0; });
-        Bitmap* const source = input.image.get();
-        if (!source) {
-            Report(report, BatchStatus::CantOpen);
-            continue;
-        }
-        const OutputDecision output =
-            DecideOutputPath(settings_, item.path, item.batch.width, item.batch.height, prompt_, {}, &outputs_);
-        if (output.action == OutputAction::Exit) {
-            Report(report, BatchStatus::NoOutputFolder);
-            break;
-        }
-        report.output = output.path;
-        report.writtenEarlier = output.writtenEarlier;
-        if (output.action == OutputAction::Skip) {
-            Report(report, BatchStatus::Skipped);
-            continue;
-        }
-        Report(report, BatchStatus::Started);
-
-        const std::unique_ptr<Bitmap> result = CreateOutputImage(item.batch, input);
-        if (!result) {
-            Report(report, BatchStatus::CantCreate);
-            continue;
-        }
-        bool resized = false;
-        try {
-            resized = ResizeBitmap(*source, *result, item.batch.algorithm, crop_, &progress_);
-        } catch (const std::exception&) {
-        }
-        if (!resized) {
-            Report(report, BatchStatus::Stopped);
-            break;
-        }
-        // The old output, if any, stays until the whole new file replaces it; an output that is
-        // the input itself is safe too, as the input was read whole when it was opened.
-        std::optional<std::filesystem::path> saved;
-        try {
-            std::vector<uint8_t> bytes;
-            if (EncodeSaveImage(*result, output.path, *source, settings_.jpegQuality, item.batch.dpi, bytes) == 1)
-                saved = WriteBatchOutput(bytes, output, &outputs_).path;
-        } catch (const std::exception&) {
-        }
-        if (!saved) {
-            Report(report, BatchStatus::CantWrite);
-            break;
-        }
-        // Another run took the unique name meanwhile: the file went to the next free one, and the
-        // log says so.
-        if (*saved != output.path) {
-            report.output = *saved;
-            Report(report, BatchStatus::Started);
-        }
+        ItemSteps steps(*this, items_[i]);
+        if (!RunBatchItem(ItemReport(items_, i), steps, log, written)) break;
     }
+    active_.reset();
     running_.store(false);
-    host_.PostRunEnded();
+    Post(&IBatchRunHost::PostRunEnded);
 }
 
 }  // namespace kv

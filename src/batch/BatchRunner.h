@@ -11,21 +11,24 @@
 
 #include "app/BatchSettings.h"
 #include "base/AutoResetEvent.h"
+#include "base/ListenerSlot.h"
 #include "base/MemoryBudget.h"
-#include "base/UserPrompt.h"
+#include "batch/BatchItemFlow.h"
 #include "batch/BatchProgress.h"
 #include "batch/BatchText.h"
 #include "batch/CItem.h"
-#include "batch/OutputPath.h"
 
 namespace kv {
 
-// The progress dialog as the batch worker sees it. The two posts are made on the worker thread and
-// must queue their work onto the dialog's own thread, which then calls the runner back.
-class IBatchRunHost : public IBatchProgressBar {
+// The progress dialog as the batch worker sees it. Every call comes from the worker thread and
+// only posts: the dialog queues the work onto its own thread, which then calls the runner back.
+// None may wait for the dialog's thread, which may itself be waiting for the worker.
+class IBatchRunHost {
 public:
     // A report waits: the dialog calls BatchRunner::TakeReport.
     virtual void PostNewImage() = 0;
+    // The progress bar's position moved: the dialog shows BatchRunner::ProgressPosition.
+    virtual void PostProgress() = 0;
     // The worker has finished: the dialog calls BatchRunner::OnRunEnded.
     virtual void PostRunEnded() = 0;
 
@@ -41,6 +44,7 @@ struct BatchLogUpdate {
     BatchReport report;
     std::string statusText;    // "Processing <n> from <total>"
     bool showProgressBar;      // the item's algorithm reports progress
+    std::string message;       // a message box to show before the entry, or empty
     std::string entry;         // appended to the log, which then scrolls to its end
 };
 
@@ -52,9 +56,9 @@ struct BatchLogUpdate {
 class BatchRunner {
 public:
     // The items are copied: the run uses them as they are now. crop is the correction in force when
-    // the run starts; prompt says "Can't create output folder!" and is called on the worker thread.
+    // the run starts.
     BatchRunner(std::vector<CItem> items, const BatchSettings& settings, bool crop, IBatchRunHost& host,
-                IUserPrompt* prompt, int reportTimeoutMs = kBatchReportTimeoutMs);
+                int reportTimeoutMs = kBatchReportTimeoutMs);
     // Stops a worker that still runs (without waiting for reports) and joins it.
     ~BatchRunner();
     BatchRunner(const BatchRunner&) = delete;
@@ -67,6 +71,8 @@ public:
     bool IsRunning() const { return running_.load(); }
     int32_t total() const { return static_cast<int32_t>(items_.size()); }
 
+    // The progress bar's position, 0 to 100 (the bar shows 0 to 90), from any thread.
+    int32_t ProgressPosition() const { return progress_.position(); }
     // On the dialog's thread after PostNewImage: the oldest report not yet logged, with its texts;
     // lets the worker go on.
     std::optional<BatchLogUpdate> TakeReport();
@@ -75,18 +81,24 @@ public:
     void OnRunEnded();
     bool IsDone() const { return done_; }
 
+    // The dialog goes away: once this returns the worker is not inside the host and will not call
+    // it again; its later reports wait for nobody longer than their time limit.
+    void DetachHost() { host_.Set(nullptr); }
+
 private:
+    class ItemSteps;
+    class ReportHandshake;
+
     void Work();
-    void Report(BatchReport report, BatchStatus status);
+    void Report(const BatchReport& report);
+    void Post(void (IBatchRunHost::*notice)());
 
     const std::vector<CItem> items_;
     const BatchSettings settings_;
     const bool crop_;
-    IBatchRunHost& host_;
-    IUserPrompt* prompt_;
-    RunOutputs outputs_;  // the results written so far, never replaced by a later item
+    ListenerSlot<IBatchRunHost> host_;
     const int reportTimeoutMs_;
-    CBatchProgress progress_;  // used by the worker only
+    CBatchProgress progress_;  // driven by the worker only
     MemoryPool memory_;        // the budget each item's resize is measured against
 
     std::mutex mutex_;
@@ -95,6 +107,7 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<bool> closing_{false};
     bool done_ = false;
+    std::optional<BatchRunScope> active_;  // from Start until the worker ends
     std::thread worker_;
 };
 

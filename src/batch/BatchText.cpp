@@ -35,6 +35,10 @@ SplitPath SplitFolderAndName(const std::filesystem::path& path) {
     return {text.substr(0, slash + 1), text.substr(slash + 1)};
 }
 
+std::string_view BatchReportMessage(BatchStatus status) {
+    return status == BatchStatus::NoOutputFolder ? kCantCreateOutputFolder : std::string_view{};
+}
+
 std::string ProcessingText(const BatchReport& report) {
     return Format("Processing %d from %d", report.fileNumber, report.total);
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "app/OutputSizeRules.h"
 #include "engine/ResizeAlgorithm.h"
@@ -26,6 +27,13 @@ enum class BatchStatus : int32_t {
     CantWrite = 6,       // the result was not written; the run stops
 };
 
+// The message box shown, before its entry is logged, with a report that has one: "Can't create
+// output folder!" with NoOutputFolder. Empty for every other status.
+inline constexpr const char* kCantCreateOutputFolder = "Can't create output folder!";
+std::string_view BatchReportMessage(BatchStatus status);
+
+// Whether the run ends after a report of this status; every other status lets it go on with the
+// next item.
 inline bool StopsRun(BatchStatus status) {
     return status == BatchStatus::NoOutputFolder || status == BatchStatus::Stopped || status == BatchStatus::CantWrite;
 }

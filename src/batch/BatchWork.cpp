@@ -1,12 +1,13 @@
 #include "batch/BatchWork.h"
 
+#include <exception>
 #include <new>
-#include <vector>
 
 #include "base/AtomicFile.h"
-#include "batch/OutputPath.h"
+#include "batch/UniqueNameClaim.h"
 #include "document/SaveImage.h"
 #include "imageio/AlphaResize.h"
+#include "imageio/ResizeBitmap.h"
 #include "imageio/ResizeJobMemory.h"
 
 namespace kv {
@@ -56,6 +57,50 @@ std::unique_ptr<Bitmap> CreateOutputImage(const StampedSettings& values, const B
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
+}
+
+bool BatchItemWork::Open() {
+    try {
+        input_ = OpenBatchImage(item_, settings_, crop_, memory_, stop_);
+    } catch (const std::exception&) {
+        input_ = BatchInput{};
+    }
+    return input_.image != nullptr;
+}
+
+bool BatchItemWork::CreateOutput() {
+    result_ = CreateOutputImage(item_.batch, input_);
+    return result_ != nullptr;
+}
+
+bool BatchItemWork::Resize(CRSProgress* progress) {
+    try {
+        return ResizeBitmap(*input_.image, *result_, item_.batch.algorithm, crop_, progress);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+std::optional<std::filesystem::path> BatchItemWork::Save(const OutputDecision& output) {
+    // The old output, if any, stays until the whole new file replaces it; an output that is the
+    // input itself is safe too, as the input was read whole when it was opened.
+    std::vector<uint8_t> bytes;
+    if (!Encode(output.path, bytes)) return std::nullopt;
+    try {
+        return WriteBatchOutput(bytes, output).path;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+bool BatchItemWork::Encode(const std::filesystem::path& name, std::vector<uint8_t>& bytes) {
+    try {
+        if (EncodeSaveImage(*result_, name, *input_.image, settings_.jpegQuality, item_.batch.dpi, bytes) == 1)
+            return true;
+    } catch (const std::exception&) {
+    }
+    bytes.clear();
+    return false;
 }
 
 }  // namespace kv

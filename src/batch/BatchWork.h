@@ -1,16 +1,21 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "app/BatchSettings.h"
 #include "app/OutputSizeRules.h"
 #include "base/MemoryBudget.h"
 #include "batch/CItem.h"
+#include "batch/OutputPath.h"
+#include "engine/Progress.h"
 #include "imageio/Bitmap.h"
 
-// The steps both batch runners take for one item.
+// The work both batch runners do on the images of one item.
 namespace kv {
 
 // An item's input, opened for its resize.
@@ -37,5 +42,36 @@ BatchInput OpenBatchImage(const CItem& item, const BatchSettings& settings, bool
 // transparent pixels); null when it cannot be made (a size of 0, one
 // past the pixel limit, a resize that does not fit the memory budget, or too little memory).
 std::unique_ptr<Bitmap> CreateOutputImage(const StampedSettings& values, const BatchInput& input);
+
+// One item's images, step by step: the input opened within the run's memory budget, an output
+// image of the item's size, the resize into it, and the result saved where its output was decided
+// or encoded into the bytes of a file. Each step says whether it succeeded; running out of memory
+// part way counts as the step failing. A step needs the ones before it to have succeeded.
+class BatchItemWork {
+public:
+    // The item, settings and pool must outlive the work; stop ends a wait for memory.
+    BatchItemWork(const CItem& item, const BatchSettings& settings, bool crop, MemoryPool& memory,
+                  std::function<bool()> stop)
+        : item_(item), settings_(settings), crop_(crop), memory_(memory), stop_(std::move(stop)) {}
+
+    bool Open();
+    bool CreateOutput();
+    // With the item's algorithm; false when the routine was stopped or failed.
+    bool Resize(CRSProgress* progress);
+    // Written with the batch quality and the item's resolution, whole or not at all, as
+    // WriteBatchOutput does: the path the file went to, or nothing when it was not written.
+    std::optional<std::filesystem::path> Save(const OutputDecision& output);
+    // The bytes Save would write to a file of this name (only its extension counts).
+    bool Encode(const std::filesystem::path& name, std::vector<uint8_t>& bytes);
+
+private:
+    const CItem& item_;
+    const BatchSettings& settings_;
+    const bool crop_;
+    MemoryPool& memory_;
+    const std::function<bool()> stop_;
+    BatchInput input_;
+    std::unique_ptr<Bitmap> result_;
+};
 
 }  // namespace kv

@@ -44,7 +44,7 @@ OutputName PlannedOutputName(const BatchSettings& settings, const std::filesyste
 }
 
 OutputDecision DecideOutputPath(const BatchSettings& settings, const std::filesystem::path& input, int32_t width,
-                                int32_t height, IUserPrompt* prompt, const PathTaken& taken, const RunOutputs* run) {
+                                int32_t height, const PathTaken& taken, const RunOutputs* run) {
     const auto isTaken = [&](const std::filesystem::path& p) {
         return (run && run->Wrote(p)) || (taken ? taken(p) : Exists(p));
     };
@@ -81,10 +81,7 @@ OutputDecision DecideOutputPath(const BatchSettings& settings, const std::filesy
             }
         }
     }
-    if (!IsFolder(name.folder)) {
-        if (prompt) prompt->ShowMessage(kCantCreateOutputFolder);
-        return {OutputAction::Exit, {}};
-    }
+    if (!IsFolder(name.folder)) return {OutputAction::Exit, {}};
     return decision;
 }
 

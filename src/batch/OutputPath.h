@@ -7,11 +7,9 @@
 #include <string>
 
 #include "app/BatchSettings.h"
-#include "base/UserPrompt.h"
 
 namespace kv {
 
-inline constexpr const char* kCantCreateOutputFolder = "Can't create output folder!";
 inline constexpr const char* kNewNameSuffix = "_RESIZED_TO_%dx%d";
 // The highest n of a unique name "<name>_<n>".
 inline constexpr int32_t kMaxUniqueNumber = 9999999;
@@ -68,11 +66,10 @@ OutputName PlannedOutputName(const BatchSettings& settings, const std::filesyste
 // until the whole new file is written), or avoided with the first free "<name>_<n>" under unique
 // name; when every n up to 9999999 is taken the file is skipped rather than overwritten. Under
 // Overwrite a path that this run has written already (run) takes the unique-name rule instead, and
-// the decision says so. A missing output folder says "Can't create output folder!" and stops the
-// run.
+// the decision says so. A missing output folder stops the run (the dialog then says "Can't create
+// output folder!").
 OutputDecision DecideOutputPath(const BatchSettings& settings, const std::filesystem::path& input, int32_t width,
-                                int32_t height, IUserPrompt* prompt, const PathTaken& taken = {},
-                                const RunOutputs* run = nullptr);
+                                int32_t height, const PathTaken& taken = {}, const RunOutputs* run = nullptr);
 
 // The path of a unique name's number: the planned name for 0, "<name>_<n>" for n.
 std::filesystem::path UniqueOutputPath(const OutputDecision& decision, int32_t number);

@@ -8,14 +8,11 @@
 #include <system_error>
 #include <thread>
 
-#include "base/AtomicFile.h"
 #include "base/FileStatus.h"
 #include "batch/BatchWork.h"
 #include "batch/OutputPath.h"
 #include "batch/UniqueNameClaim.h"
-#include "document/SaveImage.h"
 #include "engine/Progress.h"
-#include "imageio/ResizeBitmap.h"
 
 namespace kv {
 
@@ -41,21 +38,47 @@ std::optional<std::string> WithoutUniqueNumber(const std::string& stem) {
 
 }  // namespace
 
-ParallelBatchRun::ParallelBatchRun(std::vector<CItem> items, const BatchSettings& settings, bool crop, int32_t jobs,
-                                   IUserPrompt* prompt)
+// The steps of one item as the jobs carried them out ahead of time, all but the naming and the
+// writing, which happen now, in list order.
+class ParallelBatchRun::RecordedSteps final : public IBatchItemSteps {
+public:
+    RecordedSteps(const BatchSettings& settings, const CItem& item, const Result& result)
+        : settings_(settings), item_(item), result_(result) {}
+
+    bool Open() override { return result_.outcome != Outcome::CantOpen; }
+    OutputDecision NameOutput(const RunOutputs& written) override {
+        return DecideOutputPath(settings_, item_.path, item_.batch.width, item_.batch.height, {}, &written);
+    }
+    bool CreateOutput() override { return result_.outcome != Outcome::CantCreate; }
+    bool Resize() override { return result_.outcome != Outcome::Stopped; }
+    std::optional<std::filesystem::path> Save(const OutputDecision& output) override {
+        if (result_.outcome != Outcome::Encoded) return std::nullopt;
+        return WriteBatchOutput(result_.bytes, output).path;
+    }
+    // The work was done ahead: the entry comes once the file is written, so that it names the file
+    // the unique name claimed (another run may have taken the decided one meanwhile).
+    bool LogsStartBeforeWork() const override { return false; }
+
+private:
+    const BatchSettings& settings_;
+    const CItem& item_;
+    const Result& result_;
+};
+
+ParallelBatchRun::ParallelBatchRun(std::vector<CItem> items, const BatchSettings& settings, bool crop, int32_t jobs)
     : items_(std::move(items)),
       settings_(settings),
       crop_(crop),
       jobs_(static_cast<size_t>(std::max(jobs, 1))),
       lookahead_(2 * jobs_),
-      prompt_(prompt),
       memory_(MemoryBudget()) {
     PlanDependencies();
 }
 
 void ParallelBatchRun::PlanDependencies() {
     // Every name an item's result may take: its planned name, and under unique names any
-    // "<stem>_<n>" of it. The first item that may write each is remembered.
+    // "<stem>_<n>" of it, as under the other policies for a name an earlier item planned too (a
+    // result of the run is never replaced). The first item that may write each is remembered.
     std::map<std::string, size_t> exact;
     std::map<std::string, size_t> numbered;
     const bool unique = settings_.policy == CollisionPolicy::UniqueName;
@@ -65,8 +88,8 @@ void ParallelBatchRun::PlanDependencies() {
         const OutputName name = PlannedOutputName(settings_, item.path, item.batch.width, item.batch.height);
         const std::string folder = ResolvedFolder(name.folder);
         if (folder.empty()) continue;  // no such folder: the item cannot write anything
-        exact.emplace(folder + name.stem + name.extension, i);
-        if (unique) numbered.emplace(folder + name.stem + '\n' + name.extension, i);
+        const bool plannedBefore = !exact.emplace(folder + name.stem + name.extension, i).second;
+        if (unique || plannedBefore) numbered.emplace(folder + name.stem + '\n' + name.extension, i);
     }
     for (size_t j = 1; j < items_.size(); ++j) {
         const std::filesystem::path& input = items_[j].path;
@@ -85,7 +108,7 @@ void ParallelBatchRun::PlanDependencies() {
             return found != names.end() && found->second < j;
         };
         bool waits = earlier(exact, resolvedFolder + name);
-        if (!waits && unique) {
+        if (!waits && !numbered.empty()) {
             const size_t dot = name.rfind('.');
             const std::string stem = name.substr(0, dot);
             const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
@@ -97,35 +120,23 @@ void ParallelBatchRun::PlanDependencies() {
 
 ParallelBatchRun::Result ParallelBatchRun::Process(const CItem& item) {
     Result result;
-    Outcome failure = Outcome::Stopped;  // what running out of memory means at each step
-    try {
-        // Items wait here while the others hold too much of the budget.
-        const BatchInput input = OpenBatchImage(item, settings_, crop_, memory_, [this] { return Stopping(); });
-        Bitmap* const source = input.image.get();
-        if (!source) {
-            result.outcome = Outcome::CantOpen;
-            return result;
+    // Items wait in Open while the others hold too much of the budget.
+    BatchItemWork work(item, settings_, crop_, memory_, [this] { return Stopping(); });
+    // A sink of its own, without a window: it only carries the cancel flag to the routine.
+    CRSProgress progress(nullptr);
+    if (!work.Open()) {
+        result.outcome = Outcome::CantOpen;
+    } else if (!work.CreateOutput()) {
+        result.outcome = Outcome::CantCreate;
+    } else if (!work.Resize(&progress)) {
+        result.outcome = Outcome::Stopped;
+    } else {
+        try {
+            const OutputName name = PlannedOutputName(settings_, item.path, item.batch.width, item.batch.height);
+            result.outcome = work.Encode("x" + name.extension, result.bytes) ? Outcome::Encoded : Outcome::CantEncode;
+        } catch (const std::exception&) {
+            result.outcome = Outcome::CantEncode;
         }
-        const std::unique_ptr<Bitmap> image = CreateOutputImage(item.batch, input);
-        if (!image) {
-            result.outcome = Outcome::CantCreate;
-            return result;
-        }
-        // A sink of its own, without a window: it only carries the cancel flag to the routine.
-        CRSProgress progress(nullptr);
-        if (!ResizeBitmap(*source, *image, item.batch.algorithm, crop_, &progress)) {
-            result.outcome = Outcome::Stopped;
-            return result;
-        }
-        failure = Outcome::CantEncode;
-        const OutputName name = PlannedOutputName(settings_, item.path, item.batch.width, item.batch.height);
-        const bool encoded =
-            EncodeSaveImage(*image, "x" + name.extension, *source, settings_.jpegQuality, item.batch.dpi, result.bytes) == 1;
-        result.outcome = encoded ? Outcome::Encoded : Outcome::CantEncode;
-    } catch (const std::exception&) {
-        // Out of memory part way: as with the single worker, a failed resize or save.
-        result.outcome = failure;
-        result.bytes.clear();
     }
     return result;
 }
@@ -160,6 +171,7 @@ bool ParallelBatchRun::Run(IBatchLog& log) {
     results_.assign(items_.size(), Result{});
     next_ = committed_ = 0;
     stop_ = false;
+    const BatchRunScope active;
     CancelRequested.store(0);
 
     std::vector<std::thread> jobs;
@@ -182,7 +194,7 @@ bool ParallelBatchRun::Run(IBatchLog& log) {
 }
 
 bool ParallelBatchRun::Commit(IBatchLog& log) {
-    const int32_t total = static_cast<int32_t>(items_.size());
+    RunOutputs written;
     for (size_t i = 0; i < items_.size(); ++i) {
         if (CancelRequested.load()) return false;
         Result result;
@@ -191,67 +203,13 @@ bool ParallelBatchRun::Commit(IBatchLog& log) {
             changed_.wait(lock, [&] { return results_[i].outcome != Outcome::Pending; });
             result = std::move(results_[i]);
         }
-        const CItem& item = items_[i];
-        BatchReport report;
-        report.fileNumber = static_cast<int32_t>(i) + 1;
-        report.total = total;
-        report.input = item.path;
-        report.values = item.batch;
-        const auto emit = [&](BatchStatus status) {
-            report.status = status;
-            log.OnReport(report);
-        };
-        const auto advance = [&] {
-            {
-                std::lock_guard lock(mutex_);
-                committed_ = i + 1;
-            }
-            changed_.notify_all();
-        };
-
-        if (result.outcome == Outcome::CantOpen) {
-            emit(BatchStatus::CantOpen);
-            advance();
-            continue;
+        RecordedSteps steps(settings_, items_[i], result);
+        if (!RunBatchItem(ItemReport(items_, i), steps, log, written)) return false;
+        {
+            std::lock_guard lock(mutex_);
+            committed_ = i + 1;
         }
-        const OutputDecision output =
-            DecideOutputPath(settings_, item.path, item.batch.width, item.batch.height, prompt_, {}, &outputs_);
-        if (output.action == OutputAction::Exit) {
-            emit(BatchStatus::NoOutputFolder);
-            return false;
-        }
-        report.output = output.path;
-        report.writtenEarlier = output.writtenEarlier;
-        if (output.action == OutputAction::Skip) {
-            emit(BatchStatus::Skipped);
-            advance();
-            continue;
-        }
-        if (result.outcome != Outcome::Encoded) {
-            emit(BatchStatus::Started);
-            switch (result.outcome) {
-                case Outcome::CantCreate:
-                    emit(BatchStatus::CantCreate);
-                    advance();
-                    continue;
-                case Outcome::Stopped:
-                    emit(BatchStatus::Stopped);
-                    return false;
-                default:
-                    emit(BatchStatus::CantWrite);
-                    return false;
-            }
-        }
-        // The file is written before its entry, so that the entry names the file the unique name
-        // claimed: another run may have taken the decided one meanwhile.
-        const OutputWrite written = WriteBatchOutput(result.bytes, output, &outputs_);
-        if (written.path) report.output = *written.path;
-        emit(BatchStatus::Started);
-        if (!written.path) {
-            emit(BatchStatus::CantWrite);
-            return false;
-        }
-        advance();
+        changed_.notify_all();
     }
     return true;
 }

@@ -8,21 +8,10 @@
 
 #include "app/BatchSettings.h"
 #include "base/MemoryBudget.h"
-#include "base/UserPrompt.h"
-#include "batch/BatchText.h"
+#include "batch/BatchItemFlow.h"
 #include "batch/CItem.h"
-#include "batch/OutputPath.h"
 
 namespace kv {
-
-// Receives the reports of a batch run in list order, on the thread that runs it.
-class IBatchLog {
-public:
-    virtual void OnReport(const BatchReport& report) = 0;
-
-protected:
-    ~IBatchLog() = default;
-};
 
 // A batch run that resizes several items at once (kvscale's --jobs), beside the window's single
 // worker. Jobs open, resize and encode the items in memory, a bounded number ahead of the calling
@@ -33,15 +22,14 @@ protected:
 // every earlier result is written.
 class ParallelBatchRun {
 public:
-    // jobs is the number of items resized at once (at least 1). prompt says "Can't create output
-    // folder!", on the calling thread.
-    ParallelBatchRun(std::vector<CItem> items, const BatchSettings& settings, bool crop, int32_t jobs,
-                     IUserPrompt* prompt);
+    // jobs is the number of items resized at once (at least 1).
+    ParallelBatchRun(std::vector<CItem> items, const BatchSettings& settings, bool crop, int32_t jobs);
     ParallelBatchRun(const ParallelBatchRun&) = delete;
     ParallelBatchRun& operator=(const ParallelBatchRun&) = delete;
 
-    // Runs the whole list; the process-wide cancel flag stops it before the next item and stops
-    // an own algorithm at its next progress call. False when the run stopped early.
+    // Runs the whole list; the reports reach the log on the calling thread. The process-wide cancel
+    // flag stops it before the next item and stops an own algorithm at its next progress call.
+    // False when the run stopped early.
     bool Run(IBatchLog& log);
 
     // Whether the input of an item must wait for the results of the items before it.
@@ -54,6 +42,8 @@ private:
         std::vector<uint8_t> bytes;  // the file to write
     };
 
+    class RecordedSteps;
+
     void PlanDependencies();
     void JobLoop();
     bool Stopping();
@@ -65,8 +55,6 @@ private:
     const bool crop_;
     const size_t jobs_;
     const size_t lookahead_;
-    IUserPrompt* prompt_;
-    RunOutputs outputs_;  // the results written so far, never replaced by a later item
     std::vector<bool> waits_;
     // The run's memory budget: items resized at once hold it between them, so many jobs on large
     // images wait for each other instead of running the machine out of memory.

@@ -8,9 +8,7 @@
 
 namespace kv {
 
-namespace {
-
-OutputWrite Write(std::span<const uint8_t> bytes, const OutputDecision& decision) {
+OutputWrite WriteBatchOutput(std::span<const uint8_t> bytes, const OutputDecision& decision) {
     AtomicFile file;
     IoResult written = file.Open(decision.path);
     if (written.ok()) written = file.Write(bytes.data(), bytes.size());
@@ -29,14 +27,6 @@ OutputWrite Write(std::span<const uint8_t> bytes, const OutputDecision& decision
         if (claimed.error != EEXIST) return {std::nullopt, claimed.message};
     }
     return {std::nullopt, "Every unique name of " + decision.path.string() + " is taken"};
-}
-
-}  // namespace
-
-OutputWrite WriteBatchOutput(std::span<const uint8_t> bytes, const OutputDecision& decision, RunOutputs* run) {
-    OutputWrite written = Write(bytes, decision);
-    if (run && written.path) run->Record(*written.path);
-    return written;
 }
 
 }  // namespace kv

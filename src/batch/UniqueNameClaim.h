@@ -20,7 +20,7 @@ struct OutputWrite {
 // name is claimed in the same step as the file is put there, so two runs writing into one folder
 // at once never take the same name nor replace each other's results: a name another writer took
 // since the decision is passed over for the next free number (up to _9999999). Otherwise the file
-// replaces what is at the decided path. The path written is recorded in run, when given.
-OutputWrite WriteBatchOutput(std::span<const uint8_t> bytes, const OutputDecision& decision, RunOutputs* run = nullptr);
+// replaces what is at the decided path.
+OutputWrite WriteBatchOutput(std::span<const uint8_t> bytes, const OutputDecision& decision);
 
 }  // namespace kv

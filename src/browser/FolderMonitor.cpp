@@ -38,8 +38,8 @@ void CFolderMonitor::Watch(const std::string& path, IFolderMonitorBrowser* brows
     {
         std::lock_guard guard(pathLock_);
         path_ = path;
-        browser_ = browser;
     }
+    browser_.Set(browser);
     watchRequest_.Set();
 }
 
@@ -155,13 +155,7 @@ void CFolderMonitor::CheckExistence() {
         firstCheck_ = false;
         if (!Delay(options_.firstCheckDelay)) return;
     }
-    IFolderMonitorBrowser* browser;
-    {
-        std::lock_guard guard(pathLock_);
-        browser = browser_;
-    }
-    if (!browser) return;
-    browser->SetCurrentFolder(folder_);
+    if (!browser_.Notify([this](IFolderMonitorBrowser& browser) { browser.SetCurrentFolder(folder_); })) return;
     if (folder_.empty() || FileExists(folder_))
         mainWindow_.PostCommand(CommandId::ID_BEGINREADFOLDER);
     else

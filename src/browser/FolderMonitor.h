@@ -10,6 +10,7 @@
 
 #include "base/AutoResetEvent.h"
 #include "base/CommandTarget.h"
+#include "base/ListenerSlot.h"
 
 namespace kv {
 
@@ -63,6 +64,7 @@ public:
     // written and closed, or changed in their attributes, and the folder itself deleted or moved.
     static const uint32_t kWatchMask;
 
+    // The main window must outlive the monitor.
     CFolderMonitor(ICommandTarget& mainWindow, FolderMonitorOptions options = {});
     // Stops and joins the thread.
     ~CFolderMonitor();
@@ -71,8 +73,9 @@ public:
 
     // Starts the thread; once per monitor. False when inotify or the thread cannot be had.
     bool Start();
-    // Watches a folder for a browser, which must outlive the monitor. An empty path watches
-    // nothing, and the browser is told to read no folder.
+    // Watches a folder for a browser. An empty path watches nothing, and the browser is told to read
+    // no folder. Once it returns the monitor is not inside the previous browser and will not call
+    // it again, so that browser may go (Watch("", nullptr) before a browser is destroyed).
     void Watch(const std::string& path, IFolderMonitorBrowser* browser);
     void Unwatch();
     // While paused, changes are dropped: the browser pauses the monitor around its own copies,
@@ -106,10 +109,10 @@ private:
     AutoResetEvent resumeRequest_;
     AutoResetEvent resumed_;
 
-    mutable std::mutex pathLock_;  // guards path_, browser_ and watched_
+    mutable std::mutex pathLock_;  // guards path_ and watched_
     std::string path_;
-    IFolderMonitorBrowser* browser_ = nullptr;
     std::string watched_;
+    ListenerSlot<IFolderMonitorBrowser> browser_;
 
     // The monitor thread's own state.
     std::string folder_;  // the folder of the last watch request, checked and handed to the browser

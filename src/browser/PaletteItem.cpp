@@ -27,11 +27,11 @@ CPaletteItem::CPaletteItem() {
 
 uint64_t CPaletteItem::CreatedCount() { return g_cellsCreated.load(std::memory_order_relaxed); }
 
-CellSize CPaletteItem::PictureBox(int zoom) const { return {Scale(boxWidth, zoom), Scale(boxHeight, zoom)}; }
+PixelSize CPaletteItem::PictureBox(int zoom) const { return {Scale(boxWidth, zoom), Scale(boxHeight, zoom)}; }
 
-CellSize CPaletteItem::GetCellSize(int zoom) const {
-    const CellSize box = PictureBox(zoom);
-    return {box.cx + 2 * kCellMargin, box.cy + 2 * kCellMargin + LabelHeight()};
+PixelSize CPaletteItem::GetCellSize(int zoom) const {
+    const PixelSize box = PictureBox(zoom);
+    return {box.width + 2 * kCellMargin, box.height + 2 * kCellMargin + LabelHeight()};
 }
 
 PixelRect CPaletteItem::InnerRect(const PixelRect& cell) const {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "document/PixelRect.h"
+#include "base/Geometry.h"
 #include "engine/DibImage.h"
 
 namespace kv {
@@ -31,12 +31,6 @@ inline constexpr int32_t kLabelScrollStep = 5;
 inline constexpr const char* kPaletteItemImgClass = "CPaletteItemImg";
 inline constexpr uint16_t kPaletteItemImgSchema = 1;
 
-struct CellSize {
-    int32_t cx = 0;
-    int32_t cy = 0;
-    bool operator==(const CellSize&) const = default;
-};
-
 // One thumbnail cell: what the browser shows for one file, and where. The plain cell has no
 // picture; the browser draws it for a file that has no cached cell yet. Cells are shared between
 // the thumbnail cache, the builder threads and the painting browser, hence held by shared_ptr: a
@@ -58,9 +52,9 @@ public:
 
     // --- Geometry at a zoom in percent; cell rectangles are in the browser's coordinates. ---
     // The picture box: the box scaled by the zoom, rounded to the nearest pixel.
-    CellSize PictureBox(int zoom) const;
+    PixelSize PictureBox(int zoom) const;
     // The picture box with the card around it and the label under it.
-    virtual CellSize GetCellSize(int zoom) const;
+    virtual PixelSize GetCellSize(int zoom) const;
     virtual bool IsListMode() const { return false; }
     virtual bool HasInfoLine() const { return true; }
     // The cell inset by the card on each side, without the label strip.
@@ -106,7 +100,7 @@ public:
 
     int32_t boxWidth = kThumbBoxWidth;
     int32_t boxHeight = kThumbBoxHeight;
-    CellSize sizeAt100;
+    PixelSize sizeAt100;
 
 protected:
     int32_t LabelHeight() const { return noLabel ? 0 : kCellLabelHeight; }

@@ -73,22 +73,22 @@ std::optional<ThumbnailUpdate> FromFullImage(CellFacts facts, const std::string&
 
     facts.imageWidth = image->GetWidth();
     facts.imageHeight = image->GetHeight();
-    const CellSize display = FitIntoCellBox(facts.imageWidth, facts.imageHeight, facts.boxWidth, facts.boxHeight);
-    const std::unique_ptr<Bitmap> shrunk = image->GetThumbnailImage(display.cx, display.cy);
+    const PixelSize display = FitIntoCellBox(facts.imageWidth, facts.imageHeight, facts.boxWidth, facts.boxHeight);
+    const std::unique_ptr<Bitmap> shrunk = image->GetThumbnailImage(display.width, display.height);
     if (!shrunk) return std::nullopt;
     DibImagePtr thumbnail = MakeDibImage(shrunk.get());
-    if (thumbnail->width() != display.cx || thumbnail->height() != display.cy) return std::nullopt;
+    if (thumbnail->width() != display.width || thumbnail->height() != display.height) return std::nullopt;
     std::vector<uint8_t> compressed = EncodeThumbnailJpeg(*thumbnail.get());
     if (compressed.empty()) return std::nullopt;
-    facts.displayWidth = display.cx;
-    facts.displayHeight = display.cy;
+    facts.displayWidth = display.width;
+    facts.displayHeight = display.height;
     facts.fullQuality = 1;
     return ThumbnailUpdate{facts, std::move(thumbnail), std::move(compressed)};
 }
 
 }  // namespace
 
-CellSize FitIntoCellBox(int32_t width, int32_t height, int32_t boxWidth, int32_t boxHeight) {
+PixelSize FitIntoCellBox(int32_t width, int32_t height, int32_t boxWidth, int32_t boxHeight) {
     if (width <= 0 || height <= 0) return {10, 10};
     const int64_t w = width, h = height, bw = boxWidth, bh = boxHeight;
     // A sliver keeps one pixel across: a picture of no width could not be made, and a cell of that
@@ -148,22 +148,22 @@ std::optional<ThumbnailUpdate> ProduceThumbnail(const CellFacts& current, const 
     const bool refreshMetadata = !(stage == BuildStage::Second && facts.fullQuality && facts.keepMetadata);
     if (refreshMetadata) {
         facts.hasSoundNote = HasSoundNote(path) ? 1 : 0;
-        const CellSize display = facts.imageWidth > 0
+        const PixelSize display = facts.imageWidth > 0
                                      ? FitIntoCellBox(facts.imageWidth, facts.imageHeight, facts.boxWidth, facts.boxHeight)
-                                     : CellSize{facts.boxWidth, facts.boxHeight};
-        facts.displayWidth = display.cx;
-        facts.displayHeight = display.cy;
+                                     : PixelSize{facts.boxWidth, facts.boxHeight};
+        facts.displayWidth = display.width;
+        facts.displayHeight = display.height;
     }
 
     if (stage == BuildStage::First) {
         DibImagePtr embedded = ReadEmbedded(&ReadJpegExifThumbnail, path, facts);
         if (!embedded) embedded = ReadEmbedded(&ReadTiffExifThumbnail, path, facts);
         if (embedded) {
-            const CellSize display = FitIntoCellBox(embedded->width(), embedded->height(), facts.boxWidth, facts.boxHeight);
+            const PixelSize display = FitIntoCellBox(embedded->width(), embedded->height(), facts.boxWidth, facts.boxHeight);
             std::vector<uint8_t> compressed = EncodeThumbnailJpeg(*embedded.get());
             if (compressed.empty()) return std::nullopt;
-            facts.displayWidth = display.cx;
-            facts.displayHeight = display.cy;
+            facts.displayWidth = display.width;
+            facts.displayHeight = display.height;
             if (facts.bitsPerPixel == 0) facts.bitsPerPixel = 24;
             facts.fullQuality = 0;
             return ThumbnailUpdate{facts, std::move(embedded), std::move(compressed)};

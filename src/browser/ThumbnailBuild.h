@@ -27,7 +27,7 @@ inline constexpr uint64_t kMaxThumbnailSourceBytes = uint64_t{1} << 30;
 // The size a picture of w x h takes in a box of W x H: the box's width when the picture is wider
 // than the box's shape, else the box's height, the other side in proportion (truncating, but never
 // below 1). A picture of unknown size (a side of 0) takes 10 x 10.
-CellSize FitIntoCellBox(int32_t width, int32_t height, int32_t boxWidth, int32_t boxHeight);
+PixelSize FitIntoCellBox(int32_t width, int32_t height, int32_t boxWidth, int32_t boxHeight);
 
 // The colour depth a cell shows for a decoder's pixel format.
 int32_t BitsPerPixelOf(PixelFormat format);

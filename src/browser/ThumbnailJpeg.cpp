@@ -6,9 +6,9 @@
 #include <new>
 
 #include "codecs/JpegCoder.h"
-#include "codecs/JpegDecoder.h"
 #include "codecs/JpegIStream.h"
 #include "codecs/JpegOStream.h"
+#include "codecs/SlimJpegDecoder.h"
 
 namespace kv {
 

@@ -180,10 +180,11 @@ void RefuseInputClash(const std::vector<CItem>& items, const BatchSettings& sett
     }
 }
 
-// The log on stdout in list order, and on a terminal a status line on stderr.
+// The log on stdout in list order, a report's message on stderr, and on a terminal a status line
+// on stderr.
 class ConsoleLog final : public IBatchLog {
 public:
-    ConsoleLog() : terminal_(::isatty(STDERR_FILENO) == 1) {}
+    explicit ConsoleLog(IUserPrompt& prompt) : prompt_(prompt), terminal_(::isatty(STDERR_FILENO) == 1) {}
     ~ConsoleLog() { ClearStatus(); }
 
     void OnReport(const BatchReport& report) override {
@@ -191,6 +192,8 @@ public:
         if (IsFailure(report.status)) ++failures_;
         if (StopsRun(report.status)) stopped_ = true;
         if (terminal_ && shown_) std::fputs("\r\033[K", stderr);
+        if (const std::string_view message = BatchReportMessage(report.status); !message.empty())
+            prompt_.ShowMessage(std::string(message));
         std::string entry;
         for (const char c : BatchLogEntry(report))
             if (c != '\r') entry += c;
@@ -227,6 +230,7 @@ private:
         shown_ = true;
     }
 
+    IUserPrompt& prompt_;
     const bool terminal_;
     std::mutex mutex_;
     std::string status_;
@@ -243,9 +247,11 @@ public:
 
     void PostNewImage() override { Post(Notice::NewImage); }
     void PostRunEnded() override { Post(Notice::RunEnded); }
-    void SetProgressPosition(int32_t position) override { log_.OnProgress(position); }
+    // The status line is drawn at once, from the worker: it waits for nothing.
+    void PostProgress() override { log_.OnProgress(runner_.load()->ProgressPosition()); }
 
     void Run(BatchRunner& runner) {
+        runner_.store(&runner);
         runner.Start();
         for (;;) {
             Notice notice;
@@ -274,6 +280,7 @@ private:
     }
 
     ConsoleLog& log_;
+    std::atomic<BatchRunner*> runner_{nullptr};
     std::mutex mutex_;
     std::condition_variable posted_;
     std::deque<Notice> notices_;
@@ -347,13 +354,13 @@ int RunBatch(Arguments& args) {
     mallopt(M_TRIM_THRESHOLD, 512 << 20);
 
     const InterruptGuard interrupts;
-    ConsoleLog log;
+    ConsoleLog log(prompt);
     if (jobs == 1) {
         ConsoleRunHost host(log);
-        BatchRunner runner(ItemsOf(list), batch, crop, host, &prompt);
+        BatchRunner runner(ItemsOf(list), batch, crop, host);
         host.Run(runner);
     } else {
-        ParallelBatchRun run(ItemsOf(list), batch, crop, jobs, &prompt);
+        ParallelBatchRun run(ItemsOf(list), batch, crop, jobs);
         run.Run(log);
     }
     log.ClearStatus();

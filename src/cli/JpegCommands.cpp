@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "base/AtomicFile.h"
-#include "codecs/JpegCoder.h"
-#include "codecs/JpegDecoder.h"
-#include "codecs/JpegOStream.h"
 #include "cli/CliSupport.h"
+#include "codecs/JpegCoder.h"
+#include "codecs/JpegOStream.h"
+#include "codecs/SlimJpegDecoder.h"
 #include "imageio/Bitmap.h"
 
 namespace kv::cli {

@@ -16,11 +16,9 @@ namespace {
 using namespace ResizeBarControl;
 
 PrintUnit ParseUnit(std::string_view text) {
-    if (text == "in") return PrintUnit::Inches;
-    if (text == "mm") return PrintUnit::Millimeters;
-    if (text == "cm") return PrintUnit::Centimeters;
-    if (text == "picas") return PrintUnit::Picas;
-    if (text == "pt") return PrintUnit::Points;
+    // The words beside the bar's print fields.
+    for (size_t unit = 0; unit < kPrintUnits.size(); ++unit)
+        if (text == kPrintUnits[unit].label) return static_cast<PrintUnit>(unit);
     throw UsageError{"--unit takes in, mm, cm, picas or pt, not \"" + std::string(text) + "\""};
 }
 

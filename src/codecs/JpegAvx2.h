@@ -6,15 +6,15 @@
 
 #include <immintrin.h>
 
-#define KV_AVX2 __attribute__((target("avx2")))
+#include "base/CpuFeatures.h"
 
 namespace SlimJpeg::avx2 {
 
 // (x + 128) >> 8: a product of the 8-bit constants brought back to the sample scale.
-KV_AVX2 inline __m256i Fv(__m256i x) { return _mm256_srai_epi32(_mm256_add_epi32(x, _mm256_set1_epi32(128)), 8); }
-KV_AVX2 inline __m256i Mul(__m256i x, int c) { return _mm256_mullo_epi32(x, _mm256_set1_epi32(c)); }
+KV_TARGET_AVX2 inline __m256i Fv(__m256i x) { return _mm256_srai_epi32(_mm256_add_epi32(x, _mm256_set1_epi32(128)), 8); }
+KV_TARGET_AVX2 inline __m256i Mul(__m256i x, int c) { return _mm256_mullo_epi32(x, _mm256_set1_epi32(c)); }
 
-KV_AVX2 inline void Transpose8x8(__m256i* r) {
+KV_TARGET_AVX2 inline void Transpose8x8(__m256i* r) {
     const __m256i t0 = _mm256_unpacklo_epi32(r[0], r[1]);
     const __m256i t1 = _mm256_unpackhi_epi32(r[0], r[1]);
     const __m256i t2 = _mm256_unpacklo_epi32(r[2], r[3]);

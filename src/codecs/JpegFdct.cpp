@@ -1,10 +1,11 @@
 #include "codecs/JpegFdct.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#include "base/CpuFeatures.h"
+
+#if KV_X86
 #include <immintrin.h>
 
 #include "codecs/JpegAvx2.h"
-#define KV_HAVE_X86 1
 #endif
 
 namespace SlimJpeg {
@@ -77,14 +78,14 @@ void ForwardDctScalar(int16_t* block, const FdctDivisors& divisors) {
     }
 }
 
-#ifdef KV_HAVE_X86
+#if KV_X86
 
 namespace {
 
 using namespace SlimJpeg::avx2;
 
 
-KV_AVX2 inline void ButterflyV(__m256i* x) {
+KV_TARGET_AVX2 inline void ButterflyV(__m256i* x) {
     const __m256i tmp0 = _mm256_add_epi32(x[0], x[7]);
     const __m256i tmp7 = _mm256_sub_epi32(x[0], x[7]);
     const __m256i tmp1 = _mm256_add_epi32(x[1], x[6]);
@@ -120,7 +121,7 @@ KV_AVX2 inline void ButterflyV(__m256i* x) {
 }
 
 // floor(n / d) in eight lanes for 0 <= n < 2^31, by the 32-bit multipliers and their shifts.
-KV_AVX2 inline __m256i Divide(__m256i n, const uint32_t* multiplier, const uint64_t* shift) {
+KV_TARGET_AVX2 inline __m256i Divide(__m256i n, const uint32_t* multiplier, const uint64_t* shift) {
     const __m256i m = _mm256_load_si256(reinterpret_cast<const __m256i*>(multiplier));
     // Lanes 0, 2, 4, 6 and lanes 1, 3, 5, 7 as 64-bit products, each shifted by its own amount.
     const __m256i shiftEven = _mm256_setr_epi64x(static_cast<int64_t>(shift[0]), static_cast<int64_t>(shift[2]),
@@ -134,7 +135,7 @@ KV_AVX2 inline __m256i Divide(__m256i n, const uint32_t* multiplier, const uint6
 
 }  // namespace
 
-KV_AVX2 void ForwardDctAvx2(int16_t* block, const FdctDivisors& divisors) {
+KV_TARGET_AVX2 void ForwardDctAvx2(int16_t* block, const FdctDivisors& divisors) {
     // Pass 1 runs along the rows, so each lane takes one row: the vectors hold the block's columns.
     __m256i v[8];
     const __m256i centre = _mm256_set1_epi32(128);
@@ -165,7 +166,7 @@ KV_AVX2 void ForwardDctAvx2(int16_t* block, const FdctDivisors& divisors) {
 }
 
 ForwardDctRoutine SelectForwardDct() {
-    static const ForwardDctRoutine routine = __builtin_cpu_supports("avx2") ? ForwardDctAvx2 : ForwardDctScalar;
+    static const ForwardDctRoutine routine = kv::CpuHas(kv::InstructionSet::Avx2) ? ForwardDctAvx2 : ForwardDctScalar;
     return routine;
 }
 

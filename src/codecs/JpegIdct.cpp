@@ -2,11 +2,12 @@
 
 #include <cstring>
 
-#if defined(__x86_64__) || defined(__i386__)
+#include "base/CpuFeatures.h"
+
+#if KV_X86
 #include <immintrin.h>
 
 #include "codecs/JpegAvx2.h"
-#define KV_HAVE_X86 1
 #endif
 
 namespace SlimJpeg {
@@ -103,7 +104,7 @@ void InverseDctScalar(int16_t* block, const IdctMultipliers& multipliers) {
     }
 }
 
-#ifdef KV_HAVE_X86
+#if KV_X86
 
 namespace {
 
@@ -111,7 +112,7 @@ using namespace SlimJpeg::avx2;
 
 
 // The butterfly on eight vectors; each lane runs its own one-dimensional transform.
-KV_AVX2 inline void ButterflyV(__m256i* d) {
+KV_TARGET_AVX2 inline void ButterflyV(__m256i* d) {
     const __m256i tmp10 = _mm256_add_epi32(d[0], d[4]);
     const __m256i tmp11 = _mm256_sub_epi32(d[0], d[4]);
     const __m256i tmp13 = _mm256_add_epi32(d[2], d[6]);
@@ -143,7 +144,7 @@ KV_AVX2 inline void ButterflyV(__m256i* d) {
 
 }  // namespace
 
-KV_AVX2 void InverseDctAvx2(int16_t* block, const IdctMultipliers& multipliers) {
+KV_TARGET_AVX2 void InverseDctAvx2(int16_t* block, const IdctMultipliers& multipliers) {
     if (OnlyDc(block)) return FillFlat(block, multipliers);
     // Pass 1 runs along the rows, so each lane takes one row: the vectors hold the block's columns.
     __m256i v[8];
@@ -171,7 +172,7 @@ KV_AVX2 void InverseDctAvx2(int16_t* block, const IdctMultipliers& multipliers) 
 }
 
 InverseDctRoutine SelectInverseDct() {
-    static const InverseDctRoutine routine = __builtin_cpu_supports("avx2") ? InverseDctAvx2 : InverseDctScalar;
+    static const InverseDctRoutine routine = kv::CpuHas(kv::InstructionSet::Avx2) ? InverseDctAvx2 : InverseDctScalar;
     return routine;
 }
 

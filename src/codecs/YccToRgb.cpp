@@ -1,8 +1,9 @@
 #include "codecs/YccToRgb.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#include "base/CpuFeatures.h"
+
+#if KV_X86
 #include <immintrin.h>
-#define KV_HAVE_X86 1
 #endif
 
 namespace SlimJpeg {
@@ -53,11 +54,10 @@ inline uint8_t Clamp(int32_t v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 2
 
 }  // namespace
 
-#ifdef KV_HAVE_X86
+#if KV_X86
 
 namespace {
 
-#define KV_AVX2 __attribute__((target("avx2")))
 
 // Byte shuffles that interleave 16 R, 16 G and 16 B bytes into 48 bytes R, G, B, R, G, B, ...:
 // for output vector v and channel c, the source byte of each output byte, or 0x80 for none.
@@ -74,9 +74,9 @@ struct InterleaveMasks {
 };
 constexpr InterleaveMasks kInterleave;
 
-KV_AVX2 inline __m128i Mask(int v, int c) { return _mm_load_si128(reinterpret_cast<const __m128i*>(kInterleave.m[v][c])); }
+KV_TARGET_AVX2 inline __m128i Mask(int v, int c) { return _mm_load_si128(reinterpret_cast<const __m128i*>(kInterleave.m[v][c])); }
 
-KV_AVX2 inline __m128i Interleave(__m128i r, __m128i g, __m128i b, int v) {
+KV_TARGET_AVX2 inline __m128i Interleave(__m128i r, __m128i g, __m128i b, int v) {
     return _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(r, Mask(v, 0)), _mm_shuffle_epi8(g, Mask(v, 1))),
                         _mm_shuffle_epi8(b, Mask(v, 2)));
 }
@@ -87,13 +87,13 @@ struct ChromaTerms {
     __m128i r, g, b;
 };
 
-KV_AVX2 inline __m128i Narrow(__m256i x) {
+KV_TARGET_AVX2 inline __m128i Narrow(__m256i x) {
     return _mm_packs_epi32(_mm256_castsi256_si128(x), _mm256_extracti128_si256(x, 1));
 }
 
-KV_AVX2 inline __m256i c(int32_t value) { return _mm256_set1_epi32(value); }
+KV_TARGET_AVX2 inline __m256i c(int32_t value) { return _mm256_set1_epi32(value); }
 
-KV_AVX2 inline ChromaTerms Terms(const int16_t* cbSamples, const int16_t* crSamples) {
+KV_TARGET_AVX2 inline ChromaTerms Terms(const int16_t* cbSamples, const int16_t* crSamples) {
     const __m256i cb = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cbSamples)));
     const __m256i cr = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(crSamples)));
     const __m256i r = _mm256_srai_epi32(_mm256_sub_epi32(_mm256_mullo_epi32(cr, c(1436)), c(183296)), 10);
@@ -107,13 +107,13 @@ KV_AVX2 inline ChromaTerms Terms(const int16_t* cbSamples, const int16_t* crSamp
 }
 
 // Adds a colour term to luminance and clamps to 0..255 (saturating packs is the clamp).
-KV_AVX2 inline __m128i Channel(__m128i lum0, __m128i lum1, __m128i term0, __m128i term1) {
+KV_TARGET_AVX2 inline __m128i Channel(__m128i lum0, __m128i lum1, __m128i term0, __m128i term1) {
     return _mm_packus_epi16(_mm_add_epi16(lum0, term0), _mm_add_epi16(lum1, term1));
 }
 
 // One MCU row's pixel row: every chroma block row of 8 samples covers 8 * ratio pixels.
 template <int Ratio>
-KV_AVX2 void ConvertRowAvx2(const int16_t* lumRow, const int16_t* cbRow, int crDelta, int mcus, int coefficientsPerMcu,
+KV_TARGET_AVX2 void ConvertRowAvx2(const int16_t* lumRow, const int16_t* cbRow, int crDelta, int mcus, int coefficientsPerMcu,
                             int chromaBlocks, uint8_t* out) {
     for (int mcu = 0; mcu < mcus; ++mcu) {
         const int16_t* lum = lumRow + static_cast<ptrdiff_t>(mcu) * coefficientsPerMcu;
@@ -140,20 +140,15 @@ KV_AVX2 void ConvertRowAvx2(const int16_t* lumRow, const int16_t* cbRow, int crD
     }
 }
 
-bool HaveAvx2() {
-    static const bool have = __builtin_cpu_supports("avx2");
-    return have;
-}
-
 }  // namespace
 
 #endif
 
 template <int Ratio>
 void RowConverter::ConvertReplicated(const int16_t* samples, int count, uint8_t* const* rows) const {
-#ifdef KV_HAVE_X86
+#if KV_X86
     if constexpr (Ratio <= 2) {
-        if (useVector_ && HaveAvx2()) {
+        if (useVector_ && kv::CpuHas(kv::InstructionSet::Avx2)) {
             for (int y = 0; y < count; ++y)
                 ConvertRowAvx2<Ratio>(samples + maps_[0].rows[y], samples + maps_[1].rows[y], crDelta_, mcusPerRow_,
                                       coefficientsPerMcu_, chromaH_, rows[y]);

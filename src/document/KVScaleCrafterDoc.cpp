@@ -6,7 +6,6 @@
 
 #include "app/OutputSizeRules.h"
 #include "base/AtomicFile.h"
-#include "document/DocumentCommands.h"
 #include "document/NeighbourFiles.h"
 #include "document/OutputCheck.h"
 #include "document/SaveImage.h"
@@ -58,13 +57,36 @@ void CKVScaleCrafterDoc::Say(const std::string& text) {
 
 // ---- Opening ----
 
+PreparedImage PrepareImage(const std::filesystem::path& path, bool decode) {
+    PreparedImage prepared;
+    auto bytes = std::make_shared<std::vector<uint8_t>>();
+    prepared.read = ReadWholeFile(path, *bytes);
+    if (!prepared.read.ok()) return prepared;
+    prepared.bytes = std::move(bytes);
+    try {
+        prepared.bitmap = Bitmap::FromMemory(prepared.bytes);
+        if (decode && prepared.bitmap->GetPixelFormat() != PixelFormatUndefined) {
+            BitmapData data;
+            const Rect whole{0, 0, prepared.bitmap->GetWidth(), prepared.bitmap->GetHeight()};
+            if (prepared.bitmap->LockBits(whole, ImageLockMode::Read, PixelFormat24bppRGB, &data) == Status::Ok)
+                prepared.bitmap->UnlockBits(&data);
+        }
+    } catch (const std::exception&) {
+        prepared.bitmap.reset();
+    }
+    return prepared;
+}
+
 bool CKVScaleCrafterDoc::OnOpenDocument(const std::filesystem::path& path) {
+    return OnOpenDocument(path, PrepareImage(path, false));
+}
+
+bool CKVScaleCrafterDoc::OnOpenDocument(const std::filesystem::path& path, PreparedImage prepared) {
     failureReason_.clear();
     // The file must be readable before anything of the open image is given up.
-    auto bytes = std::make_shared<std::vector<uint8_t>>();
-    if (const IoResult read = ReadWholeFile(path, *bytes); !read.ok()) {
-        failureReason_ = read.message;
-        Say(read.message);
+    if (!prepared.read.ok()) {
+        failureReason_ = prepared.read.message;
+        Say(prepared.read.message);
         return false;
     }
     try {
@@ -74,8 +96,9 @@ bool CKVScaleCrafterDoc::OnOpenDocument(const std::filesystem::path& path) {
         width_ = height_ = 0;
         dpiX_ = 0;
 
-        const uint64_t fileBytes = bytes->size();
-        std::unique_ptr<Bitmap> bitmap = Bitmap::FromMemory(std::shared_ptr<const std::vector<uint8_t>>(std::move(bytes)));
+        const uint64_t fileBytes = prepared.bytes->size();
+        std::unique_ptr<Bitmap> bitmap =
+            prepared.bitmap ? std::move(prepared.bitmap) : Bitmap::FromMemory(std::move(prepared.bytes));
         if (bitmap->GetLastStatus() != Status::Ok || bitmap->GetPixelFormat() == PixelFormatUndefined) {
             failureReason_ = bitmap->GetLastErrorMessage();
             Say(Fill(DocumentText::kCantOpenFile, path.string()));
@@ -235,7 +258,7 @@ void CKVScaleCrafterDoc::Navigate(bool forward) {
 
 PreviewOutcome CKVScaleCrafterDoc::RequestPreview(const PixelRect& source, const PixelRect& destination) {
     const PreviewOutcome outcome = preview_.RequestPreview(source, destination, settings_.algorithm,
-                                                           OutputSize{settings_.width, settings_.height});
+                                                           PixelSize{settings_.width, settings_.height});
     if (outcome == PreviewOutcome::FromCache && host_) host_->UpdateAllViews();
     return outcome;
 }
@@ -244,12 +267,22 @@ void CKVScaleCrafterDoc::OnPreviewReady() {
     if (host_) host_->UpdateAllViews();
 }
 
-bool CKVScaleCrafterDoc::OnCommand(int id) {
+bool CKVScaleCrafterDoc::HandlesCommand(int id) const {
+    return id == CommandId::ID_PREVIEW_READY || id == CommandId::ID_VIEW_NEXT || id == CommandId::ID_VIEW_PREVIOUS;
+}
+
+CommandState CKVScaleCrafterDoc::CommandStateOf(int id) const {
+    // Without an image there is no folder to step through.
+    if (id == CommandId::ID_VIEW_NEXT || id == CommandId::ID_VIEW_PREVIOUS) return {HasImage(), false};
+    return {};
+}
+
+void CKVScaleCrafterDoc::OnCommand(int id) {
     switch (id) {
-        case CommandId::ID_PREVIEW_READY: OnPreviewReady(); return true;
-        case DocumentCommand::ID_VIEW_NEXT: OnNextFile(); return true;
-        case DocumentCommand::ID_VIEW_PREVIOUS: OnPreviousFile(); return true;
-        default: return false;
+        case CommandId::ID_PREVIEW_READY: OnPreviewReady(); break;
+        case CommandId::ID_VIEW_NEXT: OnNextFile(); break;
+        case CommandId::ID_VIEW_PREVIOUS: OnPreviousFile(); break;
+        default: break;
     }
 }
 

@@ -10,10 +10,12 @@
 
 #include "app/IResizeDocument.h"
 #include "app/ResizeSettings.h"
+#include "base/AtomicFile.h"
+#include "base/CommandRouter.h"
 #include "base/CommandTarget.h"
+#include "base/Geometry.h"
 #include "base/UserPrompt.h"
 #include "document/IDocumentHost.h"
-#include "document/PixelRect.h"
 #include "document/PreviewPipeline.h"
 #include "imageio/Bitmap.h"
 
@@ -27,11 +29,22 @@ inline constexpr const char* kCantCreateOutput =
     "Can't create output image!\r\nMay be not enough memory!\r\n\r\n";  // string 122
 }  // namespace DocumentText
 
+// An image file read, and possibly decoded, before the document takes it: start-up reads the photo
+// named on the command line on another thread while the window is being built.
+struct PreparedImage {
+    IoResult read;
+    std::shared_ptr<const std::vector<uint8_t>> bytes;
+    std::unique_ptr<Bitmap> bitmap;  // made from the bytes; decoded when asked for
+};
+// Reads a file whole and opens it from memory; with decode, its pixels are decoded too. Safe to run
+// on any thread.
+PreparedImage PrepareImage(const std::filesystem::path& path, bool decode);
+
 // The one image the user works on: opening it, its previews, "Resize and Save" and stepping to the
 // next or previous image of its folder. Lives on the user-interface thread; only the preview
 // worker runs beside it. The output settings are the application's record, which the settings bar
 // edits and the document reads.
-class CKVScaleCrafterDoc final : public IResizeDocument {
+class CKVScaleCrafterDoc final : public IResizeDocument, public ICommandHandler {
 public:
     // frame receives the preview worker's posted commands; prompt shows messages and beeps. Either
     // may be absent.
@@ -42,6 +55,8 @@ public:
     CKVScaleCrafterDoc& operator=(const CKVScaleCrafterDoc&) = delete;
 
     void SetHost(IDocumentHost* host) { host_ = host; }
+    // Where the preview worker posts its commands; see PreviewPipeline::SetFrame.
+    void SetFrame(ICommandTarget* frame) { preview_.SetFrame(frame); }
     void SetOpener(IDocumentOpener* opener) { opener_ = opener; }
 
     // Opens an image file as the document's image. The whole file is read into memory first, so
@@ -50,6 +65,8 @@ public:
     // read keeps the previous image; one that does not decode (damaged or cut short) leaves no
     // image and says "Can't open file".
     bool OnOpenDocument(const std::filesystem::path& path);
+    // The same with the file already read (and perhaps decoded) by PrepareImage.
+    bool OnOpenDocument(const std::filesystem::path& path, PreparedImage prepared);
 
     // "Resize and Save" once the user chose the output path: the image resized to the output
     // settings (a plain copy when the size is the image's own) and written with SaveImage. Nothing
@@ -81,11 +98,17 @@ public:
     bool HasCachedPreview(ResizeAlgorithm algorithm) const { return preview_.HasCachedResult(algorithm); }
     // ID_PREVIEW_READY arrived on the user-interface thread.
     void OnPreviewReady();
-    // The commands the document handles: ID_PREVIEW_READY, Next and Previous. False for others.
-    bool OnCommand(int id);
+    // The document's stop of the command routing: ID_PREVIEW_READY, always enabled, and Next and
+    // Previous, enabled while an image is open ("Resize and Save" needs the window's file dialog
+    // first, then OnResizeAndSave).
+    bool HandlesCommand(int id) const override;
+    CommandState CommandStateOf(int id) const override;
+    void OnCommand(int id) override;
 
     bool HasImage() const { return image_ != nullptr; }
     Bitmap* Image() const { return image_.get(); }
+    // The image for work that may outlive the document's hold on it (decoding ahead in the background).
+    std::shared_ptr<Bitmap> SharedImage() const { return image_; }
     int32_t ImageWidth() const { return width_; }
     int32_t ImageHeight() const { return height_; }
     float HorizontalResolution() const { return dpiX_; }

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "base/AutoResetEvent.h"
+#include "base/ListenerSlot.h"
 #include "document/CloneArea.h"
 #include "engine/OwnAlgorithm.h"
 
@@ -13,49 +14,46 @@ namespace kv {
 
 namespace {
 
-constexpr size_t kOwnAlgorithmCount = 5;
-
-size_t CacheSlot(ResizeAlgorithm algorithm) { return static_cast<size_t>(algorithm - 5); }
-
-// Passes the worker's notices on to the frame until the pipeline ends. A worker that outlives the
-// pipeline then posts into nothing instead of into a frame that may be gone.
+// Passes the worker's notices on to the frame for as long as the frame is set. A worker that
+// outlives the pipeline then posts into nothing instead of into a frame that may be gone.
 class CommandRelay final : public ICommandTarget {
 public:
     explicit CommandRelay(ICommandTarget* target) : target_(target) {}
     void PostCommand(int id) override {
-        std::lock_guard guard(mutex_);
-        PostCommandTo(target_, id);
+        target_.Notify([id](ICommandTarget& target) { target.PostCommand(id); });
     }
-    void Disconnect() {
-        std::lock_guard guard(mutex_);
-        target_ = nullptr;
-    }
+    void SetTarget(ICommandTarget* target) { target_.Set(target); }
 
 private:
-    std::mutex mutex_;
-    ICommandTarget* target_;
+    ListenerSlot<ICommandTarget> target_;
 };
 
-// The progress sink of one preview job. Besides the process-wide cancel it stops the job once the
-// pipeline is ending, which a job that started just then could otherwise miss: a job clears
-// CancelRequested as it starts.
+// The progress sink of one preview job. Besides the process-wide cancel it stops the job when the
+// pipeline stops its worker or is ending: a job that started just then could miss the process-wide
+// flag (a job clears it as it starts), and while a batch run is under way the flag is not the
+// pipeline's to set.
 class PreviewProgress final : public CRSProgress {
 public:
-    PreviewProgress(ICommandTarget* frame, const std::atomic<bool>& quitting) : CRSProgress(frame), quitting_(quitting) {}
+    PreviewProgress(ICommandTarget* frame, const std::atomic<bool>& quitting, const std::atomic<bool>& stopping)
+        : CRSProgress(frame), quitting_(quitting), stopping_(stopping) {}
     bool OnProgress(int32_t percent) override {
-        if (quitting_.load()) return false;
+        if (quitting_.load() || stopping_.load()) return false;
         return CRSProgress::OnProgress(percent);
     }
 
 private:
     const std::atomic<bool>& quitting_;
+    const std::atomic<bool>& stopping_;
 };
+
+// The process-wide cancel flag is the batch run's while one is under way.
+bool MayUseCancelFlag() { return BatchRunsActive.load() == 0; }
 
 struct PendingRequest {
     PixelRect source;
     PixelRect destination;
     ResizeAlgorithm algorithm = -1;
-    OutputSize output;  // what the output size was when the request was made
+    PixelSize output;  // what the output size was when the request was made
 };
 
 }  // namespace
@@ -68,6 +66,7 @@ struct PreviewState {
     AutoResetEvent idle{true};
     AutoResetEvent exited{false};
     std::atomic<bool> quitting{false};
+    std::atomic<bool> stopping{false};
     CommandRelay frame;
     const PreviewRoutine routine;
 
@@ -78,10 +77,11 @@ struct PreviewState {
     // Counts the images; a job that finishes for an image no longer open leaves no result.
     uint64_t generation = 0;
     std::unique_ptr<Bitmap> current;
-    std::array<std::unique_ptr<Bitmap>, kOwnAlgorithmCount> cached;
+    // The last finished result of each own algorithm, by algorithm; the others' stay empty.
+    std::array<std::unique_ptr<Bitmap>, kResizeAlgorithmCount> cached;
     PixelRect cachedSource;
     PixelRect cachedDestination;
-    OutputSize cachedOutput;
+    PixelSize cachedOutput;
     PendingRequest pending;
 };
 
@@ -90,7 +90,7 @@ namespace {
 int64_t Percent(int32_t destination, int32_t source) { return int64_t{destination} * 100 / source; }
 
 // A request inside the one the cached results were made for, at the same output size and scale.
-bool IsContainedHit(const PreviewState& s, const PixelRect& source, const PixelRect& destination, OutputSize output) {
+bool IsContainedHit(const PreviewState& s, const PixelRect& source, const PixelRect& destination, PixelSize output) {
     if (!(s.cachedOutput == output) || output.width <= 0 || output.height <= 0) return false;
     if (s.cachedSource.IsEmpty() || s.cachedDestination.IsEmpty() || !s.cachedSource.Contains(source)) return false;
     return Percent(destination.Width(), source.Width()) == Percent(s.cachedDestination.Width(), s.cachedSource.Width()) &&
@@ -109,7 +109,7 @@ PreviewPipeline::PreviewPipeline(ICommandTarget* frame, PreviewOptions options)
 PreviewPipeline::~PreviewPipeline() {
     PreviewState& s = *state_;
     s.quitting.store(true);
-    CancelRequested.store(1);
+    if (MayUseCancelFlag()) CancelRequested.store(1);
     s.quit.Set();
     if (s.exited.Wait(shutdownWaitMs_)) {
         worker_.join();
@@ -118,7 +118,7 @@ PreviewPipeline::~PreviewPipeline() {
         // ends on its own.
         worker_.detach();
     }
-    s.frame.Disconnect();
+    s.frame.SetTarget(nullptr);
     std::lock_guard guard(s.lock);
     s.image.reset();
     s.current.reset();
@@ -126,7 +126,7 @@ PreviewPipeline::~PreviewPipeline() {
 }
 
 PreviewOutcome PreviewPipeline::RequestPreview(const PixelRect& source, const PixelRect& destination,
-                                               ResizeAlgorithm algorithm, OutputSize output) {
+                                               ResizeAlgorithm algorithm, PixelSize output) {
     if (!IsOwnResizeAlgorithm(algorithm) || source.IsEmpty() || destination.IsEmpty()) return PreviewOutcome::Nothing;
     PreviewState& s = *state_;
     std::shared_ptr<Bitmap> image;
@@ -135,7 +135,7 @@ PreviewOutcome PreviewPipeline::RequestPreview(const PixelRect& source, const Pi
         std::lock_guard guard(s.lock);
         if (!s.image) return PreviewOutcome::Nothing;
         image = s.image;
-        std::unique_ptr<Bitmap>& cached = s.cached[CacheSlot(algorithm)];
+        std::unique_ptr<Bitmap>& cached = s.cached[static_cast<size_t>(algorithm)];
         if (source == s.cachedSource && destination == s.cachedDestination) {
             if (cached) {
                 if (auto copy = CloneArea(*cached, 0, 0, cached->GetWidth(), cached->GetHeight(), cached->GetPixelFormat())) {
@@ -159,6 +159,7 @@ PreviewOutcome PreviewPipeline::RequestPreview(const PixelRect& source, const Pi
         }
         pending = s.pending;
     }
+    if (!MayUseCancelFlag()) return PreviewOutcome::Refused;
 
     // A different request stops the running job; the same one lets it finish.
     const bool restart =
@@ -188,12 +189,19 @@ PreviewOutcome PreviewPipeline::RequestPreview(const PixelRect& source, const Pi
     return PreviewOutcome::Started;
 }
 
+void PreviewPipeline::SetFrame(ICommandTarget* frame) { state_->frame.SetTarget(frame); }
+
 void PreviewPipeline::StopWorker() {
     PreviewState& s = *state_;
-    CancelRequested.store(1);
+    // The job's sink sees the pipeline's own stop at its next call; the process-wide flag also
+    // stops a routine between its progress calls, when it is free to use.
+    const bool useCancelFlag = MayUseCancelFlag();
+    s.stopping.store(true);
+    if (useCancelFlag) CancelRequested.store(1);
     s.idle.Wait(idleWaitMs_);
     s.idle.Set();
-    CancelRequested.store(0);
+    if (useCancelFlag) CancelRequested.store(0);
+    s.stopping.store(false);
 }
 
 void PreviewPipeline::Reset(std::shared_ptr<Bitmap> image) {
@@ -217,7 +225,7 @@ std::unique_ptr<Bitmap> PreviewPipeline::TakeCurrentPreview() {
 bool PreviewPipeline::HasCachedResult(ResizeAlgorithm algorithm) const {
     if (!IsOwnResizeAlgorithm(algorithm)) return false;
     std::lock_guard guard(state_->lock);
-    return state_->cached[CacheSlot(algorithm)] != nullptr;
+    return state_->cached[static_cast<size_t>(algorithm)] != nullptr;
 }
 
 void PreviewPipeline::PreviewWorker(std::shared_ptr<PreviewState> state) {
@@ -240,6 +248,12 @@ void PreviewPipeline::RunPreviewJob(PreviewState& s) {
     {
         std::lock_guard guard(s.lock);
         if (s.pending.source.Width() <= 2 && s.pending.source.Height() <= 2) return;
+    }
+    // A job asked for before a batch run began is dropped; the next request starts it again.
+    if (!MayUseCancelFlag()) {
+        std::lock_guard guard(s.lock);
+        s.pending = {};
+        return;
     }
     s.idle.Reset();
     CancelRequested.store(0);
@@ -278,7 +292,7 @@ void PreviewPipeline::RunPreviewJob(PreviewState& s) {
         return;
     }
 
-    std::optional<PreviewProgress> progress(std::in_place, &s.frame, s.quitting);
+    std::optional<PreviewProgress> progress(std::in_place, &s.frame, s.quitting, s.stopping);
     const bool done = s.routine ? s.routine(job.algorithm, out.AsRaster(), in.AsRaster(), &*progress)
                                 : RunOwnAlgorithm(job.algorithm, out.AsRaster(), in.AsRaster(), &*progress);
     target->UnlockBits(&out);
@@ -294,7 +308,7 @@ void PreviewPipeline::RunPreviewJob(PreviewState& s) {
     {
         std::lock_guard guard(s.lock);
         if (s.generation == generation) {
-            std::unique_ptr<Bitmap>& cached = s.cached[CacheSlot(job.algorithm)];
+            std::unique_ptr<Bitmap>& cached = s.cached[static_cast<size_t>(job.algorithm)];
             cached = CloneArea(*target, 0, 0, width, height, target->GetPixelFormat());
             s.current = std::move(target);
             s.cachedSource = job.source;

@@ -6,20 +6,13 @@
 #include <thread>
 
 #include "base/CommandTarget.h"
-#include "document/PixelRect.h"
+#include "base/Geometry.h"
 #include "engine/Progress.h"
 #include "engine/Raster.h"
 #include "engine/ResizeAlgorithm.h"
 #include "imageio/Bitmap.h"
 
 namespace kv {
-
-// The output size a preview is made for.
-struct OutputSize {
-    int32_t width = 0;
-    int32_t height = 0;
-    bool operator==(const OutputSize&) const = default;
-};
 
 // What one preview job runs: an own algorithm from src into dst. Replaceable so that a test can
 // hold a job where it wants it.
@@ -42,6 +35,7 @@ enum class PreviewOutcome {
     Copied,     // unscaled: the current preview is a copy of the image, made at once
     Started,    // the worker was (re)started; ID_PREVIEW_READY follows when it finishes
     Unchanged,  // the worker already computes exactly this
+    Refused,    // a batch run is under way: its cancel flag is not the preview's to touch
 };
 
 struct PreviewState;
@@ -50,7 +44,8 @@ struct PreviewState;
 // a source rectangle of the image at the size it takes in the output; one worker thread computes
 // it, while each finished result is kept per algorithm so that a request inside it, or a switch
 // back to an algorithm, needs no new computation. A new request stops a running job through the
-// process-wide CancelRequested. Progress reaches the frame as ID_RESIZE_STARTED, ID_RESIZE_PROGRESS
+// process-wide CancelRequested; while a batch run uses that flag, no job is started (a cached
+// result is still served). Progress reaches the frame as ID_RESIZE_STARTED, ID_RESIZE_PROGRESS
 // and ID_RESIZE_DONE, a finished preview as ID_PREVIEW_READY; all are posted from the worker.
 //
 // Everything the worker touches lives in a state it shares: when the end of the pipeline stops
@@ -65,7 +60,11 @@ public:
 
     // Called on the user-interface thread when a view needs a preview of the visible part.
     PreviewOutcome RequestPreview(const PixelRect& source, const PixelRect& destination, ResizeAlgorithm algorithm,
-                                  OutputSize output);
+                                  PixelSize output);
+
+    // Where the worker's notices go from now on (none: nowhere). Once it returns, the worker is not
+    // inside the previous frame and will not call it again, so the frame may go.
+    void SetFrame(ICommandTarget* frame);
 
     // Before another image is opened: stops a running job and waits for the worker to be idle.
     void StopWorker();

@@ -3,6 +3,7 @@
 namespace kv {
 
 std::atomic<uint8_t> CancelRequested{0};
+std::atomic<int32_t> BatchRunsActive{0};
 std::atomic<int32_t> OverallPercent{0};
 std::atomic<uint8_t> OutOfMemoryFlag{0};
 

@@ -16,6 +16,9 @@ extern std::atomic<uint8_t> CancelRequested;
 extern std::atomic<int32_t> OverallPercent;
 // Set by a routine that could not allocate a working buffer, cleared by a routine at its start.
 extern std::atomic<uint8_t> OutOfMemoryFlag;
+// How many batch runs are under way. A batch run's cancel is CancelRequested, so while one runs
+// nothing else may set or clear the flag: the document starts no previews then.
+extern std::atomic<int32_t> BatchRunsActive;
 
 // The main window that receives the progress commands; may be absent.
 void SetMainFrameTarget(ICommandTarget* target);

@@ -1,7 +1,6 @@
 #include "engine/ResampleKernels.h"
 
 #include <algorithm>
-#include <atomic>
 
 namespace kv::resample {
 
@@ -35,18 +34,9 @@ void VerticalPlain(const In* rows, ptrdiff_t rowStride, const int16_t* weights, 
     }
 }
 
-bool CpuHasAvx2() {
-#if defined(__x86_64__)
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-#else
-    return false;
-#endif
-}
-
-std::atomic<Isa>& Active() {
-    static std::atomic<Isa> active{BestIsa()};
-    return active;
+InstructionSetChoice& Choice() {
+    static InstructionSetChoice choice(InstructionSet::Avx2);
+    return choice;
 }
 
 }  // namespace
@@ -83,18 +73,12 @@ const RowKernels kPlainKernels = {
     VerticalPlain<uint8_t, int16_t, ToMid>,
 };
 
-Isa BestIsa() {
-    static const Isa best = CpuHasAvx2() ? Isa::Avx2 : Isa::Plain;
-    return best;
-}
+Isa BestIsa() { return Choice().Best(); }
 
-Isa ActiveIsa() { return Active().load(std::memory_order_relaxed); }
+Isa ActiveIsa() { return Choice().Active(); }
 
-void SetActiveIsa(Isa isa) {
-    if (isa == Isa::Avx2 && BestIsa() != Isa::Avx2) isa = Isa::Plain;
-    Active().store(isa, std::memory_order_relaxed);
-}
+void SetActiveIsa(Isa isa) { Choice().Use(isa); }
 
-const RowKernels& KernelsFor(Isa isa) { return isa == Isa::Avx2 ? kAvx2Kernels : kPlainKernels; }
+const RowKernels& KernelsFor(Isa isa) { return isa >= Isa::Avx2 ? kAvx2Kernels : kPlainKernels; }
 
 }  // namespace kv::resample

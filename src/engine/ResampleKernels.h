@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/CpuFeatures.h"
 #include "engine/ResampleWeights.h"
 
 namespace kv::resample {
@@ -29,9 +30,10 @@ struct RowKernels {
                           int16_t* out, int32_t n);
 };
 
-enum class Isa : uint8_t { Plain, Avx2 };
+// The resample kernels come plain and with AVX2.
+using Isa = InstructionSet;
 
-// The best instruction set this processor offers, found once.
+// The best instruction set this processor offers for the kernels.
 Isa BestIsa();
 // The instruction set the resamplers use: BestIsa() unless a test or benchmark chose another.
 Isa ActiveIsa();

@@ -10,17 +10,16 @@
 #include <algorithm>
 #include <cstring>
 
-#if defined(__x86_64__)
+#if KV_X86
 #include <immintrin.h>
 #endif
 
 namespace kv::resample {
 
-#if defined(__x86_64__)
+#if KV_X86
 
 namespace {
 
-#define KV_AVX2 __attribute__((target("avx2")))
 
 // The weights of output pixels 2m and 2m + 1, step s, become eight 32-bit words: the pair
 // (w[2s], w[2s + 1]) of the first pixel four times for the low lane, the second's for the high one.
@@ -44,21 +43,21 @@ void PrepareAvx2(WeightTable& table) {
 bool StepsFit(int64_t first, int32_t steps, int64_t readable) { return 3 * (first + 2 * steps) + 2 <= readable; }
 
 // Loads the two source pixels of step s for each lane: 8 bytes or 8 int16 from a and from b.
-KV_AVX2 inline __m256i LoadLanes(const uint8_t* a, const uint8_t* b) {
+KV_TARGET_AVX2 inline __m256i LoadLanes(const uint8_t* a, const uint8_t* b) {
     return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a))),
                                    _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b)), 1);
 }
-KV_AVX2 inline __m256i LoadLanes(const int16_t* a, const int16_t* b) {
+KV_TARGET_AVX2 inline __m256i LoadLanes(const int16_t* a, const int16_t* b) {
     return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a))),
                                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(b)), 1);
 }
 
 // (b0 g0 r0 b1 g1 r1 . .) as bytes or as 16-bit values, to the pairs (b0 b1 g0 g1 r0 r1 0 0).
-KV_AVX2 inline __m256i PairShuffle(const uint8_t*) {
+KV_TARGET_AVX2 inline __m256i PairShuffle(const uint8_t*) {
     return _mm256_setr_epi8(0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1,  //
                             0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1);
 }
-KV_AVX2 inline __m256i PairShuffle(const int16_t*) {
+KV_TARGET_AVX2 inline __m256i PairShuffle(const int16_t*) {
     return _mm256_setr_epi8(0, 1, 6, 7, 2, 3, 8, 9, 4, 5, 10, 11, -1, -1, -1, -1,  //
                             0, 1, 6, 7, 2, 3, 8, 9, 4, 5, 10, 11, -1, -1, -1, -1);
 }
@@ -66,7 +65,7 @@ KV_AVX2 inline __m256i PairShuffle(const int16_t*) {
 // The sums of output pixels i and i + 1: (b g r 0) in each lane, not yet rounded. kSteps > 0 fixes
 // the number of steps so the short kernels of enlargements run without a loop.
 template <int kSteps, typename In>
-KV_AVX2 inline __m256i SumTwo(const In* a, const In* b, int32_t steps, const int32_t* w, __m256i shuffle) {
+KV_TARGET_AVX2 inline __m256i SumTwo(const In* a, const In* b, int32_t steps, const int32_t* w, __m256i shuffle) {
     if constexpr (kSteps > 0) steps = kSteps;
     __m256i acc = _mm256_setzero_si256();
     for (int32_t s = 0; s < steps; ++s, a += 6, b += 6, w += 8) {
@@ -86,7 +85,7 @@ __attribute__((noinline)) void PlainPixel(const In* src, const WeightTable& tabl
 // Runs the horizontal pass two pixels at a time; a pair whose reads would pass the readable values,
 // and an odd last pixel, take the plain sum (the same integers). Store(acc, i) writes both pixels.
 template <typename In, typename Out, Out (*Finish)(int32_t), typename Store>
-KV_AVX2 inline void HorizontalPairs(const In* src, int64_t readable, int32_t origin, const WeightTable& table,
+KV_TARGET_AVX2 inline void HorizontalPairs(const In* src, int64_t readable, int32_t origin, const WeightTable& table,
                                     Out* out, Store store) {
     // Vector stores may alias anything, so everything the loop reads from the table is held here.
     const int32_t* first = table.first.data();
@@ -116,12 +115,12 @@ KV_AVX2 inline void HorizontalPairs(const In* src, int64_t readable, int32_t ori
     if (i < outCount) PlainPixel<In, Out, Finish>(src, table, origin, i, out);
 }
 
-KV_AVX2 void HorizontalBytesAvx2(const uint8_t* src, int64_t readable, int32_t origin, const WeightTable& table,
+KV_TARGET_AVX2 void HorizontalBytesAvx2(const uint8_t* src, int64_t readable, int32_t origin, const WeightTable& table,
                                  int16_t* out) {
     const __m256i half = _mm256_set1_epi32(kFirstHalf);
     const __m256i zero = _mm256_setzero_si256();
     const __m256i top = _mm256_set1_epi16(kMidMax);
-    HorizontalPairs<uint8_t, int16_t, ToMid>(src, readable, origin, table, out, [&](__m256i acc, int32_t i) KV_AVX2 {
+    HorizontalPairs<uint8_t, int16_t, ToMid>(src, readable, origin, table, out, [&](__m256i acc, int32_t i) KV_TARGET_AVX2 {
         const __m256i sum = _mm256_srai_epi32(_mm256_add_epi32(acc, half), kFirstShift);
         const __m256i words = _mm256_min_epi16(_mm256_max_epi16(_mm256_packs_epi32(sum, sum), zero), top);
         // Four values each: the fourth is overwritten by the next pixel or falls past the row.
@@ -131,11 +130,11 @@ KV_AVX2 void HorizontalBytesAvx2(const uint8_t* src, int64_t readable, int32_t o
     });
 }
 
-KV_AVX2 void HorizontalMidAvx2(const int16_t* src, int64_t readable, int32_t origin, const WeightTable& table,
+KV_TARGET_AVX2 void HorizontalMidAvx2(const int16_t* src, int64_t readable, int32_t origin, const WeightTable& table,
                                uint8_t* out) {
     const __m256i half = _mm256_set1_epi32(kSecondHalf);
     const int32_t last = table.outCount - 1;
-    HorizontalPairs<int16_t, uint8_t, ToByte>(src, readable, origin, table, out, [&](__m256i acc, int32_t i) KV_AVX2 {
+    HorizontalPairs<int16_t, uint8_t, ToByte>(src, readable, origin, table, out, [&](__m256i acc, int32_t i) KV_TARGET_AVX2 {
         const __m256i sum = _mm256_srai_epi32(_mm256_add_epi32(acc, half), kSecondShift);
         const __m256i words = _mm256_packs_epi32(sum, sum);
         const __m256i bytes = _mm256_packus_epi16(words, words);
@@ -148,13 +147,13 @@ KV_AVX2 void HorizontalMidAvx2(const int16_t* src, int64_t readable, int32_t ori
     });
 }
 
-KV_AVX2 inline __m256i WeightPair(const int16_t* weights, int32_t k) {
+KV_TARGET_AVX2 inline __m256i WeightPair(const int16_t* weights, int32_t k) {
     int32_t pair;
     std::memcpy(&pair, weights + k, sizeof pair);
     return _mm256_set1_epi32(pair);
 }
 
-KV_AVX2 inline __m128i VerticalMidBlock(const int16_t* rows, ptrdiff_t rowStride, const int16_t* weights,
+KV_TARGET_AVX2 inline __m128i VerticalMidBlock(const int16_t* rows, ptrdiff_t rowStride, const int16_t* weights,
                                         int32_t count, int32_t x) {
     const __m256i half = _mm256_set1_epi32(kSecondHalf);
     __m256i lo = half;
@@ -176,7 +175,7 @@ KV_AVX2 inline __m128i VerticalMidBlock(const int16_t* rows, ptrdiff_t rowStride
     return _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
 }
 
-KV_AVX2 void VerticalMidAvx2(const int16_t* rows, ptrdiff_t rowStride, const int16_t* weights, int32_t count,
+KV_TARGET_AVX2 void VerticalMidAvx2(const int16_t* rows, ptrdiff_t rowStride, const int16_t* weights, int32_t count,
                              uint8_t* out, int32_t n) {
     int32_t x = 0;
     for (; x + 16 <= n; x += 16)
@@ -188,7 +187,7 @@ KV_AVX2 void VerticalMidAvx2(const int16_t* rows, ptrdiff_t rowStride, const int
     }
 }
 
-KV_AVX2 void VerticalBytesAvx2(const uint8_t* rows, ptrdiff_t rowStride, const int16_t* weights, int32_t count,
+KV_TARGET_AVX2 void VerticalBytesAvx2(const uint8_t* rows, ptrdiff_t rowStride, const int16_t* weights, int32_t count,
                                int16_t* out, int32_t n) {
     const __m256i half = _mm256_set1_epi32(kFirstHalf);
     const __m256i zero = _mm256_setzero_si256();
@@ -219,7 +218,6 @@ KV_AVX2 void VerticalBytesAvx2(const uint8_t* rows, ptrdiff_t rowStride, const i
     }
 }
 
-#undef KV_AVX2
 
 }  // namespace
 

@@ -38,14 +38,32 @@ struct ResizeAlgorithmInfo {
     bool flag;           // Advanced: true for the artificial-scenes variant
 };
 
-extern const std::array<ResizeAlgorithmInfo, kResizeAlgorithmCount> kResizeAlgorithms;
+// clang-format off
+inline constexpr std::array<ResizeAlgorithmInfo, kResizeAlgorithmCount> kResizeAlgorithms = {{
+    {"Nearest Neigbor",                "Nearest Neighbor",               ResizeRoutine::Standard,     InterpolationMode::NearestNeighbor,     0,  0,                     0, 0, false},
+    {"Bilinear",                       "Bilinear",                       ResizeRoutine::Standard,     InterpolationMode::Bilinear,            0,  0,                     0, 0, false},
+    {"High Quality Bilinear",          "High Quality Bilinear",          ResizeRoutine::Standard,     InterpolationMode::HighQualityBilinear, 0,  0,                     0, 0, false},
+    {"Bicubic",                        "Bicubic",                        ResizeRoutine::Standard,     InterpolationMode::Bicubic,             0,  0,                     0, 0, false},
+    {"High Quality Bicubic",           "High Quality Bicubic",           ResizeRoutine::Standard,     InterpolationMode::HighQualityBicubic,  0,  0,                     0, 0, false},
+    {"Smart for Artificial Scenes",    "Smart for Artificial Scenes",    ResizeRoutine::LanczosRange, InterpolationMode::HighQualityBicubic,  50, kWindowFromRatioClass, 0, 3, false},
+    {"Smart for Natural Scenes",       "Smart for Natural Scenes",       ResizeRoutine::CubicRange,   InterpolationMode::HighQualityBicubic,  40, 0,                     0, 3, false},
+    {"Advanced for Natural Scenes",    "Advanced for Natural Scenes",    ResizeRoutine::LanczosRange, InterpolationMode::HighQualityBicubic,  25, 2,                     0, 4, false},
+    {"Advanced for Artificial Scenes", "KARVO for Artificial Scenes",    ResizeRoutine::Advanced,     InterpolationMode::HighQualityBicubic,  0,  0,                     0, 0, true},
+    {"KARVO Super-Resolution",         "KARVO Super-Resolution",         ResizeRoutine::Advanced,     InterpolationMode::HighQualityBicubic,  0,  0,                     0, 0, false},
+}};
+// clang-format on
 
-inline bool IsValidResizeAlgorithm(int64_t index) { return index >= 0 && index < kResizeAlgorithmCount; }
+constexpr bool IsValidResizeAlgorithm(int64_t index) { return index >= 0 && index < kResizeAlgorithmCount; }
 // An index read from a file or from settings: anything out of range takes the default.
 inline ResizeAlgorithm ValidResizeAlgorithm(int64_t index) {
     return IsValidResizeAlgorithm(index) ? static_cast<ResizeAlgorithm>(index) : kDefaultResizeAlgorithm;
 }
-inline bool IsOwnResizeAlgorithm(ResizeAlgorithm index) { return index >= 5 && index <= 9; }
+// The own algorithms are those that run a routine of their own instead of an interpolation mode:
+// they report progress, can be stopped and have their previews computed by the document.
+constexpr bool IsOwnResizeAlgorithm(int64_t index) {
+    return IsValidResizeAlgorithm(index) &&
+           kResizeAlgorithms[static_cast<size_t>(index)].routine != ResizeRoutine::Standard;
+}
 
 // 1 when both destination/source ratios are whole numbers (equal size included), otherwise 2.
 int32_t RatioClass(int32_t dstWidth, int32_t dstHeight, int32_t srcWidth, int32_t srcHeight);

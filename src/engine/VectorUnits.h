@@ -1,31 +1,19 @@
 #pragma once
 
-#include <cstdint>
+#include "base/CpuFeatures.h"
 
 namespace kv {
 
-// The vector instructions the hot loops of the range resizes may use. Each loop is compiled once
-// per level from the same source and chosen at run time; every level performs the same IEEE
-// operations in the same order (no fused multiply-adds), so the results are identical and only
-// the speed differs.
-enum class VectorUnits : uint8_t { Plain, Avx2, Avx512 };
+// The vector instructions the hot loops of the range resizes may use. Every level performs the
+// same IEEE operations in the same order (no fused multiply-adds), so the results are identical.
+using VectorUnits = InstructionSet;
 
-// The best level this processor offers, found once.
+// The best level this processor offers for these loops.
 VectorUnits BestVectorUnits();
 // The level the loops use: the best one unless a test or benchmark chose another.
 VectorUnits ActiveVectorUnits();
 // Chooses the level for later calls; one the processor lacks falls back to the best it has.
 void UseVectorUnits(VectorUnits units);
-
-#if defined(__x86_64__) && defined(__GNUC__)
-#define KV_TARGET_AVX2 __attribute__((target("avx2")))
-#define KV_TARGET_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512dq,avx2")))
-#define KV_HAVE_VECTOR_UNITS 1
-#else
-#define KV_TARGET_AVX2
-#define KV_TARGET_AVX512
-#define KV_HAVE_VECTOR_UNITS 0
-#endif
 
 // Defines name##Plain, name##Avx2 and name##Avx512, each running name##Body (an always-inline
 // function) compiled for its instruction set. `params` is the parenthesised parameter list,

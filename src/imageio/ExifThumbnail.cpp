@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
-#include "codecs/JpegDecoder.h"
 #include "codecs/JpegIStream.h"
+#include "codecs/SlimJpegDecoder.h"
 #include "imageio/Bitmap.h"
 #include "imageio/ExifFinders.h"
 #include "imageio/TiffIfdReader.h"

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Geometry.h"
+
 namespace kv {
 
 // Status of an imaging call, numbered as the platform imaging library numbers it; 0 is success.
@@ -80,14 +82,6 @@ enum class ImageType : int32_t { Unknown = 0, Bitmap = 1, Metafile = 2 };
 enum class ImageFormat : int32_t { Unknown, Memory, Bmp, Jpeg, Png, Gif, Tiff };
 
 enum class ImageLockMode : int32_t { Read = 1, Write = 2, ReadWrite = 3 };
-
-struct Rect {
-    int32_t x = 0;
-    int32_t y = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-    bool operator==(const Rect&) const = default;
-};
 
 // Property item types.
 namespace PropertyTagType {

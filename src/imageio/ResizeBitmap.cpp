@@ -38,7 +38,7 @@ private:
 
 }  // namespace
 
-CropCover CropCoverSize(int32_t dstWidth, int32_t dstHeight, int32_t srcWidth, int32_t srcHeight) {
+PixelSize CropCoverSize(int32_t dstWidth, int32_t dstHeight, int32_t srcWidth, int32_t srcHeight) {
     // 64-bit products: a 40000-pixel side times another overflows 32 bits.
     // A cover side past 32 bits cannot be made: report it as empty so the resize fails.
     const int64_t dw = dstWidth, dh = dstHeight, sw = srcWidth, sh = srcHeight;
@@ -60,7 +60,7 @@ bool ResizeBitmap(Bitmap& source, Bitmap& destination, ResizeAlgorithm algorithm
     std::unique_ptr<Bitmap> temporary;
     Bitmap* target = &destination;
     if (crop) {
-        const CropCover cover = CropCoverSize(destination.GetWidth(), destination.GetHeight(), srcWidth, srcHeight);
+        const PixelSize cover = CropCoverSize(destination.GetWidth(), destination.GetHeight(), srcWidth, srcHeight);
         if (cover.width <= 0 || cover.height <= 0) return false;
         temporary = std::make_unique<Bitmap>(cover.width, cover.height, alpha ? PixelFormat32bppARGB : PixelFormat24bppRGB);
         if (temporary->GetLastStatus() != Status::Ok) return false;

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "base/Geometry.h"
 #include "engine/DibImage.h"
 #include "engine/ResizeAlgorithm.h"
 #include "imageio/AlphaResize.h"
@@ -28,12 +29,9 @@ bool ResizeStandard(Bitmap& source, Bitmap& target, ResizeAlgorithm algorithm);
 // destination untouched, when either cannot be locked or the temporary does not cover it.
 bool CopyCentre(std::unique_ptr<Bitmap> temporary, Bitmap& destination);
 
-// The size of the crop temporary: the destination covered with the source's aspect ratio.
-struct CropCover {
-    int32_t width;
-    int32_t height;
-};
-CropCover CropCoverSize(int32_t dstWidth, int32_t dstHeight, int32_t srcWidth, int32_t srcHeight);
+// The size of the crop temporary: the destination covered with the source's aspect ratio. Empty
+// when a side would not fit in 32 bits.
+PixelSize CropCoverSize(int32_t dstWidth, int32_t dstHeight, int32_t srcWidth, int32_t srcHeight);
 
 // A 24-bit DIB copy of a bitmap. Throws std::invalid_argument ("invalid Bitmap", or the empty-DIB
 // message for a bitmap without pixels).

@@ -57,7 +57,7 @@ ResizeJobEstimate EstimateResizeJob(const ResizeJob& job) {
         int32_t targetHeight = job.height;
         uint64_t cover = 0;
         if (job.crop) {
-            const CropCover c = CropCoverSize(job.width, job.height, job.sourceWidth, job.sourceHeight);
+            const PixelSize c = CropCoverSize(job.width, job.height, job.sourceWidth, job.sourceHeight);
             targetWidth = c.width;
             targetHeight = c.height;
             cover = PixelBytes(working, c.width, c.height);

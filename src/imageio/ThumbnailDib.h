@@ -3,15 +3,13 @@
 #include <cstdint>
 #include <functional>
 
+#include "base/Geometry.h"
 #include "engine/DibImage.h"
 
 namespace kv {
 
-struct ThumbSize {
-    uint32_t width = 0;
-    uint32_t height = 0;
-    bool operator==(const ThumbSize&) const = default;
-};
+// A thumbnail's size as a file's directory states it: unsigned, up to 32 bits.
+using ThumbSize = BasicSize<uint32_t>;
 
 // The size a source takes in a box: the side that the box limits keeps the box's length, the other
 // follows the source's aspect (truncating), so a small source is enlarged until it touches the box.

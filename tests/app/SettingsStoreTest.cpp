@@ -32,6 +32,10 @@ TEST(SettingsStoreTest, FirstStartWithNoSettingsFileGivesTheDefaults) {
     EXPECT_EQ(s.batch.jpegQuality, 75);
     EXPECT_EQ(s.iconsZoom, 100);
     EXPECT_EQ(s.browseDefault, "");
+    // No update address and no check at start-up: the program contacts no server unless told where.
+    EXPECT_EQ(s.internet.homePage, InternetSettings::kDefaultHomePage);
+    EXPECT_TRUE(s.internet.updateAddress.empty());
+    EXPECT_FALSE(s.internet.checkAtStart);
     EXPECT_FALSE(std::filesystem::exists(dir / "none.conf"));
 }
 
@@ -54,12 +58,13 @@ TEST(SettingsStoreTest, SavedSettingsComeBack) {
     saved.batch = {CollisionPolicy::UniqueName, OutputFormat::Png, "/home/u/Resized Images/", true, 42, true};
     saved.iconsZoom = 66;
     saved.browseDefault = "/home/u/Bilder, alt";
+    saved.internet = {"https://home.example/", "https://updates.example/latest.txt", true};
     SettingsStore store(file);
     ASSERT_TRUE(store.Save(saved));
 
     const std::string text = ReadText(file);
     for (const char* line : {"INTERPOLMODE=9", "DPI=72.500000", "PERCENTW=12.250000", "PERCENTH=400.000000",
-                             "APPLYTOALL=0", "OVERWRITEMETHOD=2", "ICONSZOOM=66"})
+                             "APPLYTOALL=0", "OVERWRITEMETHOD=2", "ICONSZOOM=66", "CHECKATSTART=1"})
         EXPECT_NE(text.find(line), std::string::npos) << line;
 
     EXPECT_EQ(SettingsStore(file).LoadAll().resize, saved.resize);
@@ -67,6 +72,9 @@ TEST(SettingsStoreTest, SavedSettingsComeBack) {
     EXPECT_EQ(loaded.batch, saved.batch);
     EXPECT_EQ(loaded.iconsZoom, 66);
     EXPECT_EQ(loaded.browseDefault, saved.browseDefault);
+    EXPECT_EQ(loaded.internet.homePage, saved.internet.homePage);
+    EXPECT_EQ(loaded.internet.updateAddress, saved.internet.updateAddress);
+    EXPECT_TRUE(loaded.internet.checkAtStart);
 }
 
 TEST(SettingsStoreTest, ValuesAreValidatedBeforeUse) {
@@ -75,7 +83,8 @@ TEST(SettingsStoreTest, ValuesAreValidatedBeforeUse) {
               "[MAIN]\nINTERPOLMODE=42\nRESUNITS=3\nSIZEUNITS=-1\nCORRECTPROP=9\nWIDTH=0\nHEIGHT=-5\n"
               "DPI=72.5\nPERCENTW=-3\nPERCENTH=abc\nJPEGQUALITY=101\nINPERCENTS=7\n"
               "[INTERFACE]\nICONSZOOM=0\n"
-              "[BATCH]\nOVERWRITEMETHOD=3\nOUTFORMAT=5\nJPEGQUALITY=0\nNEWNAME=2\n");
+              "[BATCH]\nOVERWRITEMETHOD=3\nOUTFORMAT=5\nJPEGQUALITY=0\nNEWNAME=2\n"
+              "[INTERNET]\nHOMEPAGE=javascript:alert(1)\nUPDATEADDRESS=file:///etc/passwd\n");
     const StoredSettings s = SettingsStore(dir / "s.conf").LoadAll();
     const ResizeSettings d;
     EXPECT_EQ(s.resize.algorithm, d.algorithm);
@@ -94,6 +103,9 @@ TEST(SettingsStoreTest, ValuesAreValidatedBeforeUse) {
     EXPECT_EQ(s.batch.format, OutputFormat::Keep);
     EXPECT_EQ(s.batch.jpegQuality, 75);
     EXPECT_TRUE(s.batch.newName);
+    // Only web addresses are opened or asked.
+    EXPECT_EQ(s.internet.homePage, InternetSettings::kDefaultHomePage);
+    EXPECT_TRUE(s.internet.updateAddress.empty());
 }
 
 TEST(SettingsStoreTest, ResolutionsNoFloatHoldsTakeTheDefault) {
@@ -111,7 +123,8 @@ TEST(SettingsStoreTest, NothingIsWrittenAfterARunThatEndedEarly) {
     test::TempDir dir;
     SettingsStore store(dir / "s.conf");
     store.SkipSave();
-    EXPECT_TRUE(store.Save(StoredSettings{}));
+    const StoredSettings settings;
+    EXPECT_TRUE(store.Save(settings));
     EXPECT_FALSE(std::filesystem::exists(dir / "s.conf"));
 }
 
@@ -119,7 +132,8 @@ TEST(SettingsStoreTest, SaveReportsAnUnwritableFile) {
     test::TempDir dir;
     WriteText(dir / "file", "");
     SettingsStore store(dir / "file" / "s.conf");
-    EXPECT_FALSE(store.Save(StoredSettings{}));
+    const StoredSettings settings;
+    EXPECT_FALSE(store.Save(settings));
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "batch/BatchTestSupport.h"
+#include "common/HeldCall.h"
 #include "common/RecordingTargets.h"
+#include "document/KVScaleCrafterDoc.h"
 #include "engine/Progress.h"
 
 namespace kv::test {
@@ -21,8 +23,8 @@ protected:
     }
     // Runs the items to their end as the dialog would.
     void Run(std::vector<CItem> items, bool crop = false) {
-        runner = std::make_unique<BatchRunner>(std::move(items), settings, crop, host, &prompt);
-        runner->Start();
+        runner = std::make_unique<BatchRunner>(std::move(items), settings, crop, host);
+        host.Start(*runner);
         ASSERT_TRUE(host.Pump(*runner));
         EXPECT_TRUE(runner->IsDone());
         EXPECT_FALSE(runner->IsRunning());
@@ -44,7 +46,6 @@ protected:
     fs::path in = dir / "in";
     fs::path out = dir / "out";
     BatchSettings settings;
-    RecordingUserPrompt prompt;
     DialogHost host;
     std::unique_ptr<BatchRunner> runner;
 };
@@ -68,8 +69,10 @@ TEST_F(BatchRunnerTest, EachFileIsLoggedAndAFileThatFailsAloneLetsTheRunGoOn) {
     ExpectImage(out / "a.tif", 30, 20, 150);
     ExpectImage(out / "c.tif", 120, 80, 300);
     EXPECT_EQ(NamesIn(out), (std::vector<std::string>{"a.tif", "c.tif"}));
-    // Every report began with the bar at 0.
-    EXPECT_EQ(host.positions, std::vector<int32_t>(5, 0));
+    // Every report began with the bar at 0, and no standard algorithm moved it.
+    EXPECT_EQ(host.positionsAtReports, std::vector<int32_t>(5, 0));
+    EXPECT_TRUE(host.positions.empty());
+    for (const BatchLogUpdate& update : u) EXPECT_EQ(update.message, "");
 }
 
 TEST_F(BatchRunnerTest, CollisionPoliciesSkipOrFindAFreeName) {
@@ -115,7 +118,8 @@ TEST_F(BatchRunnerTest, FoldersThatCannotTakeTheResult) {
     Run({ItemOf(in / "a.tif", 30, 20), ItemOf(in / "a.tif", 30, 20)});
     EXPECT_EQ(host.Statuses(), std::vector<S>{S::NoOutputFolder});
     EXPECT_EQ(host.updates[0].entry, "Can't open output folder!");
-    EXPECT_EQ(prompt.messages, std::vector<std::string>{"Can't create output folder!"});
+    // The message box comes with the report, to be shown on the dialog's thread.
+    EXPECT_EQ(host.updates[0].message, "Can't create output folder!");
 }
 
 TEST_F(BatchRunnerTest, CancelDuringAnOwnAlgorithmEndsTheFileAndKeepsTheOldResult) {
@@ -189,11 +193,11 @@ TEST_F(BatchRunnerTest, TheWorkerGoesOnWhenTheDialogDoesNotAnswer) {
     std::vector<BatchLogUpdate> late;
     struct SilentHost final : IBatchRunHost {
         void PostNewImage() override {}
+        void PostProgress() override {}
         void PostRunEnded() override { ended.Set(); }
-        void SetProgressPosition(int32_t) override {}
         AutoResetEvent ended;
     } silent;
-    BatchRunner quiet({ItemOf(Input("a.tif"), 30, 20), ItemOf(Input("b.tif"), 0, 0)}, settings, false, silent, &prompt, 1);
+    BatchRunner quiet({ItemOf(Input("a.tif"), 30, 20), ItemOf(Input("b.tif"), 0, 0)}, settings, false, silent, 1);
     quiet.Start();
     ASSERT_TRUE(silent.ended.Wait(60000));
     while (auto update = quiet.TakeReport()) late.push_back(*update);
@@ -206,24 +210,71 @@ TEST_F(BatchRunnerTest, TheWorkerGoesOnWhenTheDialogDoesNotAnswer) {
 TEST_F(BatchRunnerTest, ClosingWhileTheWorkerWaitsStopsIt) {
     std::vector<CItem> items;
     for (int i = 0; i < 5; ++i) items.push_back(ItemOf(Input("f" + std::to_string(i) + ".tif"), 30, 20));
-    auto unanswered = std::make_unique<BatchRunner>(std::move(items), settings, false, host, &prompt);
+    auto unanswered = std::make_unique<BatchRunner>(std::move(items), settings, false, host);
     unanswered->Start();
     unanswered.reset();  // joins the worker at once instead of after each 10-second wait
     EXPECT_EQ(CancelRequested.load(), 0);
     EXPECT_LE(NamesIn(out).size(), 1u);
 }
 
+TEST_F(BatchRunnerTest, APreviewAskedForDuringTheRunNeitherCancelsItNorClearsItsCancel) {
+    ResizeSettings viewSettings;
+    viewSettings.width = 120;
+    viewSettings.height = 80;
+    viewSettings.algorithm = 6;
+    CKVScaleCrafterDoc document(viewSettings, nullptr, nullptr);
+    ASSERT_TRUE(document.OnOpenDocument(Input("shown.tif")));
+    host.beforeTake = [&](size_t taken) {
+        if (taken == 1) runner->Cancel();
+        EXPECT_EQ(document.RequestPreview({0, 0, 60, 40}, {0, 0, 120, 80}), PreviewOutcome::Refused);
+        EXPECT_EQ(CancelRequested.load(), taken == 1 ? 1 : 0);
+    };
+    Run({ItemOf(Input("a.tif"), 30, 20, 3), ItemOf(Input("b.tif"), 30, 20, 3), ItemOf(Input("c.tif"), 30, 20, 3)});
+    // The first request did not stop the run; the cancel after the second file was not cleared.
+    EXPECT_EQ(host.Statuses(), (std::vector<S>{S::Started, S::Started}));
+    EXPECT_EQ(NamesIn(out), (std::vector<std::string>{"a.tif", "b.tif"}));
+    // Once the run has ended previews start again.
+    EXPECT_EQ(document.RequestPreview({0, 0, 60, 40}, {0, 0, 120, 80}), PreviewOutcome::Started);
+}
+
+TEST_F(BatchRunnerTest, TheDialogCanGoWhileTheWorkerPostsToIt) {
+    // A dialog that holds the worker inside its first notice.
+    struct HoldingHost final : IBatchRunHost {
+        explicit HoldingHost(HeldCall& held) : call(held) {}
+        void PostNewImage() override {
+            if (!holding.exchange(true)) call.Hold();
+        }
+        void PostProgress() override {}
+        void PostRunEnded() override {}
+        HeldCall& call;
+        std::atomic<bool> holding{false};
+    };
+    HeldCall call;
+    auto dialog = std::make_unique<HoldingHost>(call);
+    runner = std::make_unique<BatchRunner>(std::vector<CItem>{ItemOf(Input("a.tif"), 30, 20)}, settings, false, *dialog);
+    runner->Start();
+    ExpectRemovalWaitsForTheCall(call, [&] {
+        runner->DetachHost();
+        dialog.reset();
+    });
+    runner.reset();  // the worker's later notices went nowhere
+    EXPECT_EQ(CancelRequested.load(), 0);
+}
+
 TEST(BatchProgressTest, PositionsFollowThePassesAndStopOnCancel) {
-    DialogHost host;
-    CBatchProgress progress(host);
+    std::vector<int32_t> positions;
+    const CBatchProgress* sink = nullptr;
+    CBatchProgress progress([&] { positions.push_back(sink->position()); });
+    sink = &progress;
     progress.SetStages(3);
     for (const int32_t value : {0, 30, 30, 99, 10, 60, 5}) EXPECT_TRUE(progress.OnProgress(value));
-    // 0 and a repeated 30 set nothing; each drop starts the next of three passes.
-    EXPECT_EQ(host.positions, (std::vector<int32_t>{10, 33, 36, 53, 67}));
+    // 0 and a repeated 30 move nothing; each drop starts the next of three passes.
+    EXPECT_EQ(positions, (std::vector<int32_t>{10, 33, 36, 53, 67}));
     EXPECT_EQ(progress.finishedPasses(), 2);
     progress.Reset();
     EXPECT_EQ(progress.finishedPasses(), 0);
     EXPECT_EQ(progress.lastValue(), 0);
+    EXPECT_EQ(progress.position(), 0);
 
     CancelRequested.store(1);
     EXPECT_FALSE(progress.OnProgress(50));

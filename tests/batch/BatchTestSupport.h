@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -58,10 +59,18 @@ class DialogHost final : public IBatchRunHost {
 public:
     void PostNewImage() override { Post(false); }
     void PostRunEnded() override { Post(true); }
-    void SetProgressPosition(int32_t position) override {
+    // The dialog reads the position when the notice arrives; the test takes it at once, on the
+    // worker, so that it sees every position.
+    void PostProgress() override {
+        const int32_t position = runner_.load()->ProgressPosition();
         if (onProgress) onProgress(position);
         std::lock_guard lock(mutex_);
         positions.push_back(position);
+    }
+
+    void Start(BatchRunner& runner) {
+        runner_.store(&runner);
+        runner.Start();
     }
 
     // Handles notices until the run ended, as the dialog would. False when nothing arrives for a
@@ -81,6 +90,8 @@ public:
                 return true;
             }
             if (beforeTake) beforeTake(updates.size());
+            // The worker waits for this report to be taken, so the bar stands where it left it.
+            positionsAtReports.push_back(runner.ProgressPosition());
             if (auto update = runner.TakeReport()) updates.push_back(*update);
         }
     }
@@ -93,6 +104,7 @@ public:
 
     std::vector<BatchLogUpdate> updates;
     std::vector<int32_t> positions;
+    std::vector<int32_t> positionsAtReports;
     // Called on the worker thread with each position the progress sink sets.
     std::function<void(int32_t)> onProgress;
     // Called with the number of reports taken so far, before the next is taken: the worker waits
@@ -108,6 +120,7 @@ private:
         posted_.notify_one();
     }
 
+    std::atomic<BatchRunner*> runner_{nullptr};
     std::mutex mutex_;
     std::condition_variable posted_;
     std::deque<bool> notices_;

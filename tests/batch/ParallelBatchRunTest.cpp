@@ -56,8 +56,8 @@ protected:
     RecordingLog Sequential(const std::vector<CItem>& items, BatchSettings settings, const fs::path& folder) {
         settings.outputFolder = folder.string() + "/";
         DialogHost host;
-        BatchRunner runner(items, settings, false, host, &prompt);
-        runner.Start();
+        BatchRunner runner(items, settings, false, host);
+        host.Start(runner);
         EXPECT_TRUE(host.Pump(runner));
         RecordingLog log;
         for (const BatchLogUpdate& u : host.updates) log.reports.push_back(u.report);
@@ -66,7 +66,7 @@ protected:
     RecordingLog Parallel(const std::vector<CItem>& items, BatchSettings settings, const fs::path& folder, int32_t jobs,
                           bool* finished = nullptr) {
         settings.outputFolder = folder.string() + "/";
-        ParallelBatchRun run(items, settings, false, jobs, &prompt);
+        ParallelBatchRun run(items, settings, false, jobs);
         RecordingLog log;
         const bool ran = run.Run(log);
         if (finished) *finished = ran;
@@ -83,7 +83,6 @@ protected:
 
     TempDir dir;
     fs::path in = dir / "in";
-    RecordingUserPrompt prompt;
 };
 
 TEST_F(ParallelBatchRunTest, LeavesTheFilesAndLogOfTheSingleWorker) {
@@ -127,7 +126,7 @@ TEST_F(ParallelBatchRunTest, ACancelStopsBeforeTheNextFile) {
     const fs::path out = Folder("out");
     BatchSettings settings;
     settings.outputFolder = out.string() + "/";
-    ParallelBatchRun run(items, settings, false, 3, &prompt);
+    ParallelBatchRun run(items, settings, false, 3);
     RecordingLog log;
     log.onReport = [](const BatchReport& r) {
         if (r.fileNumber == 2) CancelRequested.store(1);
@@ -170,7 +169,7 @@ TEST_F(ParallelBatchRunTest, OnlyInputsThatMayBeEarlierResultsWait) {
         ItemOf(in / "link.tif", 5, 5),  // the same file by another name
         ItemOf(in / "later.tif", 5, 5),  // not there yet: could be anything
     };
-    ParallelBatchRun run(items, settings, false, 2, &prompt);
+    ParallelBatchRun run(items, settings, false, 2);
     EXPECT_EQ(run.waitsForEarlierResults(), (std::vector<bool>{false, false, false, true, true, false, false, true, true}));
 }
 

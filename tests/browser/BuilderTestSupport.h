@@ -72,8 +72,8 @@ public:
         bool inCache = false;
         int32_t fullQuality = -1;
         int32_t imageWidth = 0;
-        CellSize display;
-        CellSize picture;
+        PixelSize display;
+        PixelSize picture;
     };
 
     explicit RecordingListener(CMapStringToObPlus& cache) : cache_(cache) {}

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/HeldCall.h"
 #include "common/TestFiles.h"
 
 namespace kv {
@@ -181,6 +182,29 @@ TEST_F(FolderMonitorTest, FolderThatDisappearsIsNoLongerWatchedNorRead) {
         EXPECT_EQ(UntilWatchingOther(), Entries{"folder " + Other()});
         fs::remove_all(dir_ / "gone");
     }
+}
+
+TEST_F(FolderMonitorTest, TheBrowserCanGoWhileTheMonitorWritesItsFolder) {
+    struct HoldingBrowser final : IFolderMonitorBrowser {
+        explicit HoldingBrowser(test::HeldCall& held) : call(held) {}
+        void SetCurrentFolder(const std::string& folder) override {
+            call.Hold();
+            this->folder = folder;
+        }
+        test::HeldCall& call;
+        std::string folder;
+    };
+    test::HeldCall call;
+    auto browser = std::make_unique<HoldingBrowser>(call);
+    monitor_->Watch(Watched(), browser.get());
+    test::ExpectRemovalWaitsForTheCall(call, [&] {
+        monitor_->Watch("", nullptr);
+        browser.reset();
+    });
+    // The held call's folder was read; the empty watch told nobody; the next browser is told its folder.
+    monitor_->Watch(Other(), &journal_);
+    EXPECT_EQ(journal_.Until("folder " + Other()), (Entries{"read", "folder " + Other()}));
+    EXPECT_EQ(journal_.Until("read"), Entries{"read"});
 }
 
 TEST_F(FolderMonitorTest, ResumeWithoutAThreadOnlyClearsThePause) {

@@ -6,8 +6,8 @@
 
 #include "browser/CellTestSupport.h"
 #include "browser/ThumbnailJpeg.h"
-#include "codecs/JpegDecoder.h"
 #include "codecs/JpegIStream.h"
+#include "codecs/SlimJpegDecoder.h"
 
 namespace kv {
 namespace {
@@ -19,8 +19,8 @@ using test::PixelAt;
 TEST(PaletteItemTest, GeometryAtAZoom) {
     struct Case {
         int zoom;
-        CellSize box;
-        CellSize cell;
+        PixelSize box;
+        PixelSize cell;
     };
     const std::vector<Case> cases{
         {100, {220, 165}, {232, 197}},
@@ -33,7 +33,7 @@ TEST(PaletteItemTest, GeometryAtAZoom) {
         EXPECT_EQ(cell.PictureBox(c.zoom), c.box);
         EXPECT_EQ(cell.GetCellSize(c.zoom), c.cell);
     }
-    EXPECT_EQ(cell.sizeAt100, (CellSize{232, 197}));
+    EXPECT_EQ(cell.sizeAt100, (PixelSize{232, 197}));
 }
 
 TEST(PaletteItemTest, RectanglesOfACell) {

@@ -28,7 +28,7 @@ using Bytes = CPaletteItemImg::Bytes;
 TEST(ThumbnailFitTest, FitsIntoTheCellBox) {
     struct Case {
         int32_t width, height;
-        CellSize fitted;
+        PixelSize fitted;
     };
     const Case cases[] = {
         {4000, 3000, {220, 165}}, {3000, 4000, {123, 165}}, {1000, 100, {220, 22}},
@@ -95,7 +95,7 @@ TEST_F(ThumbnailBuildTest, JpegFirstFromItsEmbeddedPreviewThenFromTheImage) {
     EXPECT_EQ(cell.fullQuality, 0);
     EXPECT_EQ(cell.imageWidth, 1280);
     EXPECT_EQ(cell.bitsPerPixel, 24);
-    EXPECT_EQ((CellSize{cell.displayWidth, cell.displayHeight}), (CellSize{220, 165}));
+    EXPECT_EQ((PixelSize{cell.displayWidth, cell.displayHeight}), (PixelSize{220, 165}));
     ASSERT_TRUE(cell.Thumbnail());
     EXPECT_EQ(cell.Thumbnail()->width(), 220);
     EXPECT_TRUE(cell.HasCompressedThumbnail());

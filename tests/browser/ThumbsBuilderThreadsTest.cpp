@@ -330,8 +330,8 @@ TEST_F(ThumbsBuilderThreadsTest, PaintingDuringTheSecondStageSeesAPictureThatFit
     ASSERT_TRUE(finished);
     EXPECT_EQ(mismatches.load(), 0);
     const auto notices = listener_.Notices();
-    EXPECT_EQ(notices[0].display, (CellSize{220, 148}));
-    EXPECT_EQ(notices[1].display, (CellSize{220, 149}));
+    EXPECT_EQ(notices[0].display, (PixelSize{220, 148}));
+    EXPECT_EQ(notices[1].display, (PixelSize{220, 149}));
 }
 
 }  // namespace

@@ -128,7 +128,7 @@ TEST_F(HardeningTest, TinyFilesClaimingHugePicturesEndWithinTheirLimits) {
             EXPECT_TRUE(Contains(run.err, "too large to decode")) << run.err;
             EXPECT_FALSE(fs::exists(dir / "out.png"));
         }
-        if (kPlainBuild) EXPECT_LT(run.peakKilobytes, 1 << 20) << "peak resident size in KB";
+        if (kPlainBuild) { EXPECT_LT(run.peakKilobytes, 1 << 20) << "peak resident size in KB"; }
         fs::remove(dir / "out.png");
     }
 }
@@ -141,7 +141,7 @@ TEST_F(HardeningTest, AResizeBeyondTheMemoryBudgetIsRefusedBeforeItStarts) {
     EXPECT_TRUE(Contains(run.err, "Not enough memory: resizing 400 x 300 pixels to 40000 x 30000 needs about")) << run.err;
     EXPECT_TRUE(Contains(run.err, "1.0 GB are available")) << run.err;
     EXPECT_FALSE(fs::exists(dir / "out.jpg"));
-    if (kPlainBuild) EXPECT_LT(run.peakKilobytes, 200 << 10);
+    if (kPlainBuild) { EXPECT_LT(run.peakKilobytes, 200 << 10); }
     // The default budget is what the process may still have: RLIMIT_AS counts.
     if (kPlainBuild) {
         const ProcessRun limited = Run({"resize", (dir / "in.tif").string(), "-o", (dir / "out.jpg").string(), "--size",
@@ -167,7 +167,7 @@ TEST_F(HardeningTest, ABatchItemBeyondTheBudgetIsLoggedAndTheRunGoesOn) {
         EXPECT_EQ(run.status, 1);
         EXPECT_TRUE(Contains(run.out, "Can't create output image!\nMay be not enough memory!")) << run.out;
         EXPECT_EQ(NamesIn(dir / "out"), std::vector<std::string>{"b.tif"});
-        if (kPlainBuild) EXPECT_LT(run.peakKilobytes, 200 << 10);
+        if (kPlainBuild) { EXPECT_LT(run.peakKilobytes, 200 << 10); }
     }
 }
 
@@ -185,7 +185,7 @@ TEST_F(HardeningTest, ParallelJobsShareTheMemoryBudget) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(NamesIn(dir / "out").size(), 8u);
     EXPECT_EQ(SizeOf(dir / "out" / "p7.tif"), (std::pair{3200, 2400}));
-    if (kPlainBuild) EXPECT_LT(run.peakKilobytes, 600 << 10);
+    if (kPlainBuild) { EXPECT_LT(run.peakKilobytes, 600 << 10); }
 }
 
 // The writing process as it shows in /proc: a descriptor open on an unnamed file of the folder, or

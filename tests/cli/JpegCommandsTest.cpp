@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "cli/JpegCommands.h"
-#include "codecs/JpegDecoder.h"
+#include "codecs/SlimJpegDecoder.h"
 #include "common/TestFiles.h"
 #include "imageio/Bitmap.h"
 

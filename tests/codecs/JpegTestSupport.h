@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "codecs/JpegCoder.h"
-#include "codecs/JpegDecoder.h"
 #include "codecs/JpegIStream.h"
 #include "codecs/JpegOStream.h"
+#include "codecs/SlimJpegDecoder.h"
 #include "common/TestFiles.h"
 
 namespace kv::test {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 
+#include "base/CpuFeatures.h"
 #include "codecs/JpegFdct.h"
 #include "codecs/JpegIdct.h"
 #include "codecs/JpegTables.h"
@@ -17,7 +18,7 @@ using namespace SlimJpeg;
 
 double Basis(int u, int x) { return (u == 0 ? std::sqrt(0.5) : 1.0) * std::cos((2 * x + 1) * u * M_PI / 16.0); }
 
-bool HaveAvx2() { return __builtin_cpu_supports("avx2"); }
+bool HaveAvx2() { return kv::CpuHas(kv::InstructionSet::Avx2); }
 
 IdctMultipliers Multipliers(const std::array<uint16_t, 64>& quant) {
     IdctMultipliers m;

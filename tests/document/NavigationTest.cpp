@@ -47,6 +47,24 @@ TEST_F(NavigationTest, NextAndPreviousGoInNameOrderSkipOtherFormatsAndWrap) {
     EXPECT_TRUE(rig.prompt.messages.empty());
 }
 
+TEST_F(NavigationTest, TheViewMenusNextAndPreviousReachTheDocumentThroughTheRouter) {
+    Image("a.png");
+    Image("b.png");
+    CommandRouter router;
+    router.SetHandler(CommandRoute::Document, &doc());
+    // Without an image there is no folder to step through.
+    EXPECT_FALSE(router.StateOf(CommandId::ID_VIEW_NEXT).enabled);
+    EXPECT_FALSE(router.Execute(CommandId::ID_VIEW_PREVIOUS));
+    EXPECT_EQ(rig.prompt.beeps, 0);
+    ASSERT_TRUE(doc().OnOpenDocument(dir / "a.png"));
+    EXPECT_TRUE(router.StateOf(CommandId::ID_VIEW_NEXT).enabled);
+    EXPECT_TRUE(router.Execute(CommandId::ID_VIEW_NEXT));
+    EXPECT_EQ(OpenName(), "b.png");
+    EXPECT_TRUE(router.Execute(CommandId::ID_VIEW_PREVIOUS));
+    EXPECT_EQ(OpenName(), "a.png");
+    EXPECT_EQ(router.HandlerOf(CommandId::ID_FILE_SAVE), nullptr);
+}
+
 TEST_F(NavigationTest, OnlyImageOfItsFolderBeeps) {
     Image("only.png");
     Image("other.gif");

@@ -55,6 +55,25 @@ TEST_F(OpenSaveTest, OpenTakesTheImageAndItsSizeIntoTheSettings) {
     EXPECT_TRUE(messages().empty());
 }
 
+TEST_F(OpenSaveTest, AnImageReadAndDecodedAheadOpensAsTheFileDoes) {
+    WritePattern(dir / "photo.png", 300, 200, 150.0f);
+    PreparedImage prepared = PrepareImage(dir / "photo.png", true);
+    ASSERT_TRUE(prepared.read.ok());
+    // Decoded on this thread already; the document takes the very bitmap.
+    const Bitmap* decoded = prepared.bitmap.get();
+    ASSERT_TRUE(doc().OnOpenDocument(dir / "photo.png", std::move(prepared)));
+    EXPECT_EQ(doc().Image(), decoded);
+    EXPECT_EQ(doc().ImageWidth(), 300);
+    EXPECT_EQ(rig.settings.width, 300);
+    EXPECT_NEAR(rig.settings.dpi, 150.0f, 0.05f);
+
+    // A file that could not be read keeps the image, as with a plain open.
+    std::filesystem::remove(dir / "photo.png");
+    EXPECT_FALSE(doc().OnOpenDocument(dir / "photo.png", PrepareImage(dir / "photo.png", true)));
+    EXPECT_EQ(doc().Image(), decoded);
+    EXPECT_EQ(messages().size(), 1u);
+}
+
 TEST_F(OpenSaveTest, FileThatDoesNotDecodeLeavesNoImage) {
     WritePattern(dir / "good.png", 40, 30);
     for (const std::string name : {"garbage.jpg", "empty.png", "truncated.png"}) {

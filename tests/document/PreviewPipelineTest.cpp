@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "base/AutoResetEvent.h"
+#include "common/HeldCall.h"
 #include "document/DocumentTestSupport.h"
 #include "engine/OwnAlgorithm.h"
 #include "imageio/ResizeBitmap.h"
@@ -221,6 +222,61 @@ TEST_F(PreviewTest, AWorkerThatOutlivesTheDocumentKeepsWhatItUses) {
     held->release.Set();
     ASSERT_TRUE(freed.Wait(120000));
     EXPECT_EQ(rig->frame.commands(), std::vector<int>{ID_RESIZE_STARTED});
+}
+
+TEST_F(PreviewTest, WhileABatchRunIsUnderWayPreviewsLeaveItsCancelFlagAlone) {
+    Open(64, 48);
+    SetOutput(128, 96, 6);
+    ASSERT_EQ(Request({0, 0, 64, 48}, {0, 0, 128, 96}), PreviewOutcome::Started);
+    ASSERT_TRUE(rig->frame.WaitFor(ID_PREVIEW_READY));
+    ASSERT_TRUE(rig->document->TakeCurrentPreview());
+    {
+        struct RunUnderWay {
+            RunUnderWay() { BatchRunsActive.fetch_add(1); }
+            ~RunUnderWay() {
+                BatchRunsActive.fetch_sub(1);
+                CancelRequested.store(0);
+            }
+        } run;
+        // What is cached is still served; anything else waits for the run to end. The flag, set by
+        // the run's own cancel or clear, stays as it is.
+        EXPECT_EQ(Request({0, 0, 64, 48}, {0, 0, 128, 96}), PreviewOutcome::FromCache);
+        for (const uint8_t cancelled : {uint8_t{1}, uint8_t{0}}) {
+            CancelRequested.store(cancelled);
+            EXPECT_EQ(Request({0, 0, 32, 24}, {0, 0, 96, 72}), PreviewOutcome::Refused);
+            EXPECT_EQ(CancelRequested.load(), cancelled);
+        }
+        // Opening another image stops the worker without the flag.
+        CancelRequested.store(1);
+        ASSERT_TRUE(rig->document->OnOpenDocument(dir / "image.bmp"));
+        EXPECT_EQ(CancelRequested.load(), 1);
+    }
+    EXPECT_EQ(Request({0, 0, 32, 24}, {0, 0, 96, 72}), PreviewOutcome::Started);
+    EXPECT_TRUE(rig->frame.WaitFor(ID_PREVIEW_READY, 2));
+}
+
+TEST_F(PreviewTest, TheFrameCanBeTakenAwayWhileTheWorkerPostsToIt) {
+    // A frame that holds the worker inside its first notice, the job's start.
+    struct HoldingFrame final : ICommandTarget {
+        explicit HoldingFrame(HeldCall& held) : call(held) {}
+        void PostCommand(int) override {
+            if (!holding.exchange(true)) call.Hold();
+        }
+        HeldCall& call;
+        std::atomic<bool> holding{false};
+    };
+    HeldCall call;
+    auto frame = std::make_unique<HoldingFrame>(call);
+    Open(64, 48);
+    rig->document->SetFrame(frame.get());
+    SetOutput(128, 96, 6);
+    ASSERT_EQ(Request({0, 0, 64, 48}, {0, 0, 128, 96}), PreviewOutcome::Started);
+
+    ExpectRemovalWaitsForTheCall(call, [&] {
+        rig->document->SetFrame(nullptr);
+        frame.reset();
+    });
+    rig.reset();  // the job's later notices went nowhere
 }
 
 TEST_F(PreviewTest, OpeningAnotherImageForgetsThePreviews) {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "codecs/JpegDecoder.h"
 #include "codecs/JpegIStream.h"
+#include "codecs/SlimJpegDecoder.h"
 #include "common/TestFiles.h"
 #include "imageio/ExifBlocks.h"
 #include "imageio/ExifFinders.h"

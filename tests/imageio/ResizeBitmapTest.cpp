@@ -50,7 +50,7 @@ TEST(CropCoverSize, CoversTheDestinationWithTheSourceAspect) {
     for (const Case c : {Case{300, 300, 1000, 500, 600, 300}, Case{300, 300, 500, 1000, 300, 600},
                          Case{200, 100, 1000, 500, 200, 100}, Case{640, 480, 1001, 500, 960, 480},
                          Case{100000, 100000, 100000, 3, 0, 100000}}) {
-        const CropCover cover = CropCoverSize(c.dw, c.dh, c.sw, c.sh);
+        const PixelSize cover = CropCoverSize(c.dw, c.dh, c.sw, c.sh);
         EXPECT_EQ(cover.width, c.tw) << c.dw << "x" << c.dh << " from " << c.sw << "x" << c.sh;
         EXPECT_EQ(cover.height, c.th) << c.dw << "x" << c.dh << " from " << c.sw << "x" << c.sh;
     }

@@ -12,6 +12,8 @@
 #include <new>
 
 #include <tbb/blocked_range.h>
+
+#include "base/CpuFeatures.h"
 #include "engine/ParallelFor.h"
 
 namespace kv::advanced {

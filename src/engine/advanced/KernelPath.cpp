@@ -4,11 +4,7 @@ namespace kv::advanced {
 
 bool KernelPathAvailable(KernelPath path) {
     if (path == KernelPath::Plain) return true;
-#if defined(__x86_64__)
-    return __builtin_cpu_supports("avx2");
-#else
-    return false;
-#endif
+    return CpuHas(InstructionSet::Avx2);
 }
 
 KernelPath DefaultKernelPath() {

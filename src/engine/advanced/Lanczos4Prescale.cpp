@@ -103,7 +103,7 @@ bool Lanczos4Prescale(const MutablePixelRows& dst, const PixelRows& src, int32_t
                       KernelPath path) {
     if (!KernelPathAvailable(path)) path = KernelPath::Plain;
     void (*rowKernel)(const prescale::RowJob&) = prescale::RowPlain;
-#if defined(__x86_64__)
+#if KV_X86
     if (path == KernelPath::Vector) rowKernel = prescale::RowAvx2;
 #endif
     const Lanczos4Weights& weights = Lanczos4WeightTable();

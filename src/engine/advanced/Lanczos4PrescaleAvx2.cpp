@@ -6,21 +6,20 @@
 
 #include <cstddef>
 
-#if defined(__x86_64__)
+#if KV_X86
 #include <immintrin.h>
 
 namespace kv::advanced::prescale {
 
 namespace {
 
-#define KV_AVX2 __attribute__((target("avx2")))
 
 // One tap row: eight 32-bit products of the row's weights with eight widened samples.
-KV_AVX2 inline __m256i TapRow(const int32_t* samples, __m256i weights) {
+KV_TARGET_AVX2 inline __m256i TapRow(const int32_t* samples, __m256i weights) {
     return _mm256_mullo_epi32(weights, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples)));
 }
 
-KV_AVX2 void RowAvx2Colour(const RowJob& job) {
+KV_TARGET_AVX2 void RowAvx2Colour(const RowJob& job) {
     const ClampTable& clamp = *job.clamp;
     for (int32_t b = 0; b < job.width; ++b) {
         const int32_t* w = job.weights + static_cast<ptrdiff_t>(job.slot[b]) * 64;
@@ -47,7 +46,7 @@ KV_AVX2 void RowAvx2Colour(const RowJob& job) {
     }
 }
 
-KV_AVX2 void RowAvx2Grey(const RowJob& job) {
+KV_TARGET_AVX2 void RowAvx2Grey(const RowJob& job) {
     const ClampTable& clamp = *job.clamp;
     for (int32_t b = 0; b < job.width; ++b) {
         const int32_t* w = job.weights + static_cast<ptrdiff_t>(job.slot[b]) * 64;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "base/CpuFeatures.h"
 #include "engine/advanced/AdvancedTables.h"
 
 namespace kv::advanced::prescale {
@@ -25,7 +26,7 @@ struct RowJob {
 };
 
 void RowPlain(const RowJob& job);
-#if defined(__x86_64__)
+#if KV_X86
 void RowAvx2(const RowJob& job);
 #endif
 

@@ -161,13 +161,13 @@ void SmoothRowsPlain(uint8_t* first, ptrdiff_t laneStep, int32_t count, const Sm
                      const BackwardStart& start, double* forward) {
     SmoothLines<false>(first, laneStep, 1, count, k, start, forward);
 }
-#if defined(__x86_64__)
-__attribute__((target("avx2"))) void SmoothColumnsAvx2(uint8_t* first, ptrdiff_t posStep, int32_t count,
+#if KV_X86
+KV_TARGET_AVX2 void SmoothColumnsAvx2(uint8_t* first, ptrdiff_t posStep, int32_t count,
                                                         const SmoothingKernel& k, const BackwardStart& start,
                                                         double* forward) {
     SmoothLines<true>(first, 1, posStep, count, k, start, forward);
 }
-__attribute__((target("avx2"))) void SmoothRowsAvx2(uint8_t* first, ptrdiff_t laneStep, int32_t count,
+KV_TARGET_AVX2 void SmoothRowsAvx2(uint8_t* first, ptrdiff_t laneStep, int32_t count,
                                                      const SmoothingKernel& k, const BackwardStart& start,
                                                      double* forward) {
     SmoothLines<false>(first, laneStep, 1, count, k, start, forward);
@@ -179,7 +179,7 @@ struct LinesFunctions {
     LinesFunction rows;
 };
 LinesFunctions LinesFunctionsFor(KernelPath path) {
-#if defined(__x86_64__)
+#if KV_X86
     if (path == KernelPath::Vector && KernelPathAvailable(path)) return {SmoothColumnsAvx2, SmoothRowsAvx2};
 #endif
     (void)path;

@@ -1,4 +1,4 @@
-#include "codecs/JpegDecoder.h"
+#include "codecs/SlimJpegDecoder.h"
 
 #include <algorithm>
 #include <array>

@@ -1,0 +1,409 @@
+#include "ui/App.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStatusBar>
+#include <QWhatsThis>
+
+#include "app/EarlyExit.h"
+#include "app/PresetPicker.h"
+#include "app/ProgramVersion.h"
+#include "app/SettingsFile.h"
+#include "base/CommandIds.h"
+#include "batch/BatchFile.h"
+#include "ui/bridge/DefaultPrinter.h"
+#include "ui/bridge/FileDialogs.h"
+#include "ui/bridge/GuiCommandTarget.h"
+#include "ui/bridge/ImageConversion.h"
+#include "ui/bridge/Imaging.h"
+#include "ui/bridge/MessageBoxPrompt.h"
+#include "ui/commands/CommandActions.h"
+#include "ui/dialogs/GadgetDlg.h"
+#include "ui/dialogs/ImageInfoDlg.h"
+#include "ui/frame/MainFrame.h"
+#include "ui/frame/ToolbarIcons.h"
+#include "ui/resizebar/ResizeDlgBar.h"
+#include "ui/update/UpdateChecker.h"
+#include "ui/view/KVScaleCrafterView.h"
+
+namespace kv::ui {
+
+namespace {
+
+using namespace CommandId;
+
+constexpr std::string_view kBatchPresetFolder = "Batches";
+
+QString ToQt(const std::filesystem::path& path) { return QFile::decodeName(path.string().c_str()); }
+
+// The formats a result can be written in, by extension.
+bool IsSavableExtension(std::string extension) {
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".jpg" || extension == ".tif" || extension == ".bmp" || extension == ".gif" ||
+           extension == ".png";
+}
+
+const DefaultPrinter kDefaultPrinter;
+
+}  // namespace
+
+CKVScaleCrafterApp::CKVScaleCrafterApp(AppEnvironment environment) : environment_(std::move(environment)) {
+    prompt_ = environment_.prompt;
+    if (!prompt_) {
+        ownPrompt_ = std::make_unique<MessageBoxPrompt>([this]() -> QWidget* { return frame_.get(); });
+        prompt_ = ownPrompt_.get();
+    }
+    fileDialogs_ = environment_.fileDialogs;
+    if (!fileDialogs_) {
+        ownFileDialogs_ = std::make_unique<QtFileDialogs>();
+        fileDialogs_ = ownFileDialogs_.get();
+    }
+}
+
+CKVScaleCrafterApp::~CKVScaleCrafterApp() {
+    // The preview worker posts nothing more once the target is taken from the document; the window
+    // goes before the document it shows.
+    if (document_) document_->SetFrame(nullptr);
+    delete about_;
+    if (decodeAhead_.valid()) decodeAhead_.wait();
+    if (startPhoto_.valid()) startPhoto_.wait();
+    frame_.reset();
+    document_.reset();
+    presenter_.reset();
+    batchList_.reset();
+    commandTarget_.reset();
+}
+
+ICommandTarget& CKVScaleCrafterApp::CommandTarget() { return *commandTarget_; }
+
+bool CKVScaleCrafterApp::InitInstance(const std::vector<std::string>& arguments) {
+    const SpecialFolders& folders = environment_.folders;
+    StartImaging();
+
+    const StartupRequest request = ParseCommandLine(arguments);
+    store_ = std::make_unique<SettingsStore>(folders.SettingsFile());
+    if (request.endsEarly()) {
+        RunEarlyExit(request, folders);
+        store_->SkipSave();
+        endedEarly_ = true;
+        return false;
+    }
+
+    // A photo named on the command line is read and decoded while the window is being built; the
+    // document takes it at the end of start-up.
+    if (request.open() == StartOpen::Document)
+        startPhoto_ = std::async(std::launch::async, PrepareImage, request.files.front(), true);
+
+    // The settings, in the order start-up reads them.
+    recent_.Load(store_->profile());
+    store_->LoadMain(stored_.resize);
+    store_->LoadInterface(stored_);
+    colors_ = ReadBrowserColors(folders.ResourceFile());
+    store_->LoadBatch(stored_.batch);
+    store_->LoadInternet(stored_.internet);
+
+    // The document, the settings bar and the frame.
+    // Commands that worker threads post reach their handlers as the menus' commands do.
+    commandTarget_ = std::make_unique<GuiCommandTarget>();
+    commandTarget_->SetHandler([this](int id) {
+        if (frame_) router_.Execute(id);
+    });
+    batchList_ = std::make_unique<BatchList>(stored_.resize, prompt_);
+    presenter_ = std::make_unique<ResizeBarPresenter>(stored_.resize);
+    presenter_->SetBatchStamping(batchList_.get());
+    presenter_->SetDefaultPrinter(&kDefaultPrinter);
+    document_ = std::make_unique<CKVScaleCrafterDoc>(stored_.resize, prompt_, nullptr);
+    document_->SetHost(this);
+    document_->SetOpener(this);
+
+    SplitterMemory memory{[this] { return ReadRightHeight(store_->profile()); },
+                          [this](int height) {
+                              WriteRightHeight(store_->profile(), height);
+                              store_->profile().Flush();
+                          }};
+    frame_ = std::make_unique<CMainFrame>(router_, stored_.resize, *presenter_, *document_, std::move(memory));
+    router_.SetHandler(CommandRoute::Frame, frame_.get());
+    router_.SetHandler(CommandRoute::Document, document_.get());
+    router_.SetHandler(CommandRoute::App, this);
+    document_->SetFrame(commandTarget_.get());
+    frame_->Actions().UpdateStates();
+    frame_->SettingsBar().SetDocument(nullptr);
+    ShowRecentFiles();
+    connect(&frame_->View(), &CKVScaleCrafterView::FilesDropped, this,
+            [this](const std::vector<std::filesystem::path>& files) { OnFilesDropped(files); });
+    connect(frame_.get(), &CMainFrame::Closing, this, [this] {
+        QWhatsThis::leaveWhatsThisMode();
+        if (about_) about_->close();
+    });
+
+    if (environment_.showWindow) {
+        // Without a window manager "maximised" means nothing; the window then takes the screen.
+        if (const QScreen* screen = frame_->screen()) frame_->resize(screen->availableGeometry().size());
+        frame_->showMaximized();
+    }
+
+    store_->LoadBrowser(stored_);
+    if (stored_.internet.checkAtStart) CheckForUpdate(false);
+    OpenStartFiles(request);
+    return true;
+}
+
+void CKVScaleCrafterApp::ExitInstance() {
+    if (!store_ || endedEarly_) return;
+    recent_.Save(store_->profile());
+    if (!store_->Save(stored_) && prompt_)
+        prompt_->ShowMessage("Can't write file\n" + environment_.folders.SettingsFile().string() + "!");
+}
+
+void CKVScaleCrafterApp::OpenStartFiles(const StartupRequest& request) {
+    switch (request.open()) {
+        case StartOpen::Nothing: break;
+        case StartOpen::Document: OpenDocumentFile(request.files.front(), startPhoto_.get()); break;
+        case StartOpen::BatchList:
+            batchList_->ReplaceWithFiles(request.files);
+            if (!stored_.resize.batchMode && !batchList_->empty()) frame_->ToggleBatchMode();
+            break;
+    }
+}
+
+// ---- The document and its windows ----
+
+bool CKVScaleCrafterApp::OpenDocumentFile(const std::filesystem::path& path) { return OpenDocumentFile(path, {}); }
+
+bool CKVScaleCrafterApp::OpenDocumentFile(const std::filesystem::path& path, std::optional<PreparedImage> prepared) {
+    if (decodeAhead_.valid()) decodeAhead_.wait();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Opening shows the photo in the navigator, from a quick reduced decode where the format has one.
+    const bool opened = prepared ? document_->OnOpenDocument(path, std::move(*prepared)) : document_->OnOpenDocument(path);
+    QApplication::restoreOverrideCursor();
+    // The whole photo is decoded while the window lays itself out and paints its bars.
+    if (opened) decodeAhead_ = DecodeAhead(document_->SharedImage());
+    if (opened) recent_.Add(path);
+    else recent_.Remove(path);
+    ShowRecentFiles();
+    frame_->SetDocumentTitle(document_->HasImage() ? ToQt(document_->Path().filename()) : QString());
+    frame_->View().OnInitialUpdate();
+    frame_->SettingsBar().SetDocument(document_.get());
+    UpdateAllViews();
+    frame_->Actions().UpdateStates();
+    return opened;
+}
+
+void CKVScaleCrafterApp::UpdateAllViews() {
+    if (frame_) frame_->UpdateAllViews();
+}
+
+void CKVScaleCrafterApp::ShowInSettingsBar(IResizeDocument&) {
+    if (frame_) frame_->SettingsBar().SetDocument(document_.get());
+}
+
+void CKVScaleCrafterApp::ShowRecentFiles() {
+    std::vector<std::string> texts;
+    for (size_t i = 0; i < recent_.files().size(); ++i) texts.push_back(recent_.MenuText(i));
+    if (frame_) frame_->SetRecentFiles(texts);
+}
+
+void CKVScaleCrafterApp::OnFilesDropped(const std::vector<std::filesystem::path>& files) {
+    // In batch mode dropped photos join the batch list; otherwise the first one is opened.
+    if (stored_.resize.batchMode) batchList_->AddFiles(files);
+    else OpenDocumentFile(files.front());
+}
+
+// ---- Commands ----
+
+namespace {
+// The recent files' commands, one for each place of the list.
+bool IsRecentFile(int id) {
+    return id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + static_cast<int>(RecentFileList::kSize);
+}
+}  // namespace
+
+bool CKVScaleCrafterApp::HandlesCommand(int id) const {
+    if (IsRecentFile(id)) return true;
+    switch (id) {
+        case ID_FILE_OPEN:
+        case ID_FILE_SAVE:
+        case ID_IMAGE_INFO:
+        case ID_SETTINGS_SAVE:
+        case ID_SETTINGS_LOAD:
+        case ID_APP_EXIT:
+        case ID_BATCH_LOAD:
+        case ID_BATCH_SAVE:
+        case ID_VIEW_LARGE_ICONS:
+        case ID_VIEW_SMALL_ICONS:
+        case ID_HELP_TOPICS:
+        case ID_CONTEXT_HELP:
+        case ID_HOME_PAGE:
+        case ID_CHECK_UPDATE:
+        case ID_APP_ABOUT: return true;
+        default: return false;
+    }
+}
+
+CommandState CKVScaleCrafterApp::CommandStateOf(int id) const {
+    const bool image = document_ && document_->HasImage();
+    if (IsRecentFile(id)) return {static_cast<size_t>(id - ID_FILE_MRU_FILE1) < recent_.files().size(), false};
+    switch (id) {
+        case ID_FILE_SAVE:
+        case ID_IMAGE_INFO: return {image, false};
+        case ID_SETTINGS_LOAD:
+            return {!ListPresets(environment_.folders.PresetFolder(kSettingsPresetFolder), kSettingsFileExtension).empty(),
+                    false};
+        case ID_BATCH_SAVE: return {stored_.resize.batchMode && !batchList_->empty(), false};
+        case ID_VIEW_LARGE_ICONS: return {true, stored_.iconsZoom != kSmallIconsZoom};
+        case ID_VIEW_SMALL_ICONS: return {true, stored_.iconsZoom == kSmallIconsZoom};
+        default: return {};
+    }
+}
+
+void CKVScaleCrafterApp::OnCommand(int id) {
+    if (IsRecentFile(id)) {
+        const size_t index = static_cast<size_t>(id - ID_FILE_MRU_FILE1);
+        if (index < recent_.files().size()) OpenDocumentFile(std::filesystem::path(recent_.files()[index]));
+        return;
+    }
+    switch (id) {
+        case ID_FILE_OPEN: OnFileOpen(); break;
+        case ID_FILE_SAVE: OnResizeAndSave(); break;
+        case ID_IMAGE_INFO: ShowImageInfo(document_->Path(), frame_.get()); break;
+        case ID_SETTINGS_SAVE: OnSaveSettings(); break;
+        case ID_SETTINGS_LOAD: OnLoadSettings(); break;
+        case ID_BATCH_LOAD: OnBatchLoad(); break;
+        case ID_BATCH_SAVE: OnBatchSave(); break;
+        case ID_VIEW_LARGE_ICONS: stored_.iconsZoom = kLargeIconsZoom; break;
+        case ID_VIEW_SMALL_ICONS: stored_.iconsZoom = kSmallIconsZoom; break;
+        case ID_APP_EXIT: frame_->close(); break;
+        case ID_HELP_TOPICS: OnHelp(); break;
+        case ID_CONTEXT_HELP: QWhatsThis::enterWhatsThisMode(); break;
+        case ID_HOME_PAGE: OnHomePage(); break;
+        case ID_CHECK_UPDATE: CheckForUpdate(true); break;
+        case ID_APP_ABOUT: OnAbout(); break;
+        default: break;
+    }
+}
+
+std::filesystem::path CKVScaleCrafterApp::DefaultOpenFolder() const {
+    if (document_->HasImage()) return document_->Path().parent_path();
+    return environment_.folders.pictures;
+}
+
+void CKVScaleCrafterApp::OnFileOpen() {
+    const std::optional<std::filesystem::path> path = fileDialogs_->ChooseImageToOpen(frame_.get(), DefaultOpenFolder());
+    if (!path) return;
+    if (path->empty()) {
+        prompt_->ShowMessage("Can't open file!");
+        return;
+    }
+    OpenDocumentFile(*path);
+}
+
+void CKVScaleCrafterApp::OnResizeAndSave() {
+    if (!document_->HasImage()) return;
+    // The dialog starts beside the image with a name that says what the result is.
+    const std::filesystem::path& source = document_->Path();
+    std::string extension = source.extension().string();
+    if (!IsSavableExtension(extension)) extension = ".jpg";
+    const ResizeSettings& settings = stored_.resize;
+    const std::filesystem::path suggested =
+        source.parent_path() / (source.stem().string() + "_RESIZED_TO_" + std::to_string(settings.width) + "x" +
+                                std::to_string(settings.height) + extension);
+    const std::optional<std::filesystem::path> path = fileDialogs_->ChooseSavePath(frame_.get(), suggested);
+    if (!path) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool saved = document_->OnResizeAndSave(*path);
+    QApplication::restoreOverrideCursor();
+    if (saved) frame_->statusBar()->showMessage(QStringLiteral("Saved ") + ToQt(*path), 10000);
+}
+
+std::optional<std::filesystem::path> CKVScaleCrafterApp::ChoosePreset(const std::string& title,
+                                                                      std::string_view subfolder,
+                                                                      std::string_view extension,
+                                                                      PresetPickerMode mode) {
+    PresetPicker picker(title, environment_.folders.PresetFolder(subfolder), std::string(extension), mode, *prompt_);
+    if (!picker.Open()) return std::nullopt;
+    CGadgetDlg dialog(picker, frame_.get());
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return picker.chosenPath();
+}
+
+void CKVScaleCrafterApp::OnSaveSettings() {
+    if (const auto path = ChoosePreset("Save settings", kSettingsPresetFolder, kSettingsFileExtension, PresetPickerMode::Save))
+        SaveSettingsFile(*path, stored_.resize, *prompt_);
+}
+
+void CKVScaleCrafterApp::OnLoadSettings() {
+    const auto path = ChoosePreset("Load settings", kSettingsPresetFolder, kSettingsFileExtension, PresetPickerMode::Load);
+    if (!path || !LoadSettingsFile(*path, stored_.resize, *prompt_)) return;
+    // The bar shows the loaded settings and the document starts its preview again.
+    frame_->SettingsBar().SetDocument(document_.get());
+    document_->OnSettingsChanged();
+}
+
+void CKVScaleCrafterApp::OnBatchLoad() {
+    const auto path = ChoosePreset("Load batch", kBatchPresetFolder, kBatchFileExtension, PresetPickerMode::Load);
+    if (!path) return;
+    batchList_->Load(*path);
+    if (!stored_.resize.batchMode && !batchList_->empty()) frame_->ToggleBatchMode();
+}
+
+void CKVScaleCrafterApp::OnBatchSave() {
+    if (const auto path = ChoosePreset("Save batch", kBatchPresetFolder, kBatchFileExtension, PresetPickerMode::Save))
+        batchList_->Save(*path);
+}
+
+std::filesystem::path CKVScaleCrafterApp::HelpFile() const {
+    const std::filesystem::path program = environment_.folders.programFolder;
+    for (const std::filesystem::path& folder : {program / "help", program.parent_path() / "share/kvscalecrafter/help"}) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(folder / "index.html", error)) return folder / "index.html";
+    }
+    return {};
+}
+
+bool CKVScaleCrafterApp::OpenUrl(const QUrl& url) {
+    return environment_.openUrl ? environment_.openUrl(url) : QDesktopServices::openUrl(url);
+}
+
+void CKVScaleCrafterApp::OnHelp() {
+    const std::filesystem::path file = HelpFile();
+    if (file.empty() || !OpenUrl(QUrl::fromLocalFile(ToQt(file)))) prompt_->Beep();
+}
+
+void CKVScaleCrafterApp::OnHomePage() {
+    if (!OpenUrl(QUrl(QString::fromStdString(stored_.internet.homePage)))) prompt_->Beep();
+}
+
+QString CKVScaleCrafterApp::AboutText() { return QString::fromStdString(AboutVersionLine(CurrentProgramVersion())); }
+
+void CKVScaleCrafterApp::OnAbout() {
+    if (about_) return about_->raise();
+    about_ = new QMessageBox(frame_.get());
+    about_->setAttribute(Qt::WA_DeleteOnClose);
+    about_->setObjectName(QStringLiteral("AboutBox"));
+    about_->setWindowTitle(QStringLiteral("About KARVO Scale Crafter"));
+    about_->setIconPixmap(ProgramIcon().pixmap(64, 64));
+    about_->setText(AboutText());
+    about_->setInformativeText(QStringLiteral("A photo resizer: ten resampling algorithms, five of them edge-aware "
+                                              "enlargers of its own, with a live preview of the visible part."));
+    connect(about_, &QObject::destroyed, this, [this] { about_ = nullptr; });
+    about_->open();
+}
+
+void CKVScaleCrafterApp::CheckForUpdate(bool userAsked) {
+    if (!updateChecker_) updateChecker_ = new UpdateChecker(QString::fromStdString(stored_.internet.updateAddress), this);
+    if (updateChecker_->IsChecking()) return;
+    // The answer arrives later; at start-up only news is worth a word.
+    disconnect(updateChecker_, &UpdateChecker::Answered, this, nullptr);
+    connect(updateChecker_, &UpdateChecker::Answered, this, [this, userAsked](std::optional<ProgramVersion> latest) {
+        const QString text = QString::fromStdString(UpdateAnswerText(latest, CurrentProgramVersion()));
+        emit UpdateAnswered(text);
+        const bool news = latest && IsNewer(*latest, CurrentProgramVersion());
+        if (userAsked || news) prompt_->ShowMessage(text.toStdString());
+    });
+    updateChecker_->Check();
+}
+
+}  // namespace kv::ui

@@ -1,0 +1,140 @@
+#pragma once
+
+#include <QObject>
+#include <QUrl>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/BrowserColors.h"
+#include "app/CommandLine.h"
+#include "app/DesktopSettings.h"
+#include "app/PresetPicker.h"
+#include "app/RecentFileList.h"
+#include "app/ResizeBarPresenter.h"
+#include "app/SettingsStore.h"
+#include "base/CommandRouter.h"
+#include "batch/BatchList.h"
+#include "document/IDocumentHost.h"
+#include "document/KVScaleCrafterDoc.h"
+#include "platform/SpecialFolders.h"
+
+class QMessageBox;
+
+namespace kv::ui {
+
+class CMainFrame;
+class GuiCommandTarget;
+class IFileDialogs;
+class MessageBoxPrompt;
+class QtFileDialogs;
+class UpdateChecker;
+
+// What the program takes from its surroundings. Tests give folders of their own and answer the
+// message boxes and file dialogs themselves.
+struct AppEnvironment {
+    SpecialFolders folders;
+    IUserPrompt* prompt = nullptr;        // none: message boxes
+    IFileDialogs* fileDialogs = nullptr;  // none: the desktop's file dialogs
+    std::function<bool(const QUrl&)> openUrl;  // none: the desktop's browser
+    bool showWindow = true;
+};
+
+// The application: builds the settings, the document, the settings bar's presenter and the main
+// frame in the order of start-up, carries the application's commands (open, save, recent files,
+// presets, image details, help, home page, update check, about) as the last stop of the command
+// routing, and writes the settings at exit.
+class CKVScaleCrafterApp final : public QObject,
+                                 public ICommandHandler,
+                                 public IDocumentHost,
+                                 public IDocumentOpener {
+    Q_OBJECT
+public:
+    explicit CKVScaleCrafterApp(AppEnvironment environment);
+    ~CKVScaleCrafterApp() override;
+
+    // Start-up. False when the program ends at once: a register, unregister or automation run.
+    bool InitInstance(const std::vector<std::string>& arguments);
+    // Writes the settings, unless start-up ended early.
+    void ExitInstance();
+
+    CMainFrame& Frame() { return *frame_; }
+    CKVScaleCrafterDoc& Document() { return *document_; }
+    ResizeBarPresenter& Presenter() { return *presenter_; }
+    ResizeSettings& Settings() { return stored_.resize; }
+    StoredSettings& Stored() { return stored_; }
+    BatchList& Batch() { return *batchList_; }
+    const RecentFileList& RecentFiles() const { return recent_; }
+    CommandRouter& Router() { return router_; }
+    InternetSettings& Internet() { return stored_.internet; }
+    const BrowserColors& Colors() const { return colors_; }
+    // Where worker threads post their notices for the window.
+    ICommandTarget& CommandTarget();
+
+    // The About box's text and the answer of the update check, as the user sees them.
+    static QString AboutText();
+    QMessageBox* AboutBox() const { return about_; }
+
+    bool OpenDocumentFile(const std::filesystem::path& path) override;
+    bool OpenDocumentFile(const std::filesystem::path& path, std::optional<PreparedImage> prepared);
+    void UpdateAllViews() override;
+    void ShowInSettingsBar(IResizeDocument& document) override;
+
+    bool HandlesCommand(int id) const override;
+    CommandState CommandStateOf(int id) const override;
+    void OnCommand(int id) override;
+
+signals:
+    // The update check answered; text is what the user is told.
+    void UpdateAnswered(QString text);
+
+private:
+    void OnFileOpen();
+    void OnFilesDropped(const std::vector<std::filesystem::path>& files);
+    void OnResizeAndSave();
+    // The preset dialog over a folder of named presets; the chosen file, or nothing.
+    std::optional<std::filesystem::path> ChoosePreset(const std::string& title, std::string_view subfolder,
+                                                      std::string_view extension, PresetPickerMode mode);
+    void OnSaveSettings();
+    void OnLoadSettings();
+    void OnBatchLoad();
+    void OnBatchSave();
+    void OnHelp();
+    void OnHomePage();
+    void OnAbout();
+    void CheckForUpdate(bool userAsked);
+    bool OpenUrl(const QUrl& url);
+    void ShowRecentFiles();
+    void OpenStartFiles(const StartupRequest& request);
+    std::filesystem::path DefaultOpenFolder() const;
+    std::filesystem::path HelpFile() const;
+
+    AppEnvironment environment_;
+    IUserPrompt* prompt_ = nullptr;
+    IFileDialogs* fileDialogs_ = nullptr;
+    std::unique_ptr<MessageBoxPrompt> ownPrompt_;
+    std::unique_ptr<QtFileDialogs> ownFileDialogs_;
+
+    std::unique_ptr<SettingsStore> store_;
+    StoredSettings stored_;
+    RecentFileList recent_;
+    BrowserColors colors_;  // for the thumbnail views of batch mode
+    bool endedEarly_ = false;
+
+    CommandRouter router_;
+    std::unique_ptr<GuiCommandTarget> commandTarget_;
+    std::unique_ptr<BatchList> batchList_;
+    std::unique_ptr<ResizeBarPresenter> presenter_;
+    std::unique_ptr<CKVScaleCrafterDoc> document_;
+    std::unique_ptr<CMainFrame> frame_;
+    UpdateChecker* updateChecker_ = nullptr;
+    std::future<void> decodeAhead_;
+    std::future<PreparedImage> startPhoto_;
+    QMessageBox* about_ = nullptr;
+};
+
+}  // namespace kv::ui

@@ -1,0 +1,261 @@
+#include "ui/frame/MainFrame.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/ResizeBarPresenter.h"
+#include "base/CommandIds.h"
+#include "document/KVScaleCrafterDoc.h"
+#include "ui/bridge/GuiCommandTarget.h"
+#include "ui/commands/CommandActions.h"
+#include "ui/frame/ToolbarIcons.h"
+#include "ui/resizebar/ResizeDlgBar.h"
+#include "ui/view/KVScaleCrafterView.h"
+#include "ui/view/NavigatorWnd.h"
+
+namespace kv::ui {
+
+namespace {
+
+using namespace CommandId;
+
+const QString kProgramTitle = QStringLiteral("KARVO Scale Crafter 3");
+constexpr int kToolbarIconSize = 32;
+// Without a stored height, the batch list gets this much of the window's height.
+constexpr int kBatchRowHeight = 250;
+// The progress bar stops at 90: the last tenth is never reported separately.
+constexpr int kProgressMaximum = 90;
+
+}  // namespace
+
+CMainFrame::CMainFrame(CommandRouter& router, ResizeSettings& settings, ResizeBarPresenter& presenter,
+                       CKVScaleCrafterDoc& document, SplitterMemory memory)
+    : router_(router), settings_(settings), presenter_(presenter), document_(document), memory_(std::move(memory)) {
+    setWindowTitle(kProgramTitle);
+    setWindowIcon(ProgramIcon());
+    setObjectName(QStringLiteral("MainFrame"));
+    setDockOptions(QMainWindow::AnimatedDocks);
+
+    actions_ = new CommandActions(router_, this);
+    for (int id : {ID_FILE_OPEN, ID_FILE_SAVE, ID_BATCH_MODE, ID_VIEW_PREVIOUS, ID_VIEW_NEXT, ID_BROWSE,
+                   ID_REMOVE_SELECTED, ID_BATCH_RUN, ID_VIEW_ICONS_POPUP, ID_BROWSE_DONE, ID_IMAGE_INFO, ID_APP_EXIT,
+                   ID_HELP_TOPICS, ID_APP_ABOUT})
+        actions_->Action(id)->setIcon(CommandIcon(id));
+    actions_->BuildMenus(*menuBar());
+    menuBar()->setAccessibleName(QStringLiteral("Menu Bar"));
+    if (auto* more = menuBar()->findChild<QToolButton*>(QStringLiteral("qt_menubar_ext_button")))
+        more->setAccessibleName(QStringLiteral("More menus"));
+
+    toolbar_ = new QToolBar(QStringLiteral("Toolbar"), this);
+    toolbar_->setObjectName(QStringLiteral("Toolbar"));
+    toolbar_->setAccessibleName(QStringLiteral("Toolbar"));
+    toolbar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolbar_->setIconSize(QSize(kToolbarIconSize, kToolbarIconSize));
+    toolbar_->setMovable(false);
+    addToolBar(Qt::TopToolBarArea, toolbar_);
+    // The button that shows the buttons a narrow window has no room for.
+    if (auto* more = toolbar_->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QStringLiteral("More buttons"));
+    InstallButtonSet(ToolbarSet::Single);
+
+    message_ = new QLabel(QStringLiteral("Ready"), this);
+    message_->setAccessibleName(QStringLiteral("Status"));
+    statusBar()->addWidget(message_, 1);
+    statusBar()->setAccessibleName(QStringLiteral("Status Bar"));
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& text) {
+        message_->setVisible(text.isEmpty());
+    });
+    // A child of the status bar placed by hand, so that it stands where the status text leaves room.
+    progress_ = new QProgressBar(statusBar());
+    progress_->setAccessibleName(QStringLiteral("Progress"));
+    progress_->setTextVisible(false);
+    progress_->hide();
+    statusBar()->installEventFilter(this);
+
+    bar_ = new CResizeDlgBar(presenter, this);
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidget(bar_);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setMinimumWidth(bar_->sizeHint().width() + 12);
+    scroll->setAccessibleName(QStringLiteral("Resize settings"));
+    dock_ = new QDockWidget(QStringLiteral("Resize settings"), this);
+    dock_->setObjectName(QStringLiteral("ResizeSettings"));
+    dock_->setAccessibleName(QStringLiteral("Resize settings"));
+    dock_->setWidget(scroll);
+    dock_->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    dock_->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetClosable);
+    addDockWidget(Qt::RightDockWidgetArea, dock_);
+
+    splitter_ = new QSplitter(Qt::Vertical, this);
+    splitter_->setChildrenCollapsible(false);
+    view_ = new CKVScaleCrafterView(document_, settings_, splitter_);
+    batchRow_ = new QWidget(splitter_);
+    batchRow_->setAccessibleName(QStringLiteral("Batch list"));
+    batchRow_->setMinimumHeight(60);
+    splitter_->addWidget(view_);
+    splitter_->addWidget(batchRow_);
+    batchRow_->hide();
+    setCentralWidget(splitter_);
+
+    bar_->Navigator().SetView(view_);
+    connect(view_, &CKVScaleCrafterView::VisiblePartChanged, &bar_->Navigator(), &CNavigatorWnd::UpdateViewRect);
+    actions_->UpdateStates();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::InstallButtonSet(ToolbarSet set) {
+    toolbar_->clear();
+    for (const ToolbarButton& button : ToolbarButtons(set)) {
+        if (!button.id) toolbar_->addSeparator();
+        else toolbar_->addAction(actions_->Action(button.id));
+    }
+    buttonSet_ = set;
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == statusBar() && event->type() == QEvent::Resize && progress_->isVisible()) PlaceProgressBar();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::PlaceProgressBar() {
+    const QRect area = statusBar()->rect().adjusted(0, 2, 0, -2);
+    const int w = area.width();
+    progress_->setGeometry(w - w / 3 - 20, 2, w / 3, area.height());
+}
+
+void CMainFrame::OnProgressCommand(int id) {
+    switch (id) {
+        case ID_RESIZE_STARTED:
+            if (progress_->isVisible()) return;
+            PlaceProgressBar();
+            progress_->setRange(0, kProgressMaximum);
+            progress_->setValue(0);
+            progress_->show();
+            progress_->raise();
+            break;
+        case ID_RESIZE_PROGRESS: progress_->setValue(std::min(ResizeProgressPercent(), kProgressMaximum)); break;
+        case ID_RESIZE_DONE: progress_->hide(); break;
+        default: break;
+    }
+}
+
+void CMainFrame::SetRecentFiles(const std::vector<std::string>& menuTexts) {
+    QMenu* menu = actions_->RecentFilesAnchor();
+    for (QAction* action : recentActions_) {
+        menu->removeAction(action);
+        action->deleteLater();
+    }
+    recentActions_.clear();
+    for (size_t i = 0; i < menuTexts.size(); ++i) {
+        const int id = ID_FILE_MRU_FILE1 + static_cast<int>(i);
+        auto* action = new QAction(QString::fromStdString(menuTexts[i]), menu);
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id] { actions_->Run(id); });
+        menu->insertAction(actions_->RecentFilesSeparator(), action);
+        recentActions_.push_back(action);
+    }
+    actions_->RecentFilesSeparator()->setVisible(!menuTexts.empty());
+}
+
+void CMainFrame::SetDocumentTitle(const QString& title) {
+    setWindowTitle(title.isEmpty() ? kProgramTitle : title + QStringLiteral(" - ") + kProgramTitle);
+}
+
+void CMainFrame::UpdateAllViews() {
+    view_->OnUpdate();
+    bar_->Navigator().UpdateViewRect();
+}
+
+bool CMainFrame::InBatchMode() const { return settings_.batchMode; }
+
+void CMainFrame::StoreRightHeight() {
+    if (memory_.writeRightHeight) memory_.writeRightHeight(splitter_->sizes().value(0));
+}
+
+void CMainFrame::ToggleBatchMode() {
+    if (settings_.batchMode) StoreRightHeight();
+    settings_.batchMode = !settings_.batchMode;
+    if (settings_.batchMode) {
+        const int client = splitter_->height();
+        const std::optional<int> stored = memory_.readRightHeight ? memory_.readRightHeight() : std::nullopt;
+        const int top = stored.value_or(client - kBatchRowHeight);
+        batchRow_->show();
+        splitter_->setSizes({top, std::max(0, client - top)});
+        InstallButtonSet(ToolbarSet::Batch);
+    } else {
+        batchRow_->hide();
+        InstallButtonSet(ToolbarSet::Single);
+    }
+    presenter_.OnBatchModeChanged();
+}
+
+bool CMainFrame::HandlesCommand(int id) const {
+    switch (id) {
+        case ID_BATCH_MODE:
+        case ID_VIEW_TOOLBAR:
+        case ID_VIEW_STATUS_BAR:
+        case ID_VIEW_RESIZE_SETTINGS:
+        case ID_BROWSE:
+        case ID_BROWSE_DONE:
+        case ID_BATCH_RUN:
+        case ID_REMOVE_SELECTED:
+        case ID_VIEW_ICONS_POPUP:
+        case ID_RESIZE_STARTED:
+        case ID_RESIZE_PROGRESS:
+        case ID_RESIZE_DONE: return true;
+        default: return false;
+    }
+}
+
+CommandState CMainFrame::CommandStateOf(int id) const {
+    switch (id) {
+        case ID_BATCH_MODE: return {true, settings_.batchMode};
+        // A bar counts as shown unless it was hidden, also before the window itself is shown.
+        case ID_VIEW_TOOLBAR: return {true, !toolbar_->isHidden()};
+        case ID_VIEW_STATUS_BAR: return {true, !statusBar()->isHidden()};
+        case ID_VIEW_RESIZE_SETTINGS: return {true, !dock_->isHidden()};
+        // Browsing, running and removing come with the batch list; until then they are not offered.
+        case ID_BROWSE:
+        case ID_BROWSE_DONE:
+        case ID_BATCH_RUN:
+        case ID_REMOVE_SELECTED:
+        case ID_VIEW_ICONS_POPUP: return {false, false};
+        default: return {};
+    }
+}
+
+void CMainFrame::OnCommand(int id) {
+    switch (id) {
+        case ID_BATCH_MODE: ToggleBatchMode(); break;
+        case ID_VIEW_TOOLBAR: toolbar_->setHidden(!toolbar_->isHidden()); break;
+        case ID_VIEW_STATUS_BAR: statusBar()->setHidden(!statusBar()->isHidden()); break;
+        case ID_VIEW_RESIZE_SETTINGS: dock_->setHidden(!dock_->isHidden()); break;
+        case ID_VIEW_ICONS_POPUP: actions_->IconsPopup().exec(QCursor::pos()); break;
+        case ID_RESIZE_STARTED:
+        case ID_RESIZE_PROGRESS:
+        case ID_RESIZE_DONE: OnProgressCommand(id); break;
+        default: break;
+    }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (settings_.batchMode) StoreRightHeight();
+    emit Closing();
+    QMainWindow::closeEvent(event);
+}
+
+}  // namespace kv::ui

@@ -33,13 +33,14 @@ fi
 [ -f "$corpus/big12mp.jpg" ] || "$repo/../shared/bench/make-corpus.sh" "$corpus" >&2
 
 # ImageMagick (a package of the build) makes the two inputs once; the alpha is a radial gradient of
-# the photo's own size.
+# the photo's own size. Another `convert` may come first on PATH.
+C=/usr/bin/convert
 if [ ! -f "$corpus/big12mp-rgb.png" ]; then
-  convert "$corpus/big12mp.jpg" -strip "PNG24:$corpus/big12mp-rgb.png"
+  $C "$corpus/big12mp.jpg" -strip "PNG24:$corpus/big12mp-rgb.png"
 fi
 if [ ! -f "$corpus/big12mp-rgba.png" ]; then
-  size=$(identify -format '%wx%h' "$corpus/big12mp.jpg")
-  convert "$corpus/big12mp.jpg" -strip \( -size "$size" radial-gradient:white-black -level 0%,60% \) -alpha off \
+  size=$(/usr/bin/identify -format '%wx%h' "$corpus/big12mp.jpg")
+  $C "$corpus/big12mp.jpg" -strip \( -size "$size" radial-gradient:white-black -level 0%,60% \) -alpha off \
      -compose CopyOpacity -composite "PNG32:$corpus/big12mp-rgba.png"
 fi
 

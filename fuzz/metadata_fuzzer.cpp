@@ -1,5 +1,6 @@
-// Reads the property items of arbitrary bytes as a JPEG, PNG and TIFF file, then writes whatever
-// items came out into small files of each of those formats and reads them back. The same bytes
+// Reads the property items of arbitrary bytes as a JPEG, PNG and TIFF file, with what the file
+// carries beyond them (maker note groups, XMP, IPTC, Photoshop resources, comment), then writes
+// whatever came out into small files of each of those formats and reads them back. The same bytes
 // also make a list of items of any tag, type and length, written the same way.
 #include <algorithm>
 #include <cstddef>
@@ -39,15 +40,17 @@ std::vector<kv::PropertyItem> ItemsFromBytes(const uint8_t* data, size_t size) {
     return items;
 }
 
-void WriteAndReadBack(const std::vector<kv::PropertyItem>& items) {
+void WriteAndReadBack(const std::vector<kv::PropertyItem>& items, const kv::CarriedMetadata* carried = nullptr) {
     static const kv::ImageFormat kFormats[] = {kv::ImageFormat::Jpeg, kv::ImageFormat::Png, kv::ImageFormat::Tiff};
     static const std::vector<uint8_t> kTargets[] = {SmallFile(kv::ImageFormat::Jpeg), SmallFile(kv::ImageFormat::Png),
                                                     SmallFile(kv::ImageFormat::Tiff)};
     for (size_t i = 0; i < 3; ++i) {
         std::vector<uint8_t> file = kTargets[i];
         std::string error;
-        if (kv::EmbedPropertyItems(file, kFormats[i], items, error))
-            kv::ReadPropertyItems(kv::MemoryReader(std::make_shared<const std::vector<uint8_t>>(std::move(file))), kFormats[i]);
+        std::shared_ptr<const kv::CarriedMetadata> back;
+        if (kv::EmbedPropertyItems(file, kFormats[i], items, error, carried))
+            kv::ReadPropertyItems(kv::MemoryReader(std::make_shared<const std::vector<uint8_t>>(std::move(file))), kFormats[i],
+                                  &back);
     }
 }
 
@@ -56,8 +59,9 @@ void WriteAndReadBack(const std::vector<kv::PropertyItem>& items) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const kv::MemoryReader reader(std::make_shared<const std::vector<uint8_t>>(data, data + size));
     for (const kv::ImageFormat format : {kv::ImageFormat::Jpeg, kv::ImageFormat::Png, kv::ImageFormat::Tiff}) {
-        const auto items = kv::ReadPropertyItems(reader, format);
-        if (!items.empty()) WriteAndReadBack(items);
+        std::shared_ptr<const kv::CarriedMetadata> carried;
+        const auto items = kv::ReadPropertyItems(reader, format, &carried);
+        if (!items.empty() || carried) WriteAndReadBack(items, carried.get());
     }
     WriteAndReadBack(ItemsFromBytes(data, size));
     return 0;

@@ -7,7 +7,7 @@ KV_BUILD=${KV_BUILD:-$KV_ROOT/build}
 KV_PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev libtbb-dev
-  libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev libimagequant-dev libexiv2-dev
+  libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev libimagequant-dev libexiv2-dev liblcms2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libimage-exiftool-perl libjpeg-turbo-progs imagemagick
   qt6-qpa-plugins libqt6svg6 breeze-icon-theme adwaita-icon-theme

@@ -13,16 +13,17 @@ BatchReport ItemReport(const std::vector<CItem>& items, size_t index) {
     return report;
 }
 
-bool RunBatchItem(BatchReport report, IBatchItemSteps& steps, IBatchLog& log) {
+bool RunBatchItem(BatchReport report, IBatchItemSteps& steps, IBatchLog& log, RunOutputs& written) {
     const auto outcome = [&](BatchStatus status) {
         report.status = status;
         log.OnReport(report);
         return !StopsRun(status);
     };
     if (!steps.Open()) return outcome(BatchStatus::CantOpen);
-    const OutputDecision output = steps.NameOutput();
+    const OutputDecision output = steps.NameOutput(written);
     if (output.action == OutputAction::Exit) return outcome(BatchStatus::NoOutputFolder);
     report.output = output.path;
+    report.writtenEarlier = output.writtenEarlier;
     if (output.action == OutputAction::Skip) return outcome(BatchStatus::Skipped);
     bool started = false;
     const auto start = [&] {
@@ -36,10 +37,11 @@ bool RunBatchItem(BatchReport report, IBatchItemSteps& steps, IBatchLog& log) {
     };
     if (!steps.CreateOutput()) return failed(BatchStatus::CantCreate);
     if (!steps.Resize()) return failed(BatchStatus::Stopped);
-    const std::optional<std::filesystem::path> written = steps.Save(output);
-    if (!written) return failed(BatchStatus::CantWrite);
-    if (*written != report.output) {
-        report.output = *written;
+    const std::optional<std::filesystem::path> saved = steps.Save(output);
+    if (!saved) return failed(BatchStatus::CantWrite);
+    written.Record(*saved);
+    if (*saved != report.output) {
+        report.output = *saved;
         started = false;
     }
     start();

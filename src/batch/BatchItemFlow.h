@@ -27,8 +27,9 @@ class IBatchItemSteps {
 public:
     // The input image was read and decoded.
     virtual bool Open() = 0;
-    // Where the result goes, or that it is skipped, or that the run cannot go on.
-    virtual OutputDecision NameOutput() = 0;
+    // Where the result goes, or that it is skipped, or that the run cannot go on; a path the run
+    // has written already (written) is never replaced.
+    virtual OutputDecision NameOutput(const RunOutputs& written) = 0;
     // An output image of the item's size was made.
     virtual bool CreateOutput() = 0;
     // The resize ran to its end (not stopped, not failed).
@@ -54,8 +55,9 @@ BatchReport ItemReport(const std::vector<CItem>& items, size_t index);
 // as the batch log shows it (the file's entry once its output is named, then any failure after
 // that), and the status of the last report decides, by StopsRun, whether the run goes on. Returns
 // whether it does. When the file was written under another name than the entry gave, a second
-// entry names it.
-bool RunBatchItem(BatchReport report, IBatchItemSteps& steps, IBatchLog& log);
+// entry names it. written holds the results of the run so far: the item's output is named clear of
+// them, and the file it wrote joins them.
+bool RunBatchItem(BatchReport report, IBatchItemSteps& steps, IBatchLog& log, RunOutputs& written);
 
 // Marks a batch run as active for as long as it lives (see BatchRunsActive).
 class BatchRunScope {

@@ -14,8 +14,8 @@ public:
           work_(item, runner.settings_, runner.crop_, runner.memory_, [] { return CancelRequested.load() != 0; }) {}
 
     bool Open() override { return work_.Open(); }
-    OutputDecision NameOutput() override {
-        return DecideOutputPath(runner_.settings_, item_.path, item_.batch.width, item_.batch.height);
+    OutputDecision NameOutput(const RunOutputs& written) override {
+        return DecideOutputPath(runner_.settings_, item_.path, item_.batch.width, item_.batch.height, {}, &written);
     }
     bool CreateOutput() override { return work_.CreateOutput(); }
     bool Resize() override { return work_.Resize(&runner_.progress_); }
@@ -108,10 +108,11 @@ void BatchRunner::Report(const BatchReport& report) {
 
 void BatchRunner::Work() {
     ReportHandshake log(*this);
+    RunOutputs written;
     for (size_t i = 0; i < items_.size(); ++i) {
         if (CancelRequested.load()) break;
         ItemSteps steps(*this, items_[i]);
-        if (!RunBatchItem(ItemReport(items_, i), steps, log)) break;
+        if (!RunBatchItem(ItemReport(items_, i), steps, log, written)) break;
     }
     active_.reset();
     running_.store(false);

@@ -47,12 +47,20 @@ std::string BatchLogEntry(const BatchReport& r) {
     const SplitPath in = SplitFolderAndName(r.input);
     const SplitPath out = SplitFolderAndName(r.output);
     switch (r.status) {
-        case BatchStatus::Started:
+        case BatchStatus::Started: {
+            // A name this run had written already was avoided: the entry says so before its end.
+            const std::string avoided =
+                r.writtenEarlier.empty()
+                    ? std::string()
+                    : Format("Output file %s was written earlier in this run!\r\nSaved with unique name!\r\n",
+                             SplitFolderAndName(r.writtenEarlier).name.c_str());
             return Format(
                 "File %d from %d\r\nInput file\r\nFolder: %s\r\nName: %s\r\nOutput file\r\nFolder: %s\r\nName:%s\r\n"
-                "Size: %dx%d pixels, %g DPI\r\nAlgorithm: %s\r\n\r\n",
+                "Size: %dx%d pixels, %g DPI\r\nAlgorithm: %s\r\n%s\r\n",
                 r.fileNumber, r.total, in.folder.c_str(), in.name.c_str(), out.folder.c_str(), out.name.c_str(),
-                r.values.width, r.values.height, static_cast<double>(r.values.dpi), AlgorithmLogName(r.values.algorithm));
+                r.values.width, r.values.height, static_cast<double>(r.values.dpi), AlgorithmLogName(r.values.algorithm),
+                avoided.c_str());
+        }
         case BatchStatus::CantOpen:
             return Format("File %d from %d\r\nInput file\r\nFolder: %s\r\nName: %s\r\nCan't open file\r\n%s!\r\n\r\n",
                           r.fileNumber, r.total, in.folder.c_str(), in.name.c_str(), r.input.c_str());

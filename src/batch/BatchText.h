@@ -49,6 +49,8 @@ struct BatchReport {
     // The output path; for Skipped the existing file that was not touched.
     std::filesystem::path output;
     StampedSettings values;  // the item's
+    // Started under Overwrite: the name this run had written already, which output avoids.
+    std::filesystem::path writtenEarlier;
 };
 
 // "Processing %d from %d".

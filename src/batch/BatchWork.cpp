@@ -6,6 +6,7 @@
 #include "base/AtomicFile.h"
 #include "batch/UniqueNameClaim.h"
 #include "document/SaveImage.h"
+#include "imageio/AlphaResize.h"
 #include "imageio/ResizeBitmap.h"
 #include "imageio/ResizeJobMemory.h"
 
@@ -49,7 +50,8 @@ BatchInput OpenBatchImage(const CItem& item, const BatchSettings& settings, bool
 std::unique_ptr<Bitmap> CreateOutputImage(const StampedSettings& values, const BatchInput& input) {
     if (!input.withinBudget) return nullptr;
     try {
-        auto image = std::make_unique<Bitmap>(values.width, values.height, PixelFormat24bppRGB);
+        // 24-bit, or 32-bit with alpha for an image with transparent or translucent pixels.
+        auto image = std::make_unique<Bitmap>(values.width, values.height, ResizeResultFormat(*input.image));
         if (image->GetLastStatus() != Status::Ok) return nullptr;
         return image;
     } catch (const std::bad_alloc&) {

@@ -38,7 +38,8 @@ struct BatchInput {
 BatchInput OpenBatchImage(const CItem& item, const BatchSettings& settings, bool crop, MemoryPool& memory,
                           const std::function<bool()>& stop);
 
-// The 24-bit image an item's result is drawn into; null when it cannot be made (a size of 0, one
+// The image an item's result is drawn into (24-bit, or 32-bit with alpha for an image with
+// transparent pixels); null when it cannot be made (a size of 0, one
 // past the pixel limit, a resize that does not fit the memory budget, or too little memory).
 std::unique_ptr<Bitmap> CreateOutputImage(const StampedSettings& values, const BatchInput& input);
 

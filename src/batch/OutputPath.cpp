@@ -44,15 +44,24 @@ OutputName PlannedOutputName(const BatchSettings& settings, const std::filesyste
 }
 
 OutputDecision DecideOutputPath(const BatchSettings& settings, const std::filesystem::path& input, int32_t width,
-                                int32_t height, const PathTaken& taken) {
-    const auto isTaken = [&](const std::filesystem::path& p) { return taken ? taken(p) : Exists(p); };
+                                int32_t height, const PathTaken& taken, const RunOutputs* run) {
+    const auto isTaken = [&](const std::filesystem::path& p) {
+        return (run && run->Wrote(p)) || (taken ? taken(p) : Exists(p));
+    };
     const OutputName name = PlannedOutputName(settings, input, width, height);
     OutputDecision decision{OutputAction::Write, name.folder + name.stem + name.extension};
     decision.unique = settings.policy == CollisionPolicy::UniqueName;
     decision.parts = {name.folder, name.stem, name.extension};
+    // A result of this run is never replaced: its name is avoided as unique names avoid any file.
+    CollisionPolicy policy = settings.policy;
+    if (policy == CollisionPolicy::Overwrite && run && run->Wrote(decision.path)) {
+        policy = CollisionPolicy::UniqueName;
+        decision.unique = true;
+        decision.writtenEarlier = decision.path;
+    }
 
     if (isTaken(decision.path)) {
-        switch (settings.policy) {
+        switch (policy) {
             case CollisionPolicy::Skip:
                 return {OutputAction::Skip, decision.path};
             case CollisionPolicy::Overwrite:

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 
 #include "app/BatchSettings.h"
@@ -29,6 +30,20 @@ struct OutputDecision {
     struct Parts {
         std::string folder, stem, extension;
     } parts;
+    // Under Overwrite, the planned path when this run had already written a result there and the
+    // unique-name rule chose another; empty otherwise.
+    std::filesystem::path writtenEarlier;
+};
+
+// The results one batch run has written. Two inputs of the same name from different folders plan
+// the same output name; under Overwrite the second must not replace the first one's result.
+class RunOutputs {
+public:
+    void Record(const std::filesystem::path& path) { written_.insert(path.lexically_normal()); }
+    bool Wrote(const std::filesystem::path& path) const { return written_.count(path.lexically_normal()) != 0; }
+
+private:
+    std::set<std::filesystem::path> written_;
 };
 
 // Whether something exists at a path; the naming rule asks it for every candidate.
@@ -49,10 +64,12 @@ OutputName PlannedOutputName(const BatchSettings& settings, const std::filesyste
 // folder or the input's own; the extension is the input's or the output format's. An existing file
 // of that path is skipped under Skip, left for the new file to replace under Overwrite (it stays
 // until the whole new file is written), or avoided with the first free "<name>_<n>" under unique
-// name; when every n up to 9999999 is taken the file is skipped rather than overwritten. A missing
-// output folder stops the run (the dialog then says "Can't create output folder!").
+// name; when every n up to 9999999 is taken the file is skipped rather than overwritten. Under
+// Overwrite a path that this run has written already (run) takes the unique-name rule instead, and
+// the decision says so. A missing output folder stops the run (the dialog then says "Can't create
+// output folder!").
 OutputDecision DecideOutputPath(const BatchSettings& settings, const std::filesystem::path& input, int32_t width,
-                                int32_t height, const PathTaken& taken = {});
+                                int32_t height, const PathTaken& taken = {}, const RunOutputs* run = nullptr);
 
 // The path of a unique name's number: the planned name for 0, "<name>_<n>" for n.
 std::filesystem::path UniqueOutputPath(const OutputDecision& decision, int32_t number);

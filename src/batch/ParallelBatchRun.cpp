@@ -46,8 +46,8 @@ public:
         : settings_(settings), item_(item), result_(result) {}
 
     bool Open() override { return result_.outcome != Outcome::CantOpen; }
-    OutputDecision NameOutput() override {
-        return DecideOutputPath(settings_, item_.path, item_.batch.width, item_.batch.height);
+    OutputDecision NameOutput(const RunOutputs& written) override {
+        return DecideOutputPath(settings_, item_.path, item_.batch.width, item_.batch.height, {}, &written);
     }
     bool CreateOutput() override { return result_.outcome != Outcome::CantCreate; }
     bool Resize() override { return result_.outcome != Outcome::Stopped; }
@@ -77,7 +77,8 @@ ParallelBatchRun::ParallelBatchRun(std::vector<CItem> items, const BatchSettings
 
 void ParallelBatchRun::PlanDependencies() {
     // Every name an item's result may take: its planned name, and under unique names any
-    // "<stem>_<n>" of it. The first item that may write each is remembered.
+    // "<stem>_<n>" of it, as under the other policies for a name an earlier item planned too (a
+    // result of the run is never replaced). The first item that may write each is remembered.
     std::map<std::string, size_t> exact;
     std::map<std::string, size_t> numbered;
     const bool unique = settings_.policy == CollisionPolicy::UniqueName;
@@ -87,8 +88,8 @@ void ParallelBatchRun::PlanDependencies() {
         const OutputName name = PlannedOutputName(settings_, item.path, item.batch.width, item.batch.height);
         const std::string folder = ResolvedFolder(name.folder);
         if (folder.empty()) continue;  // no such folder: the item cannot write anything
-        exact.emplace(folder + name.stem + name.extension, i);
-        if (unique) numbered.emplace(folder + name.stem + '\n' + name.extension, i);
+        const bool plannedBefore = !exact.emplace(folder + name.stem + name.extension, i).second;
+        if (unique || plannedBefore) numbered.emplace(folder + name.stem + '\n' + name.extension, i);
     }
     for (size_t j = 1; j < items_.size(); ++j) {
         const std::filesystem::path& input = items_[j].path;
@@ -107,7 +108,7 @@ void ParallelBatchRun::PlanDependencies() {
             return found != names.end() && found->second < j;
         };
         bool waits = earlier(exact, resolvedFolder + name);
-        if (!waits && unique) {
+        if (!waits && !numbered.empty()) {
             const size_t dot = name.rfind('.');
             const std::string stem = name.substr(0, dot);
             const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
@@ -193,6 +194,7 @@ bool ParallelBatchRun::Run(IBatchLog& log) {
 }
 
 bool ParallelBatchRun::Commit(IBatchLog& log) {
+    RunOutputs written;
     for (size_t i = 0; i < items_.size(); ++i) {
         if (CancelRequested.load()) return false;
         Result result;
@@ -202,7 +204,7 @@ bool ParallelBatchRun::Commit(IBatchLog& log) {
             result = std::move(results_[i]);
         }
         RecordedSteps steps(settings_, items_[i], result);
-        if (!RunBatchItem(ItemReport(items_, i), steps, log)) return false;
+        if (!RunBatchItem(ItemReport(items_, i), steps, log, written)) return false;
         {
             std::lock_guard lock(mutex_);
             committed_ = i + 1;

@@ -51,10 +51,17 @@ ResizeRequest ParseResize(Arguments& args) {
     return r;
 }
 
-// The document's messages on stderr, one line each.
+// The document's messages on stderr, one line each. The closing "Can't create output image!" keeps
+// its guess "May be not enough memory!" only where memory was the cause: otherwise the lines before
+// it already said what failed, with the system's reason and the file.
 class LinePrompt final : public IUserPrompt {
 public:
-    void ShowMessage(const std::string& text) override {
+    void SetDocument(const CKVScaleCrafterDoc* document) { document_ = document; }
+
+    void ShowMessage(const std::string& message) override {
+        std::string text = message;
+        if (text == DocumentText::kCantCreateOutput && document_ && !document_->LastFailureWasMemory())
+            text = "Can't create output image!";
         std::string line;
         for (const char c : text) {
             if (c == '\r') continue;
@@ -69,6 +76,9 @@ public:
     }
     bool AskYesNo(const std::string&) override { return false; }
     void Beep() override {}
+
+private:
+    const CKVScaleCrafterDoc* document_ = nullptr;
 };
 
 // The frame as kvscale has it: the opened document goes to the settings bar, views there are none.
@@ -103,6 +113,7 @@ int RunResize(Arguments& args) {
     ResizeBarPresenter bar(settings);
     BarHost host(bar);
     CKVScaleCrafterDoc document(settings, &prompt, nullptr);
+    prompt.SetDocument(&document);
     document.SetHost(&host);
     // Opening applies the rule for a newly opened image: its own size and resolution.
     if (!document.OnOpenDocument(request.input)) {

@@ -26,12 +26,21 @@ std::string Fill(std::string_view pattern, const std::string& value) {
 
 // Why a resize failed, as far as the bitmaps and the routine tell: a drawing that failed records
 // its status on the result, pixels that did not decode on the source.
-std::string ResizeFailure(Bitmap& result, Bitmap& source) {
-    if (result.GetLastStatus() != Status::Ok) return result.GetLastErrorMessage();
-    if (source.GetLastStatus() != Status::Ok) return source.GetLastErrorMessage();
-    if (OutOfMemoryFlag.load()) return "There was not enough memory to resize the image.";
-    if (CancelRequested.load()) return "The resize was stopped.";
-    return "The image could not be resized.";
+// Decodes a bitmap's pixels and reads its property items: a copy of one pixel takes both.
+bool DecodePixels(Bitmap& bitmap) { return bitmap.Clone(Rect{0, 0, 1, 1}, PixelFormatUndefined) != nullptr; }
+
+struct Failure {
+    std::string text;
+    bool memory = false;  // memory running out was the cause
+};
+
+Failure ResizeFailure(Bitmap& result, Bitmap& source) {
+    for (Bitmap* bitmap : {&result, &source})
+        if (const Status status = bitmap->GetLastStatus(); status != Status::Ok)
+            return {bitmap->GetLastErrorMessage(), status == Status::OutOfMemory};
+    if (OutOfMemoryFlag.load()) return {"There was not enough memory to resize the image.", true};
+    if (CancelRequested.load()) return {"The resize was stopped."};
+    return {"The image could not be resized."};
 }
 
 }  // namespace
@@ -95,6 +104,17 @@ bool CKVScaleCrafterDoc::OnOpenDocument(const std::filesystem::path& path, Prepa
             Say(Fill(DocumentText::kCantOpenFile, path.string()));
             return false;
         }
+        // The pixels are decoded now, so that a damaged file (data that ends early or does not
+        // decode) fails to open instead of failing later as a resize. A picture whose decoding
+        // alone would not fit the memory budget stays undecoded: its resize is refused with the
+        // numbers before anything is decoded.
+        const ResizeJob decode = ResizeJobOf(*bitmap, fileBytes, bitmap->GetWidth(), bitmap->GetHeight(),
+                                             kDefaultResizeAlgorithm, false, {});
+        if (CheckDecodeJobMemory(decode).fits && !DecodePixels(*bitmap)) {
+            failureReason_ = bitmap->GetLastErrorMessage();
+            Say(Fill(DocumentText::kCantOpenFile, path.string()));
+            return false;
+        }
         fileBytes_ = fileBytes;
         image_ = std::move(bitmap);
         width_ = image_->GetWidth();
@@ -133,24 +153,30 @@ int CKVScaleCrafterDoc::SaveImage(Bitmap& result, std::filesystem::path path, in
 
 bool CKVScaleCrafterDoc::OnResizeAndSave(const std::filesystem::path& output, CRSProgress* progress) {
     failureReason_.clear();
+    failureFromMemory_ = false;
     if (!image_) return false;
-    bool saved = false;
+    SaveOutcome outcome = SaveOutcome::Failed;
     try {
-        saved = ResizeAndSave(output, progress);
+        outcome = ResizeAndSave(output, progress);
+    } catch (const std::bad_alloc&) {
+        failureFromMemory_ = true;
+        outcome = SaveOutcome::Failed;
     } catch (const std::exception&) {
-        saved = false;
+        outcome = SaveOutcome::Failed;
     }
-    if (!saved) Say(DocumentText::kCantCreateOutput);
-    return saved;
+    // An image whose pixels turned out not to decode was reported as a file that cannot be opened.
+    if (outcome == SaveOutcome::Failed) Say(DocumentText::kCantCreateOutput);
+    return outcome == SaveOutcome::Saved;
 }
 
-bool CKVScaleCrafterDoc::ResizeAndSave(const std::filesystem::path& output, CRSProgress* progress) {
+CKVScaleCrafterDoc::SaveOutcome CKVScaleCrafterDoc::ResizeAndSave(const std::filesystem::path& output,
+                                                                   CRSProgress* progress) {
     // Asked without creating the file, so that a failure later leaves nothing behind.
     if (const IoResult writable = CheckOutputWritable(output); !writable.ok()) {
         std::string system = std::strerror(writable.error);
         if (system.size() > kMaxSystemText) system.resize(kMaxSystemText);
         Say(Fill(DocumentText::kCantSaveFile, output.string()) + "\n" + system);
-        return false;
+        return SaveOutcome::Failed;
     }
 
     // A resize that cannot fit in memory is refused before it starts; one that runs out part way
@@ -159,7 +185,16 @@ bool CKVScaleCrafterDoc::ResizeAndSave(const std::filesystem::path& output, CRSP
                                       settings_.correction == SizeCorrection::Crop, OutputMimeType(output));
     if (const MemoryCheck memory = CheckResizeJobMemory(job); !memory.fits) {
         Say(NotEnoughMemoryText(job, memory.needed, memory.available));
-        return false;
+        failureFromMemory_ = true;
+        return SaveOutcome::Failed;
+    }
+
+    // Pixels that do not decode (a damaged file opened without its pixels) make a file that cannot
+    // be opened, as the batch log and the open command say it.
+    if (!DecodePixels(*image_)) {
+        failureReason_ = image_->GetLastErrorMessage();
+        Say(Fill(DocumentText::kCantOpenFile, path_.string()));
+        return SaveOutcome::NotDecoded;
     }
 
     std::unique_ptr<Bitmap> result;
@@ -168,26 +203,31 @@ bool CKVScaleCrafterDoc::ResizeAndSave(const std::filesystem::path& output, CRSP
         // indexed).
         result = image_->Clone(image_->GetPixelFormat());
         if (!result) {
+            failureFromMemory_ = image_->GetLastStatus() == Status::OutOfMemory;
             Say(image_->GetLastErrorMessage());
-            return false;
+            return SaveOutcome::Failed;
         }
     } else {
-        result = std::make_unique<Bitmap>(settings_.width, settings_.height, PixelFormat24bppRGB);
-        if (result->GetLastStatus() != Status::Ok) {
+        // 24-bit, or 32-bit with alpha when the image has transparent or translucent pixels.
+        result = std::make_unique<Bitmap>(settings_.width, settings_.height, ResizeResultFormat(*image_));
+        if (const Status made = result->GetLastStatus(); made != Status::Ok) {
+            failureFromMemory_ = made == Status::OutOfMemory;
             Say(result->GetLastErrorMessage());
-            return false;
+            return SaveOutcome::Failed;
         }
         if (progress) CancelRequested.store(0);
         // Read locks are shared, so the resize reads the image itself even while a preview job
         // reads it too.
         if (!ResizeBitmap(*image_, *result, settings_.algorithm, settings_.correction == SizeCorrection::Crop, progress)) {
-            Say(ResizeFailure(*result, *image_));
-            return false;
+            const Failure failure = ResizeFailure(*result, *image_);
+            failureFromMemory_ = failure.memory;
+            Say(failure.text);
+            return SaveOutcome::Failed;
         }
     }
-    if (SaveImage(*result, output, 0, *image_, settings_.jpegQuality) == 1) return true;
+    if (SaveImage(*result, output, 0, *image_, settings_.jpegQuality) == 1) return SaveOutcome::Saved;
     failureReason_ = result->GetLastErrorMessage();
-    return false;
+    return SaveOutcome::Failed;
 }
 
 // ---- Next and Previous ----

@@ -60,8 +60,10 @@ public:
     void SetOpener(IDocumentOpener* opener) { opener_ = opener; }
 
     // Opens an image file as the document's image. The whole file is read into memory first, so
-    // the file itself is free again at once (and may be overwritten by its own result). A file
-    // that cannot be read keeps the previous image; one that does not decode leaves no image.
+    // the file itself is free again at once (and may be overwritten by its own result), and its
+    // pixels are decoded unless that alone would not fit the memory budget. A file that cannot be
+    // read keeps the previous image; one that does not decode (damaged or cut short) leaves no
+    // image and says "Can't open file".
     bool OnOpenDocument(const std::filesystem::path& path);
     // The same with the file already read (and perhaps decoded) by PrepareImage.
     bool OnOpenDocument(const std::filesystem::path& path, PreparedImage prepared);
@@ -69,14 +71,17 @@ public:
     // "Resize and Save" once the user chose the output path: the image resized to the output
     // settings (a plain copy when the size is the image's own) and written with SaveImage. Nothing
     // is created at the path unless the whole result is written. A resize whose memory would not
-    // fit the budget is refused before it starts. On failure the user is told why (memory, pixels
-    // that do not decode, a stop) and then "Can't create output image!". progress may watch the
-    // resize.
+    // fit the budget is refused before it starts. Pixels that do not decode say "Can't open file";
+    // any other failure tells why (memory, a stop) and then "Can't create output image!". progress
+    // may watch the resize.
     bool OnResizeAndSave(const std::filesystem::path& output, CRSProgress* progress = nullptr);
 
     // Why the last open or save failed, as the imaging layer or the file system put it, where the
     // message shown names the file only ("Can't open file", "Can't save file"); empty otherwise.
     const std::string& LastFailureReason() const { return failureReason_; }
+    // Whether the last "Resize and Save" failed for want of memory (its "May be not enough memory!"
+    // is then the cause, not a guess).
+    bool LastFailureWasMemory() const { return failureFromMemory_; }
 
     // Writes a resized image of this document's source with the output settings' resolution.
     int SaveImage(Bitmap& result, std::filesystem::path path, int quiet, Bitmap& source, int32_t quality);
@@ -119,7 +124,8 @@ public:
 private:
     void Navigate(bool forward);
     bool Open(const std::filesystem::path& path);
-    bool ResizeAndSave(const std::filesystem::path& output, CRSProgress* progress);
+    enum class SaveOutcome { Saved, Failed, NotDecoded };
+    SaveOutcome ResizeAndSave(const std::filesystem::path& output, CRSProgress* progress);
     void Say(const std::string& text);
 
     ResizeSettings& settings_;
@@ -134,6 +140,7 @@ private:
     std::filesystem::path path_;
     uint64_t fileBytes_ = 0;  // the open image's file, held in memory with it
     std::string failureReason_;
+    bool failureFromMemory_ = false;
     bool modified_ = false;
     std::vector<std::filesystem::path> failedCandidates_;
     std::atomic<bool> adjusting_{false};

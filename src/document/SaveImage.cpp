@@ -77,6 +77,22 @@ bool IsResolutionTag(uint32_t id) {
 
 namespace {
 
+// Sets an Exif pixel dimension the result carries already to a size, as a SHORT where the item was
+// one and the size fits, else as a LONG.
+void SetPixelDimension(Bitmap& result, uint32_t id, int32_t size) {
+    const std::vector<PropertyItem> items = result.GetAllPropertyItems();
+    const auto item = std::find_if(items.begin(), items.end(), [id](const PropertyItem& i) { return i.id == id; });
+    if (item == items.end()) return;
+    const auto value = static_cast<uint32_t>(size);
+    if (item->type == PropertyTagType::Short && value <= 0xFFFF) {
+        result.SetPropertyItem({id, PropertyTagType::Short, {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)}});
+        return;
+    }
+    result.SetPropertyItem({id, PropertyTagType::Long,
+                            {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
+                             static_cast<uint8_t>(value >> 24)}});
+}
+
 // Gives a result what SaveImage writes with it: the source's property items without the
 // resolution tags, the Software tag, a rebuilt thumbnail and the resolution.
 void PrepareResult(Bitmap& result, Bitmap& source, float dpi) {
@@ -97,7 +113,13 @@ void PrepareResult(Bitmap& result, Bitmap& source, float dpi) {
         std::vector<uint8_t> text(software.begin(), software.end());
         text.push_back(0);
         result.SetPropertyItem({PropertyTag::SoftwareUsed, PropertyTagType::ASCII, std::move(text)});
+        // The Exif pixel dimensions a source states are the result's size now: readers (the
+        // program's own browser among them) take the picture's size from them.
+        SetPixelDimension(result, PropertyTag::ExifPixXDim, result.GetWidth());
+        SetPixelDimension(result, PropertyTag::ExifPixYDim, result.GetHeight());
     }
+    // What the source holds beyond its items (maker note, XMP, IPTC, comment) goes along whole.
+    if (&source != &result) result.SetCarriedMetadata(source.GetCarriedMetadata());
     if (hadThumbnail && result.GetWidth() > kThumbnailAbove && result.GetHeight() > kThumbnailAbove)
         RebuildThumbnail(result);
 

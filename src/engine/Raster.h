@@ -23,6 +23,17 @@ struct Raster {
     }
 };
 
+// A view of one 8-bit channel (an alpha plane): 1 byte a pixel, rows top to bottom, never owned.
+struct PlaneView {
+    uint8_t* pixels = nullptr;
+    int32_t stride = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+
+    uint8_t* Row(int32_t y) const { return pixels + static_cast<ptrdiff_t>(y) * stride; }
+    bool IsValid() const { return pixels && width > 0 && height > 0 && stride >= width; }
+};
+
 // A 24-bit image that owns its pixels, rows packed at 3 * width bytes rounded up to 4.
 class OwnedRaster {
 public:

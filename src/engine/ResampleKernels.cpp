@@ -41,6 +41,30 @@ InstructionSetChoice& Choice() {
 
 }  // namespace
 
+namespace {
+
+template <typename In, typename Out, Out (*Finish)(int32_t)>
+void HorizontalSingle(const In* src, int32_t origin, const WeightTable& table, Out* out) {
+    for (int32_t i = 0; i < table.outCount; ++i) {
+        const In* p = src + (table.first[static_cast<size_t>(i)] - origin);
+        const int16_t* w = table.Weights(i);
+        const int32_t count = table.count[static_cast<size_t>(i)];
+        int32_t sum = 0;
+        for (int32_t k = 0; k < count; ++k) sum += w[k] * p[k];
+        out[i] = Finish(sum);
+    }
+}
+
+}  // namespace
+
+void HorizontalBytesSingle(const uint8_t* src, int64_t, int32_t origin, const WeightTable& table, int16_t* out) {
+    HorizontalSingle<uint8_t, int16_t, ToMid>(src, origin, table, out);
+}
+
+void HorizontalMidSingle(const int16_t* src, int64_t, int32_t origin, const WeightTable& table, uint8_t* out) {
+    HorizontalSingle<int16_t, uint8_t, ToByte>(src, origin, table, out);
+}
+
 const RowKernels kPlainKernels = {
     PreparePlain,
     HorizontalPlain<uint8_t, int16_t, ToMid>,

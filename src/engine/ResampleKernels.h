@@ -42,6 +42,11 @@ void SetActiveIsa(Isa isa);
 
 const RowKernels& KernelsFor(Isa isa);
 
+// The horizontal operations for rows of one channel (alpha planes), plain sums of the same integers;
+// the vertical ones of any set read rows of values whatever they hold.
+void HorizontalBytesSingle(const uint8_t* src, int64_t readable, int32_t origin, const WeightTable& table, int16_t* out);
+void HorizontalMidSingle(const int16_t* src, int64_t readable, int32_t origin, const WeightTable& table, uint8_t* out);
+
 // The plain and vectorised kernels; the vectorised ones are only called when BestIsa() allows.
 extern const RowKernels kPlainKernels;
 extern const RowKernels kAvx2Kernels;

@@ -23,6 +23,50 @@ namespace {
 using resample::Filter;
 using resample::WeightTable;
 
+// The pixels a resample reads or writes: three channels (B, G, R) or one (an alpha plane).
+struct Image8 {
+    uint8_t* pixels = nullptr;
+    int32_t stride = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t channels = 3;
+
+    uint8_t* Row(int32_t y) const { return pixels + static_cast<ptrdiff_t>(y) * stride; }
+    bool IsValid() const {
+        return pixels && width > 0 && height > 0 && (channels == 1 || channels == 3) &&
+               stride >= static_cast<int64_t>(channels) * width;
+    }
+    static Image8 Of(const Raster& r) { return {r.pixels, r.stride, r.width, r.height, 3}; }
+    static Image8 Of(const PlaneView& p) { return {p.pixels, p.stride, p.width, p.height, 1}; }
+};
+
+// An Image8 that owns its pixels, rows rounded up to 4 bytes.
+struct OwnedImage8 {
+    std::unique_ptr<uint8_t[]> data;
+    Image8 view;
+    explicit operator bool() const { return data != nullptr; }
+
+    static OwnedImage8 Allocate(int32_t width, int32_t height, int32_t channels) {
+        OwnedImage8 image;
+        const int32_t stride = channels == 3 ? PackedStride24(width) : (width + 3) & ~3;
+        image.data.reset(new (std::nothrow) uint8_t[static_cast<size_t>(stride) * static_cast<size_t>(height)]);
+        if (image.data) image.view = {image.data.get(), stride, width, height, channels};
+        return image;
+    }
+};
+
+// The horizontal row operations for the channel count: the vector sets for colour, plain sums of
+// one channel for a plane. The vertical ones read rows of values whatever they hold.
+struct HorizontalOps {
+    void (*bytes)(const uint8_t* src, int64_t readable, int32_t origin, const WeightTable& table, int16_t* out);
+    void (*mid)(const int16_t* src, int64_t readable, int32_t origin, const WeightTable& table, uint8_t* out);
+};
+
+HorizontalOps HorizontalFor(const resample::RowKernels& kernels, int32_t channels) {
+    if (channels == 3) return {kernels.horizontalBytes, kernels.horizontalMid};
+    return {resample::HorizontalBytesSingle, resample::HorizontalMidSingle};
+}
+
 // A source rectangle may reach this many source sizes past each edge (plus a few pixels, for tiny
 // sources). That is far more than a preview needs, and it keeps the weight tables, whose cost grows
 // with the rectangle, in proportion to the source.
@@ -42,7 +86,8 @@ constexpr double kHorizontalPixelTaps = 3.0;
 
 // Which pass goes first. Filtering horizontally first costs horizontal sums over every source row
 // the output reads; vertically first, vertical sums over every source column it reads. A strong
-// vertical reduction is much cheaper vertically first. Only the sizes decide, never the threads.
+// vertical reduction is much cheaper vertically first. Only the sizes decide, never the threads
+// (nor the channels: an alpha plane takes its colour's order, so that both round alike).
 bool VerticalFirst(const WeightTable& horizontal, const WeightTable& vertical, const SourceRect& rect,
                    int32_t outWidth, int32_t outHeight) {
     const double pixelCost = kHorizontalTapCost * (horizontal.footprint + kHorizontalPixelTaps);
@@ -67,11 +112,13 @@ constexpr ptrdiff_t kMidPadding = 16;
 
 // Runs the two passes in bands of output rows. Per-band buffers hold only values that depend on
 // the source and the tables, never on the band's bounds, so any split gives the same bytes.
-bool RunSeparable(const Raster& dst, const Raster& src, WeightTable& horizontal, const WeightTable& vertical,
+bool RunSeparable(const Image8& dst, const Image8& src, WeightTable& horizontal, const WeightTable& vertical,
                   const SourceRect& rect) {
     const resample::RowKernels& kernels = resample::KernelsFor(resample::ActiveIsa());
-    kernels.prepare(horizontal);
-    const int32_t values = 3 * dst.width;
+    const int32_t channels = dst.channels;
+    const HorizontalOps across = HorizontalFor(kernels, channels);
+    if (channels == 3) kernels.prepare(horizontal);
+    const int32_t values = channels * dst.width;
     const bool verticalFirst = VerticalFirst(horizontal, vertical, rect, dst.width, dst.height);
     const int32_t grain = BandRows(vertical, rect.height / dst.height, dst.height, verticalFirst);
     std::atomic<bool> outOfMemory{false};
@@ -84,7 +131,7 @@ bool RunSeparable(const Raster& dst, const Raster& src, WeightTable& horizontal,
             firstColumn = std::min(firstColumn, horizontal.first[static_cast<size_t>(x)]);
             endColumn = std::max(endColumn, horizontal.first[static_cast<size_t>(x)] + horizontal.count[static_cast<size_t>(x)]);
         }
-        const int32_t midValues = 3 * (endColumn - firstColumn);
+        const int32_t midValues = channels * (endColumn - firstColumn);
         ParallelFor(
             tbb::blocked_range<int32_t>(0, dst.height, grain),
             [&](const tbb::blocked_range<int32_t>& band) {
@@ -95,10 +142,10 @@ bool RunSeparable(const Raster& dst, const Raster& src, WeightTable& horizontal,
                 }
                 std::fill(mid.get() + midValues, mid.get() + midValues + kMidPadding, int16_t{0});
                 for (int32_t y = band.begin(); y < band.end(); ++y) {
-                    const uint8_t* rows = src.Row(vertical.first[static_cast<size_t>(y)]) + 3 * static_cast<ptrdiff_t>(firstColumn);
+                    const uint8_t* rows = src.Row(vertical.first[static_cast<size_t>(y)]) + channels * static_cast<ptrdiff_t>(firstColumn);
                     kernels.verticalBytes(rows, src.stride, vertical.Weights(y), vertical.count[static_cast<size_t>(y)],
                                           mid.get(), midValues);
-                    kernels.horizontalMid(mid.get(), midValues + kMidPadding, firstColumn, horizontal, dst.Row(y));
+                    across.mid(mid.get(), midValues + kMidPadding, firstColumn, horizontal, dst.Row(y));
                 }
             },
             tbb::simple_partitioner());
@@ -124,7 +171,7 @@ bool RunSeparable(const Raster& dst, const Raster& src, WeightTable& horizontal,
             }
             for (int32_t r = firstRow; r < endRow; ++r) {
                 int16_t* row = mid.get() + static_cast<ptrdiff_t>(r - firstRow) * midStride;
-                kernels.horizontalBytes(src.Row(r), 3 * static_cast<int64_t>(src.width), 0, horizontal, row);
+                across.bytes(src.Row(r), channels * static_cast<int64_t>(src.width), 0, horizontal, row);
                 std::fill(row + values, row + midStride, int16_t{0});
             }
             for (int32_t y = band.begin(); y < band.end(); ++y) {
@@ -137,7 +184,8 @@ bool RunSeparable(const Raster& dst, const Raster& src, WeightTable& horizontal,
     return !outOfMemory.load();
 }
 
-bool DrawNearest(const Raster& dst, const Raster& src, const SourceRect& rect) {
+bool DrawNearest(const Image8& dst, const Image8& src, const SourceRect& rect) {
+    const int32_t channels = dst.channels;
     const std::vector<int32_t> columns = resample::NearestIndices(rect.x, rect.width, dst.width, src.width);
     const std::vector<int32_t> rows = resample::NearestIndices(rect.y, rect.height, dst.height, src.height);
     ParallelFor(tbb::blocked_range<int32_t>(0, dst.height, 16), [&](const tbb::blocked_range<int32_t>& band) {
@@ -145,10 +193,14 @@ bool DrawNearest(const Raster& dst, const Raster& src, const SourceRect& rect) {
             uint8_t* out = dst.Row(y);
             // An enlargement repeats each source row: copy the row just made instead.
             if (y > band.begin() && rows[static_cast<size_t>(y)] == rows[static_cast<size_t>(y) - 1]) {
-                std::memcpy(out, dst.Row(y - 1), 3 * static_cast<size_t>(dst.width));
+                std::memcpy(out, dst.Row(y - 1), static_cast<size_t>(channels) * static_cast<size_t>(dst.width));
                 continue;
             }
             const uint8_t* in = src.Row(rows[static_cast<size_t>(y)]);
+            if (channels == 1) {
+                for (int32_t x = 0; x < dst.width; ++x) out[x] = in[columns[static_cast<size_t>(x)]];
+                continue;
+            }
             for (int32_t x = 0; x < dst.width; ++x, out += 3) {
                 const uint8_t* p = in + 3 * static_cast<ptrdiff_t>(columns[static_cast<size_t>(x)]);
                 out[0] = p[0];
@@ -177,28 +229,36 @@ int32_t PreReductionFactor(double length, int32_t outCount) {
 }
 
 // Averages blocks of kx x ky pixels (fewer at the right and bottom edges) into one.
-OwnedRaster BlockAverage(const Raster& src, int32_t kx, int32_t ky) {
+OwnedImage8 BlockAverage(const Image8& src, int32_t kx, int32_t ky) {
+    const int32_t channels = src.channels;
     const int32_t width = static_cast<int32_t>((int64_t{src.width} + kx - 1) / kx);
     const int32_t height = static_cast<int32_t>((int64_t{src.height} + ky - 1) / ky);
-    OwnedRaster out = OwnedRaster::Allocate(width, height);
+    OwnedImage8 out = OwnedImage8::Allocate(width, height, channels);
     if (!out) return out;
-    const Raster& dst = out.view();
+    const Image8& dst = out.view;
+    const size_t sumCount = static_cast<size_t>(channels) * static_cast<size_t>(width);
     std::atomic<bool> outOfMemory{false};
     ParallelFor(tbb::blocked_range<int32_t>(0, height, 1), [&](const tbb::blocked_range<int32_t>& band) {
-        std::unique_ptr<uint64_t[]> sums(new (std::nothrow) uint64_t[3 * static_cast<size_t>(width)]);
+        std::unique_ptr<uint64_t[]> sums(new (std::nothrow) uint64_t[sumCount]);
         if (!sums) {
             outOfMemory.store(true, std::memory_order_relaxed);
             return;
         }
         for (int32_t y = band.begin(); y < band.end(); ++y) {
-            std::fill(sums.get(), sums.get() + 3 * static_cast<size_t>(width), uint64_t{0});
+            std::fill(sums.get(), sums.get() + sumCount, uint64_t{0});
             const int32_t top = static_cast<int32_t>(int64_t{y} * ky);
             const int32_t rows = static_cast<int32_t>(std::min<int64_t>(ky, src.height - int64_t{top}));
             for (int32_t r = 0; r < rows; ++r) {
                 const uint8_t* in = src.Row(top + r);
                 uint64_t* sum = sums.get();
-                for (int64_t x = 0; x < src.width; x += kx, sum += 3) {
+                for (int64_t x = 0; x < src.width; x += kx, sum += channels) {
                     const int64_t end = std::min<int64_t>(src.width, x + kx);
+                    if (channels == 1) {
+                        uint64_t v = 0;
+                        for (const uint8_t* p = in + x; p < in + end; ++p) v += *p;
+                        sum[0] += v;
+                        continue;
+                    }
                     uint64_t b = 0, g = 0, red = 0;
                     for (const uint8_t* p = in + 3 * x; p < in + 3 * end; p += 3) {
                         b += p[0];
@@ -214,12 +274,14 @@ OwnedRaster BlockAverage(const Raster& src, int32_t kx, int32_t ky) {
             for (int32_t x = 0; x < width; ++x) {
                 const int64_t columns = std::min<int64_t>(kx, src.width - int64_t{x} * kx);
                 const uint64_t n = static_cast<uint64_t>(columns) * static_cast<uint64_t>(rows);
-                for (int c = 0; c < 3; ++c)
-                    row[3 * x + c] = static_cast<uint8_t>((sums[3 * static_cast<size_t>(x) + c] + n / 2) / n);
+                for (int c = 0; c < channels; ++c) {
+                    const size_t i = static_cast<size_t>(channels) * static_cast<size_t>(x) + static_cast<size_t>(c);
+                    row[i] = static_cast<uint8_t>((sums[i] + n / 2) / n);
+                }
             }
         }
     });
-    if (outOfMemory.load()) return OwnedRaster{};
+    if (outOfMemory.load()) return OwnedImage8{};
     return out;
 }
 
@@ -241,8 +303,10 @@ ModeFilter FilterFor(InterpolationMode mode) {
 
 }  // namespace
 
-bool DrawResampled(const Raster& dst, const Raster& src, const SourceRect& rect, InterpolationMode mode) {
-    if (!dst.IsValid() || !src.IsValid() || !ValidSpan(rect.x, rect.width, src.width) ||
+namespace {
+
+bool DrawImage8(const Image8& dst, const Image8& src, const SourceRect& rect, InterpolationMode mode) {
+    if (!dst.IsValid() || !src.IsValid() || dst.channels != src.channels || !ValidSpan(rect.x, rect.width, src.width) ||
         !ValidSpan(rect.y, rect.height, src.height))
         return false;
     try {
@@ -250,9 +314,9 @@ bool DrawResampled(const Raster& dst, const Raster& src, const SourceRect& rect,
         const int32_t kx = PreReductionFactor(rect.width, dst.width);
         const int32_t ky = PreReductionFactor(rect.height, dst.height);
         if (kx > 1 || ky > 1) {
-            const OwnedRaster reduced = BlockAverage(src, kx, ky);
+            const OwnedImage8 reduced = BlockAverage(src, kx, ky);
             if (!reduced) return false;
-            return DrawResampled(dst, reduced.view(), {rect.x / kx, rect.y / ky, rect.width / kx, rect.height / ky}, mode);
+            return DrawImage8(dst, reduced.view, {rect.x / kx, rect.y / ky, rect.width / kx, rect.height / ky}, mode);
         }
         const ModeFilter f = FilterFor(mode);
         WeightTable horizontal =
@@ -263,6 +327,16 @@ bool DrawResampled(const Raster& dst, const Raster& src, const SourceRect& rect,
     } catch (const std::bad_alloc&) {
         return false;
     }
+}
+
+}  // namespace
+
+bool DrawResampled(const Raster& dst, const Raster& src, const SourceRect& rect, InterpolationMode mode) {
+    return DrawImage8(Image8::Of(dst), Image8::Of(src), rect, mode);
+}
+
+bool DrawResampledPlane(const PlaneView& dst, const PlaneView& src, const SourceRect& rect, InterpolationMode mode) {
+    return DrawImage8(Image8::Of(dst), Image8::Of(src), rect, mode);
 }
 
 namespace {
@@ -315,14 +389,16 @@ bool AreaAverageResize(const Raster& dst, const Raster& src) {
         const int32_t kx = PreReductionFactor(src.width, dst.width);
         const int32_t ky = PreReductionFactor(src.height, dst.height);
         if (kx > 1 || ky > 1) {
-            const OwnedRaster reduced = BlockAverage(src, kx, ky);
-            return reduced && AreaAverageResize(dst, reduced.view());
+            const OwnedImage8 reduced = BlockAverage(Image8::Of(src), kx, ky);
+            return reduced && AreaAverageResize(dst, Raster{reduced.view.pixels, reduced.view.stride,
+                                                            reduced.view.width, reduced.view.height});
         }
         WeightTable horizontal = resample::BuildWeightTable(filterFor(dst.width, src.width), true, 0.0,
                                                                   src.width, dst.width, src.width);
         const WeightTable vertical = resample::BuildWeightTable(filterFor(dst.height, src.height), true, 0.0,
                                                                 src.height, dst.height, src.height);
-        return RunSeparable(dst, src, horizontal, vertical, {0, 0, double(src.width), double(src.height)});
+        return RunSeparable(Image8::Of(dst), Image8::Of(src), horizontal, vertical,
+                            {0, 0, double(src.width), double(src.height)});
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -30,6 +30,10 @@ struct SourceRect {
 // both stretched by the reduction factor when reducing.
 bool DrawResampled(const Raster& dst, const Raster& src, const SourceRect& rect, InterpolationMode mode);
 
+// The same for one 8-bit channel (an alpha plane): the same filters, weights and rounding, so a
+// plane drawn beside its colour keeps the colour's geometry exactly.
+bool DrawResampledPlane(const PlaneView& dst, const PlaneView& src, const SourceRect& rect, InterpolationMode mode);
+
 // The memory DrawResampled allocates besides the two rasters to draw a whole source of one size onto
 // a destination of another: the filter tables, the rows between its two passes on every worker,
 // and the block averages of a reduction too strong for the tables. An upper bound.

@@ -263,6 +263,7 @@ std::unique_ptr<Bitmap> Bitmap::Clone(const Rect& rect, PixelFormat format) {
     copy->dpiX = s.dpiX.load();
     copy->dpiY = s.dpiY.load();
     copy->properties = GetAllPropertyItems();
+    copy->carried = GetCarriedMetadata();
     copy->propertiesRead = true;
     return std::unique_ptr<Bitmap>(new Bitmap(std::move(copy)));
 }
@@ -363,9 +364,23 @@ std::vector<PropertyItem> Bitmap::GetAllPropertyItems() {
         s.propertiesRead = true;
         const ImageFormat f = s.header.format;
         if (s.source && (f == ImageFormat::Jpeg || f == ImageFormat::Tiff || f == ImageFormat::Png))
-            s.properties = ReadPropertyItems(*s.source, f);
+            s.properties = ReadPropertyItems(*s.source, f, &s.carried);
     }
     return s.properties;
+}
+
+std::shared_ptr<const CarriedMetadata> Bitmap::GetCarriedMetadata() {
+    GetAllPropertyItems();
+    BitmapState& s = *state_;
+    std::lock_guard guard(s.propertyMutex);
+    return s.carried;
+}
+
+void Bitmap::SetCarriedMetadata(std::shared_ptr<const CarriedMetadata> carried) {
+    GetAllPropertyItems();
+    BitmapState& s = *state_;
+    std::lock_guard guard(s.propertyMutex);
+    s.carried = std::move(carried);
 }
 
 uint32_t Bitmap::GetPropertyCount() { return static_cast<uint32_t>(GetAllPropertyItems().size()); }
@@ -488,7 +503,8 @@ Status EncodeBitmap(Bitmap& bitmap, BitmapState& s, std::string_view mimeType, i
     }
     if (format == ImageFormat::Jpeg || format == ImageFormat::Tiff || format == ImageFormat::Png) {
         const std::vector<PropertyItem> items = bitmap.GetAllPropertyItems();
-        if (!items.empty() && !EmbedPropertyItems(out, format, items, error)) {
+        const std::shared_ptr<const CarriedMetadata> carried = bitmap.GetCarriedMetadata();
+        if ((!items.empty() || carried) && !EmbedPropertyItems(out, format, items, error, carried.get())) {
             error = "The property items could not be written: " + error;
             return Status::GenericError;
         }

@@ -13,6 +13,7 @@
 #include "engine/Raster.h"
 #include "engine/ResizeAlgorithm.h"
 #include "engine/StandardResample.h"
+#include "imageio/CarriedMetadata.h"
 #include "imageio/ImagingTypes.h"
 
 namespace kv {
@@ -106,6 +107,12 @@ public:
     // Adds an item or replaces the item of the same tag.
     Status SetPropertyItem(const PropertyItem& item);
     Status RemovePropertyItem(uint32_t id);
+
+    // What the file holds beyond its property items (maker note groups, XMP, IPTC, Photoshop
+    // resources, comment), read with them; null when nothing. A result given its source's carries
+    // it into the file it is saved as.
+    std::shared_ptr<const CarriedMetadata> GetCarriedMetadata();
+    void SetCarriedMetadata(std::shared_ptr<const CarriedMetadata> carried);
 
     // A 24-bit picture of the whole image at a size. A JPEG that is not decoded yet is decoded at
     // the smallest reduced scale that still covers the size.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imageio/ByteReader.h"
+#include "imageio/CarriedMetadata.h"
 #include "imageio/Decoders.h"
 #include "imageio/ImagingTypes.h"
 #include "imageio/PixelBuffer.h"
@@ -37,6 +38,7 @@ struct BitmapState {
     std::mutex propertyMutex;
     bool propertiesRead = false;
     std::vector<PropertyItem> properties;
+    std::shared_ptr<const CarriedMetadata> carried;  // read with the properties
 
     bool valid() const { return header.pixelFormat != PixelFormatUndefined; }
 };

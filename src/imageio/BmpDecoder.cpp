@@ -205,8 +205,9 @@ void SetIndex(PixelBuffer& pixels, int32_t x, int32_t y, uint32_t index) {
 }
 
 // Run-length rows, bottom-up. Pixels the runs skip stay index 0; runs past the right edge are
-// clipped, and decoding ends at the end-of-bitmap code, the top row or the end of the data.
-void DecodeRle(const uint8_t* data, size_t size, bool four, PixelBuffer& pixels) {
+// clipped, and decoding ends at the end-of-bitmap code or the top row. Data that ends before either
+// leaves the picture incomplete: false.
+bool DecodeRle(const uint8_t* data, size_t size, bool four, PixelBuffer& pixels) {
     const int32_t width = pixels.width, height = pixels.height;
     uint64_t x = 0, y = 0;
     size_t pos = 0;
@@ -224,15 +225,15 @@ void DecodeRle(const uint8_t* data, size_t size, bool four, PixelBuffer& pixels)
             x = 0;
             ++y;
         } else if (value == 1) {  // end of bitmap
-            return;
+            return true;
         } else if (value == 2) {  // move right and up
-            if (pos + 1 >= size) return;
+            if (pos + 1 >= size) return false;
             x += data[pos];
             y += data[pos + 1];
             pos += 2;
         } else {  // value literal pixels, padded to a whole word
             const size_t bytes = four ? (value + 1) / 2 : value;
-            if (pos + bytes > size) return;
+            if (pos + bytes > size) return false;
             for (uint32_t i = 0; i < value && x + i < static_cast<uint64_t>(width); ++i) {
                 const uint8_t b = data[pos + (four ? i / 2 : i)];
                 SetIndex(pixels, static_cast<int32_t>(x + i), height - 1 - static_cast<int32_t>(y),
@@ -242,6 +243,7 @@ void DecodeRle(const uint8_t* data, size_t size, bool four, PixelBuffer& pixels)
             pos += (bytes + 1) & ~size_t{1};
         }
     }
+    return y >= static_cast<uint64_t>(height);
 }
 
 DecodeResult ReadRows(const ByteReader& file, const BmpInfo& info, PixelBuffer& pixels) {
@@ -314,7 +316,8 @@ DecodeResult DecodeBmp(const ByteReader& file, PixelBuffer& pixels) {
             if (file.ReadAt(info.dataOffset, copy.data(), copy.size()) != copy.size()) return Bad("the pixel data is cut short");
             data = copy.data();
         }
-        DecodeRle(data, static_cast<size_t>(available), info.compression == kRle4, pixels);
+        if (!DecodeRle(data, static_cast<size_t>(available), info.compression == kRle4, pixels))
+            result = Bad("the run-length data ends before the picture does");
     } else {
         result = ReadRows(file, info, pixels);
     }

@@ -125,7 +125,11 @@ bool EncodeBmp(const PixelBuffer& pixels, float dpiX, float dpiY, std::vector<ui
         p = out.data() + kFileHeaderSize + kV5HeaderSize;  // end points, gamma and intent stay zero
     }
     for (uint32_t i = 0; i < paletteEntries; ++i) {
-        const uint32_t argb = i < pixels.palette.size() ? pixels.palette[i] : 0;
+        // A BMP palette has no alpha: a transparent entry shows as its colour on white.
+        const uint32_t entry = i < pixels.palette.size() ? pixels.palette[i] : 0xFF000000u;
+        const uint32_t a = entry >> 24;
+        const uint32_t argb = uint32_t{OnWhite((entry >> 16) & 255, a)} << 16 | uint32_t{OnWhite((entry >> 8) & 255, a)} << 8 |
+                              OnWhite(entry & 255, a);
         *p++ = static_cast<uint8_t>(argb);
         *p++ = static_cast<uint8_t>(argb >> 8);
         *p++ = static_cast<uint8_t>(argb >> 16);

@@ -68,7 +68,13 @@ bool Quantise(const PixelBuffer& pixels, IndexedImage& image, std::string& error
     for (int32_t y = 0; y < pixels.height; ++y) {
         uint8_t* dst = rgba.data() + static_cast<size_t>(y) * static_cast<size_t>(pixels.width) * 4;
         RowToBgra32(pixels.format, pixels.Row(y), 0, pixels.width, pixels.palette, dst);
-        for (int32_t x = 0; x < pixels.width; ++x, dst += 4) std::swap(dst[0], dst[2]);
+        for (int32_t x = 0; x < pixels.width; ++x, dst += 4) {
+            std::swap(dst[0], dst[2]);
+            // GIF knows one fully transparent colour and nothing between: below half is transparent,
+            // the rest opaque, so no pixel is mapped to a half-transparent entry the file cannot show.
+            if (dst[3] < 128) dst[0] = dst[1] = dst[2] = dst[3] = 0;
+            else dst[3] = 255;
+        }
     }
     LiqAttr attr;
     if (!attr.p) throw std::bad_alloc();

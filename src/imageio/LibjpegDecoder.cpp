@@ -1,17 +1,23 @@
 // JPEG files through libjpeg-turbo. Errors leave libjpeg through a setjmp error manager that lives
-// with each decode (never a global one); warnings about slightly damaged data are counted but not
-// fatal, so a damaged photo shows what libjpeg can recover. A progress monitor stops files with an
-// absurd number of progressive scans, each of which would otherwise cost a pass over the picture.
+// with each decode (never a global one). Warnings are sorted: data that runs out before the picture
+// is complete, or entropy-coded data that is corrupt, fails the decode (a picture libjpeg filled in
+// with grey is not the photo); harmless irregularities (a missing end marker after complete data,
+// stray bytes between segments, an unknown Adobe transform) stay warnings. A progress monitor stops
+// files with an absurd number of progressive scans, each of which would otherwise cost a pass over
+// the picture. CMYK files with an embedded CMYK profile are converted to sRGB through it.
 #include <algorithm>
 #include <climits>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "imageio/ColourProfile.h"
 #include "imageio/Decoders.h"
 #include "imageio/PixelConvert.h"
 
@@ -28,7 +34,29 @@ struct ErrorManager {
     char message[JMSG_LENGTH_MAX];
     int warnings;
     bool tooManyScans;
+    bool ranOut;          // the data ended where libjpeg still needed bits of a scan
+    bool endOfFile;       // the file ended before its end marker
+    bool corrupt;         // entropy-coded data that does not decode
+    char damage[JMSG_LENGTH_MAX];  // the first warning that made the picture incomplete
+    uint32_t scannedComponents;    // components that a scan of the file has carried, one bit each
 };
+
+// Whether a warning means the picture came out incomplete or wrong, rather than a harmless
+// irregularity of a complete file.
+void SortWarning(j_common_ptr cinfo, ErrorManager& err) {
+    bool damaging = false;
+    switch (cinfo->err->msg_code) {
+        case JWRN_HIT_MARKER: err.ranOut = damaging = true; break;
+        case JWRN_JPEG_EOF: err.endOfFile = true; break;
+        case JWRN_HUFF_BAD_CODE:
+        case JWRN_ARITH_BAD_CODE:
+        case JWRN_MUST_RESYNC:
+        case JWRN_BOGUS_PROGRESSION:
+        case JWRN_NOT_SEQUENTIAL: err.corrupt = damaging = true; break;
+        default: break;
+    }
+    if (damaging && err.damage[0] == 0) (*cinfo->err->format_message)(cinfo, err.damage);
+}
 
 void OnError(j_common_ptr cinfo) {
     auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
@@ -38,14 +66,22 @@ void OnError(j_common_ptr cinfo) {
 
 void OnMessage(j_common_ptr cinfo, int level) {
     // Negative levels are warnings about damaged data; trace messages are ignored.
-    if (level < 0) reinterpret_cast<ErrorManager*>(cinfo->err)->warnings++;
+    if (level >= 0) return;
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    err->warnings++;
+    SortWarning(cinfo, *err);
 }
 
 void OnOutputMessage(j_common_ptr) {}
 
 void OnProgress(j_common_ptr cinfo) {
     if (!cinfo->is_decompressor) return;
-    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) {
+    const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    for (int i = 0; i < d->comps_in_scan && i < MAX_COMPS_IN_SCAN; ++i)
+        if (d->cur_comp_info[i] && d->cur_comp_info[i]->component_index < 32)
+            err->scannedComponents |= 1u << d->cur_comp_info[i]->component_index;
+    if (d->input_scan_number > kMaxScans) {
         auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
         err->tooManyScans = true;
         std::snprintf(err->message, sizeof err->message, "The JPEG file has more than %d scans", kMaxScans);
@@ -151,6 +187,7 @@ bool ReadHeader(JpegContext& ctx, bool keepExif) {
     ctx.cinfo.src = &ctx.source.pub;
     ctx.cinfo.progress = &ctx.progress;
     if (keepExif) jpeg_save_markers(&ctx.cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(&ctx.cinfo, JPEG_APP0 + 2, 0xFFFF);  // the colour profile
     if (jpeg_read_header(&ctx.cinfo, TRUE) != JPEG_HEADER_OK) {
         std::snprintf(ctx.err.message, sizeof ctx.err.message, "The JPEG file holds no image");
         return false;
@@ -259,13 +296,23 @@ DecodeResult LibraryFailure(const JpegContext& ctx) {
                                  std::string("The JPEG file cannot be read: ") + ctx.err.message);
 }
 
-// Decodes every row into pixels, which the caller has allocated at the output size.
-bool ReadRows(JpegContext& ctx, PixelBuffer& pixels) {
+// Decodes every row into pixels, which the caller has allocated at the output size. With a profile
+// converter the CMYK rows arrive in cmykRow first (inverted back when the file is Adobe's) and are
+// converted into the pixels.
+bool ReadRows(JpegContext& ctx, PixelBuffer& pixels, const CmykToSrgb* converter, JSAMPROW cmykRow) {
     if (setjmp(ctx.err.jump)) return false;
     jpeg_start_decompress(&ctx.cinfo);
     JSAMPROW rows[16];
     while (ctx.cinfo.output_scanline < ctx.cinfo.output_height) {
         const JDIMENSION first = ctx.cinfo.output_scanline;
+        if (converter) {
+            rows[0] = cmykRow;
+            if (jpeg_read_scanlines(&ctx.cinfo, rows, 1) == 0) break;
+            if (ctx.cinfo.saw_Adobe_marker)
+                for (JDIMENSION i = 0; i < 4 * ctx.cinfo.output_width; ++i) cmykRow[i] = static_cast<JSAMPLE>(255 - cmykRow[i]);
+            converter->Convert(cmykRow, pixels.Row(static_cast<int32_t>(first)), static_cast<int32_t>(ctx.cinfo.output_width));
+            continue;
+        }
         const JDIMENSION n = std::min<JDIMENSION>(16, ctx.cinfo.output_height - first);
         for (JDIMENSION i = 0; i < n; ++i) rows[i] = pixels.Row(static_cast<int32_t>(first + i));
         if (jpeg_read_scanlines(&ctx.cinfo, rows, n) == 0) break;
@@ -281,6 +328,47 @@ bool ReadRows(JpegContext& ctx, PixelBuffer& pixels) {
     return true;
 }
 
+// Whether the decoded picture is incomplete: data ran out inside a scan, the entropy-coded data was
+// corrupt, or the file ended before every scan the picture needs had arrived. A file that lacks only
+// its end marker after complete data is whole.
+bool Incomplete(const JpegContext& ctx) {
+    const ErrorManager& e = ctx.err;
+    if (e.ranOut || e.corrupt) return true;
+    if (!e.endOfFile || !jpeg_has_multiple_scans(const_cast<j_decompress_ptr>(&ctx.cinfo))) return false;
+    const jpeg_decompress_struct& c = ctx.cinfo;
+    if (c.progressive_mode && c.coef_bits) {
+        // Every coefficient of every component must have reached its full precision.
+        for (int comp = 0; comp < c.num_components; ++comp)
+            for (int k = 0; k < DCTSIZE2; ++k)
+                if (c.coef_bits[comp][k] != 0) return true;
+        return false;
+    }
+    const uint32_t all = c.num_components >= 32 ? ~0u : (1u << c.num_components) - 1;
+    return (e.scannedComponents & all) != all;
+}
+
+DecodeResult DamageFailure(const JpegContext& ctx) {
+    const char* why = ctx.err.damage[0] ? ctx.err.damage : "Premature end of JPEG file";
+    return DecodeResult::Failure(Status::InvalidParameter, std::string("The JPEG file cannot be read: ") + why);
+}
+
+// The embedded colour profile of a CMYK file, as a converter to sRGB; nothing for other files or
+// profiles that are not CMYK. No C++ object with a destructor lives in this frame.
+bool ReadIccProfile(JpegContext& ctx, JOCTET** icc, unsigned int* size) {
+    if (setjmp(ctx.err.jump)) return false;
+    return jpeg_read_icc_profile(&ctx.cinfo, icc, size) && *icc;
+}
+
+std::unique_ptr<CmykToSrgb> ProfileConverter(JpegContext& ctx, const Layout& layout) {
+    if (layout.format != PixelFormat32bppCMYK) return nullptr;
+    JOCTET* icc = nullptr;
+    unsigned int size = 0;
+    const bool read = ReadIccProfile(ctx, &icc, &size);
+    std::unique_ptr<CmykToSrgb> converter = read ? CmykToSrgb::Create({icc, size}) : nullptr;
+    std::free(icc);
+    return converter;
+}
+
 }  // namespace
 
 DecodeResult ProbeJpeg(const ByteReader& file, ImageHeader& header) {
@@ -289,8 +377,12 @@ DecodeResult ProbeJpeg(const ByteReader& file, ImageHeader& header) {
     Layout layout;
     if (!LayoutOf(ctx.cinfo, layout))
         return DecodeResult::Failure(Status::InvalidParameter, "The JPEG file has an unsupported colour layout");
-    if (auto limit = CheckDecodeMemory(ctx.cinfo.image_width, ctx.cinfo.image_height, layout.format, 0,
-                                       WholeImageCoefficientBytes(&ctx.cinfo), &header.decodeBytes);
+    const bool converted = ProfileConverter(ctx, layout) != nullptr;
+    if (converted) layout.format = PixelFormat24bppRGB;
+    if (auto limit = CheckDecodeMemory(ctx.cinfo.image_width, ctx.cinfo.image_height, layout.format,
+                                       0, WholeImageCoefficientBytes(&ctx.cinfo) +
+                                           (converted ? 4 * uint64_t{ctx.cinfo.image_width} : 0),
+                                       &header.decodeBytes);
         !limit.ok())
         return limit;
 
@@ -330,8 +422,10 @@ DecodeResult DecodeJpeg(const ByteReader& file, int32_t scaleEighths, PixelBuffe
     if (!LayoutOf(ctx.cinfo, layout))
         return DecodeResult::Failure(Status::InvalidParameter, "The JPEG file has an unsupported colour layout");
     if (auto limit = CheckPixelLimit(ctx.cinfo.image_width, ctx.cinfo.image_height); !limit.ok()) return limit;
+    const std::unique_ptr<CmykToSrgb> converter = ProfileConverter(ctx, layout);
+    if (converter) layout.format = PixelFormat24bppRGB;
 
-    ctx.cinfo.out_color_space = layout.output;
+    ctx.cinfo.out_color_space = converter ? JCS_CMYK : layout.output;
     ctx.cinfo.scale_num = static_cast<unsigned>(std::clamp(scaleEighths, 1, 8));
     ctx.cinfo.scale_denom = 8;
     ctx.cinfo.dct_method = JDCT_ISLOW;
@@ -347,9 +441,14 @@ DecodeResult DecodeJpeg(const ByteReader& file, int32_t scaleEighths, PixelBuffe
     if (!AllocatePixels(pixels, static_cast<int32_t>(ctx.cinfo.output_width),
                         static_cast<int32_t>(ctx.cinfo.output_height), layout.format, false))
         return DecodeResult::Failure(Status::OutOfMemory, "Not enough memory to decode the JPEG image");
-    if (!ReadRows(ctx, pixels)) {
+    std::vector<JSAMPLE> cmykRow(converter ? 4 * static_cast<size_t>(ctx.cinfo.output_width) : 0);
+    if (!ReadRows(ctx, pixels, converter.get(), cmykRow.data())) {
         pixels = PixelBuffer{};
         return LibraryFailure(ctx);
+    }
+    if (Incomplete(ctx)) {
+        pixels = PixelBuffer{};
+        return DamageFailure(ctx);
     }
     // Adobe's CMYK files store the inks inverted (255 is no ink); bitmaps hold 0 as no ink.
     if (layout.format == PixelFormat32bppCMYK && ctx.cinfo.saw_Adobe_marker) {

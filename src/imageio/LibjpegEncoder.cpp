@@ -69,7 +69,7 @@ void TermDestination(j_compress_ptr cinfo) {
 uint16_t Density(float dpi) { return dpi >= 65535 ? 65535 : static_cast<uint16_t>(dpi + 0.5f); }
 
 // How the rows reach libjpeg: handed over as they are, or converted one at a time.
-enum class Feed { Direct, Grey, Convert };
+enum class Feed { Direct, Grey, Convert, OnWhite };
 
 // Runs the compression; false after a libjpeg error. Only plain values live in this frame.
 bool Compress(JpegWriter& w, const PixelBuffer& pixels, int32_t quality, float dpiX, float dpiY, Feed feed,
@@ -112,6 +112,10 @@ bool Compress(JpegWriter& w, const PixelBuffer& pixels, int32_t quality, float d
                 for (int32_t x = 0; x < pixels.width; ++x) w.row[static_cast<size_t>(x)] = w.greyMap[IndexAt(src, x, bits)];
                 row = w.row.data();
                 break;
+            case Feed::OnWhite:
+                RowToBgr24OnWhite(pixels.format, src, 0, pixels.width, pixels.palette, w.row.data());
+                row = w.row.data();
+                break;
             default:
                 RowToBgr24(pixels.format, src, 0, pixels.width, pixels.palette, w.row.data());
                 row = w.row.data();
@@ -148,7 +152,10 @@ bool EncodeJpeg(const PixelBuffer& pixels, int32_t quality, float dpiX, float dp
     Feed feed = Feed::Convert;
     J_COLOR_SPACE space = JCS_EXT_BGR;
     int components = 3;
-    switch (pixels.format) {
+    // A JPEG file holds no alpha: a picture with transparent pixels is shown on white, not with the
+    // colour stored under them.
+    const bool translucent = HasTranslucentPixels(pixels);
+    switch (translucent ? PixelFormatUndefined : pixels.format) {
         case PixelFormat24bppRGB:
             feed = Feed::Direct;
             break;
@@ -163,14 +170,17 @@ bool EncodeJpeg(const PixelBuffer& pixels, int32_t quality, float dpiX, float dp
             if (IsIndexedPixelFormat(pixels.format)) {
                 const std::vector<int32_t> levels = GreyLevels(pixels.palette);
                 if (!levels.empty()) {
-                    // A grey picture stays grey; indices past the palette read as black.
+                    // A grey picture stays grey (a transparent entry on white); indices past the
+                    // palette read as black.
                     w.greyMap.assign(256, 0);
-                    for (size_t i = 0; i < levels.size() && i < 256; ++i) w.greyMap[i] = static_cast<uint8_t>(levels[i]);
+                    for (size_t i = 0; i < levels.size() && i < 256; ++i)
+                        w.greyMap[i] = OnWhite(static_cast<uint32_t>(levels[i]), pixels.palette[i] >> 24);
                     feed = Feed::Grey;
                     space = JCS_GRAYSCALE;
                     components = 1;
                 }
             }
+            if (feed == Feed::Convert && translucent) feed = Feed::OnWhite;
             break;
     }
     if (feed != Feed::Direct) w.row.resize(static_cast<size_t>(pixels.width) * 3);

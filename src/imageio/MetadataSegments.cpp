@@ -1,6 +1,8 @@
 #include "imageio/MetadataSegments.h"
 
+#include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 
@@ -137,11 +139,16 @@ bool JpegMetadataPrefix(const ByteReader& file, std::vector<uint8_t>& out) {
     out.assign({0xFF, 0xD8});
     bool any = false;
     static constexpr char kExif[] = "Exif\0";  // with the array's own zero: "Exif" and two zeros
+    static constexpr char kXmp[] = "http://ns.adobe.com/xap/1.0/";
     static constexpr char kIcc[] = "ICC_PROFILE";
+    static constexpr char kPhotoshop[] = "Photoshop 3.0";
     const bool jpeg = WalkJpegSegments(file, [&](const JpegSegment& s) {
         const uint64_t payload = s.offset + 4;
-        const bool keep = (s.marker == 0xE1 && HasPrefix(file, payload, s.length, kExif, sizeof kExif)) ||
-                          (s.marker == 0xE2 && HasPrefix(file, payload, s.length, kIcc, sizeof kIcc));
+        const bool keep = (s.marker == 0xE1 && (HasPrefix(file, payload, s.length, kExif, sizeof kExif) ||
+                                                HasPrefix(file, payload, s.length, kXmp, sizeof kXmp))) ||
+                          (s.marker == 0xE2 && HasPrefix(file, payload, s.length, kIcc, sizeof kIcc)) ||
+                          (s.marker == 0xED && HasPrefix(file, payload, s.length, kPhotoshop, sizeof kPhotoshop)) ||
+                          s.marker == 0xFE;
         if (keep) {
             if (!AppendRange(file, s.offset, 4 + static_cast<uint64_t>(s.length), out)) return false;
             any = true;
@@ -156,8 +163,10 @@ bool JpegMetadataPrefix(const ByteReader& file, std::vector<uint8_t>& out) {
 bool PngMetadataChunks(const ByteReader& file, std::vector<uint8_t>& out) {
     out.assign(std::begin(kPngSignature), std::end(kPngSignature));
     const bool png = WalkPngChunks(file, [&](const PngChunk& c) {
+        // Text chunks carry Exif as image tools write it, XMP, IPTC and comments.
         const bool keep = c.type == ChunkType("IHDR") || c.type == ChunkType("iCCP") ||
-                          c.type == ChunkType("eXIf") || IsExifTextChunk(file, c);
+                          c.type == ChunkType("eXIf") || c.type == ChunkType("tEXt") || c.type == ChunkType("zTXt") ||
+                          c.type == ChunkType("iTXt");
         return !keep || AppendRange(file, c.offset, 12 + static_cast<uint64_t>(c.length), out);
     });
     static constexpr uint8_t kEnd[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
@@ -165,18 +174,35 @@ bool PngMetadataChunks(const ByteReader& file, std::vector<uint8_t>& out) {
     return png;
 }
 
-std::optional<FrameSize> JpegFrameSize(std::span<const uint8_t> jpeg) {
+namespace {
+
+// The first bytes of the first frame header: precision, height, width and component count.
+std::optional<std::array<uint8_t, 6>> FrameHeader(std::span<const uint8_t> jpeg) {
     const SpanReader file(jpeg);
-    std::optional<FrameSize> size;
+    std::optional<std::array<uint8_t, 6>> header;
     WalkJpegSegments(file, [&](const JpegSegment& s) {
         const bool frame = s.marker >= 0xC0 && s.marker <= 0xCF && s.marker != 0xC4 && s.marker != 0xC8 &&
                            s.marker != 0xCC;
         if (!frame) return true;
-        uint8_t b[5];
-        if (s.length >= 5 && file.ReadAt(s.offset + 4, b, 5) == 5) size = FrameSize{Be16(b + 3), Be16(b + 1)};
+        std::array<uint8_t, 6> b;
+        if (s.length >= 6 && file.ReadAt(s.offset + 4, b.data(), 6) == 6) header = b;
         return false;
     });
-    return size;
+    return header;
+}
+
+}  // namespace
+
+std::optional<FrameSize> JpegFrameSize(std::span<const uint8_t> jpeg) {
+    const auto b = FrameHeader(jpeg);
+    if (!b) return std::nullopt;
+    return FrameSize{Be16(b->data() + 3), Be16(b->data() + 1)};
+}
+
+std::optional<int> JpegComponentCount(std::span<const uint8_t> jpeg) {
+    const auto b = FrameHeader(jpeg);
+    if (!b) return std::nullopt;
+    return (*b)[5];
 }
 
 std::optional<FileDensity> ReadFileDensity(std::span<const uint8_t> bytes, ImageFormat format) {
@@ -278,6 +304,64 @@ bool InsertPngMetadata(std::vector<uint8_t>& png, std::span<const uint8_t> exif,
     AppendChunk(out, "IEND", {});
     png.swap(out);
     return true;
+}
+
+bool AppendPngTexts(std::vector<uint8_t>& png, const std::vector<PngText>& texts) {
+    // Before the image data, where every reader looks for them.
+    std::optional<uint64_t> data;
+    const SpanReader file(png);
+    WalkPngChunks(file, [&](const PngChunk& c) {
+        if (c.type != ChunkType("IDAT")) return true;
+        data = c.offset;
+        return false;
+    });
+    if (!data) return false;
+    std::vector<uint8_t> chunks;
+    for (const PngText& t : texts) {
+        if (t.keyword.empty() || t.keyword.size() > 79 || t.text.size() > 0x7FFFFF00u) return false;
+        std::vector<uint8_t> data(t.keyword.begin(), t.keyword.end());
+        data.push_back(0);
+        switch (t.kind) {
+            case PngText::Kind::Latin1:
+                data.insert(data.end(), t.text.begin(), t.text.end());
+                AppendChunk(chunks, "tEXt", data);
+                break;
+            case PngText::Kind::Utf8:
+                // Not compressed, no language, no translated keyword.
+                data.insert(data.end(), {0, 0, 0, 0});
+                data.insert(data.end(), t.text.begin(), t.text.end());
+                AppendChunk(chunks, "iTXt", data);
+                break;
+            case PngText::Kind::Deflated: {
+                data.push_back(0);  // deflate
+                uLongf packed = compressBound(static_cast<uLong>(t.text.size()));
+                const size_t at = data.size();
+                data.resize(at + packed);
+                if (compress2(data.data() + at, &packed, reinterpret_cast<const Bytef*>(t.text.data()),
+                              static_cast<uLong>(t.text.size()), Z_BEST_COMPRESSION) != Z_OK)
+                    return false;
+                data.resize(at + packed);
+                AppendChunk(chunks, "zTXt", data);
+                break;
+            }
+        }
+    }
+    png.insert(png.begin() + static_cast<ptrdiff_t>(*data), chunks.begin(), chunks.end());
+    return true;
+}
+
+std::string RawProfileText(std::string_view type, std::span<const uint8_t> bytes) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string text = "\n" + std::string(type) + "\n";
+    char length[16];
+    std::snprintf(length, sizeof length, "%8zu\n", bytes.size());
+    text += length;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        text += kHex[bytes[i] >> 4];
+        text += kHex[bytes[i] & 15];
+        if (i % 36 == 35 || i + 1 == bytes.size()) text += '\n';
+    }
+    return text;
 }
 
 }  // namespace kv

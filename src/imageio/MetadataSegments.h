@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "imageio/ByteReader.h"
@@ -28,6 +30,8 @@ struct FrameSize {
 };
 // The size in the first frame header of a JPEG stream.
 std::optional<FrameSize> JpegFrameSize(std::span<const uint8_t> jpeg);
+// The number of components in the first frame header of a JPEG stream.
+std::optional<int> JpegComponentCount(std::span<const uint8_t> jpeg);
 
 // A file's own pixel density as Exif rationals: unit 2 (inch) or 3 (centimetre).
 struct FileDensity {
@@ -44,5 +48,20 @@ std::optional<FileDensity> ReadFileDensity(std::span<const uint8_t> file, ImageF
 // it had. An empty span leaves that kind of chunk alone. False, the file unchanged, when the file is
 // not a well-formed PNG or the profile cannot be compressed.
 bool InsertPngMetadata(std::vector<uint8_t>& png, std::span<const uint8_t> exif, std::span<const uint8_t> icc);
+
+// A text chunk of a PNG file: tEXt (Latin-1), iTXt (UTF-8, as XMP and comments that are not plain
+// ASCII need) or zTXt (deflated, as the raw profiles of image tools are kept).
+struct PngText {
+    enum class Kind { Latin1, Utf8, Deflated };
+    Kind kind = Kind::Latin1;
+    std::string keyword;
+    std::string text;
+};
+// Adds text chunks before the image data of a PNG file. False, the file unchanged, when it has no
+// image data or a keyword is not 1 to 79 bytes.
+bool AppendPngTexts(std::vector<uint8_t>& png, const std::vector<PngText>& texts);
+
+// Bytes as a "Raw profile type" text of image tools: the type, the length and the bytes in hex.
+std::string RawProfileText(std::string_view type, std::span<const uint8_t> bytes);
 
 }  // namespace kv

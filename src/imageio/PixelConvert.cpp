@@ -466,6 +466,32 @@ void RowToBgra32(PixelFormat format, const uint8_t* row, int32_t x, int32_t coun
     for (int32_t i = 0; i < count; ++i, out += 4) LoadBgra(format, row, x + i, palette, out);
 }
 
+void RowToBgr24OnWhite(PixelFormat format, const uint8_t* row, int32_t x, int32_t count,
+                       std::span<const uint32_t> palette, uint8_t* out) {
+    uint8_t bgra[4];
+    for (int32_t i = 0; i < count; ++i, out += 3) {
+        LoadBgra(format, row, x + i, palette, bgra);
+        for (int c = 0; c < 3; ++c) out[c] = OnWhite(bgra[c], bgra[3]);
+    }
+}
+
+bool HasTranslucentPixels(const PixelBuffer& pixels) {
+    if (!pixels.data) return false;
+    if (IsIndexedPixelFormat(pixels.format)) {
+        if (std::all_of(pixels.palette.begin(), pixels.palette.end(), [](uint32_t e) { return e >> 24 == 255; }))
+            return false;
+    } else if (!IsAlphaPixelFormat(pixels.format)) {
+        return false;
+    }
+    std::unique_ptr<uint8_t[]> line(new uint8_t[4 * static_cast<size_t>(pixels.width)]);
+    for (int32_t y = 0; y < pixels.height; ++y) {
+        RowToBgra32(pixels.format, pixels.Row(y), 0, pixels.width, pixels.palette, line.get());
+        for (int32_t x = 0; x < pixels.width; ++x)
+            if (line[4 * static_cast<size_t>(x) + 3] != 255) return true;
+    }
+    return false;
+}
+
 void RowFromBgr24(const uint8_t* in, int32_t count, PixelFormat format, uint8_t* row, int32_t x,
                   PaletteMatcher* matcher) {
     if (format == PixelFormat24bppRGB) {

@@ -61,6 +61,16 @@ void RowToBgr24(PixelFormat format, const uint8_t* row, int32_t x, int32_t count
 // The same into B,G,R,A (4 bytes a pixel).
 void RowToBgra32(PixelFormat format, const uint8_t* row, int32_t x, int32_t count,
                  std::span<const uint32_t> palette, uint8_t* out);
+// The same composited on white: what a format without alpha shows of a transparent picture.
+void RowToBgr24OnWhite(PixelFormat format, const uint8_t* row, int32_t x, int32_t count,
+                       std::span<const uint32_t> palette, uint8_t* out);
+// One colour sample of a straight pixel composited on white.
+inline uint8_t OnWhite(uint32_t colour, uint32_t alpha) {
+    return static_cast<uint8_t>((colour * alpha + 255u * (255u - alpha) + 127u) / 255u);
+}
+// Whether any pixel of the buffer is not fully opaque.
+bool HasTranslucentPixels(const PixelBuffer& pixels);
+
 // Stores count B,G,R pixels into a row in format from pixel x on. Other pixels of the row keep
 // their bits. matcher is needed for indexed formats only.
 void RowFromBgr24(const uint8_t* in, int32_t count, PixelFormat format, uint8_t* row, int32_t x,

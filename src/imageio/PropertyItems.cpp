@@ -8,11 +8,12 @@
 #include <set>
 #include <span>
 
+#include "imageio/CarriedMetadataParts.h"
+#include "imageio/ColourProfile.h"
 #include "imageio/MetadataSegments.h"
 
 // exiv2 0.27 still spells its owning pointers std::auto_ptr, in its headers and in the calls here.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#include <exiv2/exiv2.hpp>
 
 namespace kv {
 namespace {
@@ -134,6 +135,7 @@ void AppendExifItems(const Exiv2::ExifData& exif, bool withThumbnail, std::vecto
         uint32_t id;
         if (group == "Image" || group == "Photo") {
             if (tag == 0xA005) continue;  // its IFD is not reported
+            if (IsCarriedBlockTag(tag)) continue;  // carried whole, beside the items
             id = tag;
         } else if (group == "GPSInfo") {
             if (tag > kLastGpsTag) continue;
@@ -254,11 +256,16 @@ bool IsPlausibleIccProfile(const std::vector<uint8_t>& icc) {
 }
 
 // Adds the items to an Exif block; returns how many were written.
-size_t AddItems(Exiv2::ExifData& exif, const std::vector<PropertyItem>& items, bool withThumbnail) {
+size_t AddItems(Exiv2::ExifData& exif, const std::vector<PropertyItem>& items, bool withThumbnail,
+                bool makerNoteCarried) {
     size_t written = 0;
     const PropertyItem* thumbnail = nullptr;
     for (const auto& item : items) {
         if (!IsConsistentPropertyItem(item) || IsComputedTag(item.id) || item.id > 0xFFFF) continue;
+        if (IsCarriedBlockTag(item.id)) continue;
+        // A maker note the library decoded is written again from its parsed groups, at offsets
+        // that stay valid; its raw bytes at a new place would not.
+        if (item.id == PropertyTag::ExifMakerNote && makerNoteCarried) continue;
         const uint16_t tag = static_cast<uint16_t>(item.id);
         if (item.id == PropertyTag::ThumbnailData) {
             thumbnail = &item;
@@ -302,8 +309,10 @@ bool IsConsistentPropertyItem(const PropertyItem& item) {
            item.value.size() <= static_cast<size_t>(INT32_MAX);
 }
 
-std::vector<PropertyItem> ReadPropertyItems(const ByteReader& file, ImageFormat format) {
+std::vector<PropertyItem> ReadPropertyItems(const ByteReader& file, ImageFormat format,
+                                            std::shared_ptr<const CarriedMetadata>* carried) {
     std::vector<PropertyItem> items;
+    if (carried) carried->reset();
     if (format != ImageFormat::Jpeg && format != ImageFormat::Png && format != ImageFormat::Tiff) return items;
     InitialiseMetadata();
     std::vector<uint8_t> copy;
@@ -329,21 +338,97 @@ std::vector<PropertyItem> ReadPropertyItems(const ByteReader& file, ImageFormat 
             const std::span<const uint8_t> bytes(icc->pData_, static_cast<size_t>(icc->size_));
             items.push_back(MakeItem(PropertyTag::ICCProfile, PropertyTagType::Undefined, {bytes.begin(), bytes.end()}));
         }
+        if (carried) *carried = CarryMetadata(*image, format, {data, size});
     } catch (...) {
         // Metadata that cannot be read is no metadata; the pixels may still be fine.
         items.clear();
+        if (carried) carried->reset();
     }
     return items;
 }
 
+namespace {
+
+// The colour space of an encoded file's pixels, which a profile written into it must describe.
+ProfileSpace EncodedSpace(std::span<const uint8_t> file, ImageFormat format, const Exiv2::ExifData* tiffTags) {
+    if (format == ImageFormat::Png) {
+        // IHDR's colour type: 0 and 4 are grey, the others colour (a palette of RGB entries).
+        if (file.size() < 26) return ProfileSpace::Unknown;
+        return (file[25] == 0 || file[25] == 4) ? ProfileSpace::Grey : ProfileSpace::Rgb;
+    }
+    if (format == ImageFormat::Jpeg) {
+        const std::optional<int> components = JpegComponentCount(file);
+        if (!components) return ProfileSpace::Unknown;
+        return *components == 1 ? ProfileSpace::Grey : *components == 4 ? ProfileSpace::Cmyk : ProfileSpace::Rgb;
+    }
+    if (tiffTags) {
+        const auto it = tiffTags->findKey(Exiv2::ExifKey("Exif.Image.PhotometricInterpretation"));
+        if (it == tiffTags->end() || it->count() == 0) return ProfileSpace::Unknown;
+        switch (it->toLong()) {
+            case 0: case 1: return ProfileSpace::Grey;
+            case 5: return ProfileSpace::Cmyk;
+            default: return ProfileSpace::Rgb;
+        }
+    }
+    return ProfileSpace::Unknown;
+}
+
+bool MakerNoteCarried(const CarriedMetadata* carried) {
+    if (!carried) return false;
+    for (const auto& datum : carried->exif)
+        if (Exiv2::ExifTags::isMakerGroup(datum.groupName())) return true;
+    return false;
+}
+
+// The PNG text chunks of carried XMP, comment, IPTC and Photoshop resources.
+std::vector<PngText> CarriedPngTexts(const CarriedMetadata& carried) {
+    std::vector<PngText> texts;
+    if (!carried.xmp.empty()) texts.push_back({PngText::Kind::Utf8, "XML:com.adobe.xmp", carried.xmp});
+    if (!carried.comment.empty()) {
+        const bool ascii = std::all_of(carried.comment.begin(), carried.comment.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != 0; });
+        texts.push_back({ascii ? PngText::Kind::Latin1 : PngText::Kind::Utf8, "Comment", carried.comment});
+    }
+    if (!carried.iptc.empty()) {
+        const Exiv2::DataBuf iptc = Exiv2::IptcParser::encode(carried.iptc);
+        if (iptc.size_ > 0)
+            texts.push_back({PngText::Kind::Deflated, "Raw profile type iptc",
+                             RawProfileText("iptc", {iptc.pData_, static_cast<size_t>(iptc.size_)})});
+    }
+    if (!carried.irb.empty())
+        texts.push_back({PngText::Kind::Deflated, "Raw profile type 8bim", RawProfileText("8bim", carried.irb)});
+    return texts;
+}
+
+bool ReadBack(Exiv2::Image& image, std::vector<uint8_t>& file, std::string& error) {
+    Exiv2::BasicIo& io = image.io();
+    const long newSize = io.size();
+    if (newSize <= 0 || io.open() != 0) {
+        error = "The metadata could not be written.";
+        return false;
+    }
+    std::vector<uint8_t> result(static_cast<size_t>(newSize));
+    const long read = io.read(result.data(), newSize);
+    io.close();
+    if (read != newSize) {
+        error = "The metadata could not be written.";
+        return false;
+    }
+    file.swap(result);
+    return true;
+}
+
+}  // namespace
+
 bool EmbedPropertyItems(std::vector<uint8_t>& file, ImageFormat format, const std::vector<PropertyItem>& items,
-                        std::string& error) {
+                        std::string& error, const CarriedMetadata* carried) {
     if (format == ImageFormat::Bmp || format == ImageFormat::Gif) return true;
     if (format != ImageFormat::Jpeg && format != ImageFormat::Png && format != ImageFormat::Tiff) {
         error = "This file format cannot carry property items.";
         return false;
     }
-    if (items.empty()) return true;
+    if (carried && carried->empty()) carried = nullptr;
+    if (items.empty() && !carried) return true;
     if (file.empty() || file.size() > static_cast<size_t>(INT32_MAX)) {
         error = "The encoded file is empty or too large for its metadata.";
         return false;
@@ -351,51 +436,76 @@ bool EmbedPropertyItems(std::vector<uint8_t>& file, ImageFormat format, const st
     InitialiseMetadata();
     const PropertyItem* profile = FindItem(items, PropertyTag::ICCProfile);
     if (profile && !IsPlausibleIccProfile(profile->value)) profile = nullptr;
+    const bool makerNote = MakerNoteCarried(carried);
     try {
         if (format == ImageFormat::Png) {
+            // A profile of another colour space than the pixels' would make the file invalid.
+            if (profile && IccProfileSpace(profile->value) != EncodedSpace(file, format, nullptr)) profile = nullptr;
             Exiv2::ExifData exif;
+            if (carried) AddCarriedExif(*carried, exif);
             Exiv2::Blob blob;
-            if (AddItems(exif, items, true) > 0) {
+            if (AddItems(exif, items, true, makerNote) > 0 || !exif.empty()) {
                 SetFileDensity(exif, file, format);
-                Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, exif);
+                const Exiv2::ByteOrder order =
+                    carried && carried->byteOrder != Exiv2::invalidByteOrder ? carried->byteOrder : Exiv2::littleEndian;
+                Exiv2::ExifParser::encode(blob, order, exif);
             }
-            if (blob.empty() && !profile) return true;
+            const std::vector<PngText> texts = carried ? CarriedPngTexts(*carried) : std::vector<PngText>{};
+            if (blob.empty() && !profile && texts.empty()) return true;
             const std::span<const uint8_t> icc = profile ? std::span<const uint8_t>(profile->value) : std::span<const uint8_t>();
-            if (!InsertPngMetadata(file, blob, icc)) {
+            if ((!blob.empty() || profile) && !InsertPngMetadata(file, blob, icc)) {
+                error = "The metadata could not be written into the PNG file.";
+                return false;
+            }
+            if (!texts.empty() && !AppendPngTexts(file, texts)) {
                 error = "The metadata could not be written into the PNG file.";
                 return false;
             }
             return true;
         }
 
+        // The Photoshop block of a JPEG file is put in before the library reads the file, which then
+        // keeps it (with the IPTC block inside) as it writes the rest.
+        if (format == ImageFormat::Jpeg && carried && !InsertJpegIrb(file, ResultIrb(*carried))) {
+            error = "The metadata could not be written into the JPEG file.";
+            return false;
+        }
         Exiv2::Image::AutoPtr image = OpenImage(format, file.data(), file.size());
         image->readMetadata();
         Exiv2::ExifData& exif = image->exifData();
+        if (profile && IccProfileSpace(profile->value) != EncodedSpace(file, format, &exif)) profile = nullptr;
+        if (format == ImageFormat::Jpeg) exif.clear();
+        if (carried) {
+            AddCarriedExif(*carried, exif);
+            if (carried->byteOrder != Exiv2::invalidByteOrder) image->setByteOrder(carried->byteOrder);
+        }
         // A TIFF file's first IFD is its image: it keeps its own resolution, and a thumbnail IFD
         // after it would read as a second page.
-        const size_t written = AddItems(exif, items, format == ImageFormat::Jpeg);
+        size_t written = AddItems(exif, items, format == ImageFormat::Jpeg, makerNote);
         if (format == ImageFormat::Jpeg && written > 0) SetFileDensity(exif, file, format);
         if (profile) {
             Exiv2::DataBuf icc(profile->value.data(), static_cast<long>(profile->value.size()));
             image->setIccProfile(icc, false);
         }
+        if (carried) {
+            if (!carried->xmp.empty()) {
+                image->setXmpPacket(carried->xmp);
+                image->writeXmpFromPacket(true);
+            }
+            if (format == ImageFormat::Jpeg && !carried->comment.empty()) image->setComment(carried->comment);
+            if (format == ImageFormat::Tiff) {
+                const std::vector<uint8_t> irb = ResultIrb(*carried);
+                if (!irb.empty()) {
+                    Exiv2::DataValue value(irb.data(), static_cast<long>(irb.size()), Exiv2::invalidByteOrder, Exiv2::undefined);
+                    exif["Exif.Image.ImageResources"] = value;
+                }
+                if (!carried->iptc.empty()) image->setIptcData(carried->iptc);
+            }
+            written += 1;
+        }
         if (written == 0 && !profile) return true;
         image->writeMetadata();
-        Exiv2::BasicIo& io = image->io();
-        const long newSize = io.size();
-        if (newSize <= 0 || io.open() != 0) {
-            error = "The metadata could not be written.";
-            return false;
-        }
-        std::vector<uint8_t> result(static_cast<size_t>(newSize));
-        const long read = io.read(result.data(), newSize);
-        io.close();
-        if (read != newSize) {
-            error = "The metadata could not be written.";
-            return false;
-        }
-        file.swap(result);
-        return true;
+        return ReadBack(*image, file, error);
     } catch (const std::exception& e) {
         error = std::string("The metadata could not be written: ") + e.what();
     } catch (...) {

@@ -6,18 +6,19 @@
 
 #include "engine/OwnAlgorithm.h"
 #include "engine/Progress.h"
+#include "imageio/AlphaResize.h"
 #include "imageio/Bitmap.h"
 
 namespace kv {
 
 namespace {
 
-// Holds a lock for the length of a scope.
+// Holds a lock for the length of a scope, 24-bit unless another format is asked for.
 class ScopedLock {
 public:
-    ScopedLock(Bitmap& bitmap, ImageLockMode mode) : bitmap_(bitmap) {
+    ScopedLock(Bitmap& bitmap, ImageLockMode mode, PixelFormat format = PixelFormat24bppRGB) : bitmap_(bitmap) {
         const Rect whole{0, 0, bitmap.GetWidth(), bitmap.GetHeight()};
-        locked_ = bitmap.LockBits(whole, mode, PixelFormat24bppRGB, &data_) == Status::Ok;
+        locked_ = bitmap.LockBits(whole, mode, format, &data_) == Status::Ok;
     }
     ~ScopedLock() {
         if (locked_) bitmap_.UnlockBits(&data_);
@@ -27,6 +28,7 @@ public:
 
     bool locked() const { return locked_; }
     Raster raster() const { return data_.AsRaster(); }
+    const BitmapData& data() const { return data_; }
 
 private:
     Bitmap& bitmap_;
@@ -51,15 +53,23 @@ bool ResizeBitmap(Bitmap& source, Bitmap& destination, ResizeAlgorithm algorithm
     const int32_t srcHeight = source.GetHeight();
     if (srcWidth <= 0 || srcHeight <= 0 || destination.GetWidth() <= 0 || destination.GetHeight() <= 0) return false;
     algorithm = ValidResizeAlgorithm(algorithm);
+    // A destination with alpha takes the premultiplied road; every other one the road of opaque
+    // images, untouched.
+    const bool alpha = destination.GetPixelFormat() == PixelFormat32bppARGB;
 
     std::unique_ptr<Bitmap> temporary;
     Bitmap* target = &destination;
     if (crop) {
         const PixelSize cover = CropCoverSize(destination.GetWidth(), destination.GetHeight(), srcWidth, srcHeight);
         if (cover.width <= 0 || cover.height <= 0) return false;
-        temporary = std::make_unique<Bitmap>(cover.width, cover.height, PixelFormat24bppRGB);
+        temporary = std::make_unique<Bitmap>(cover.width, cover.height, alpha ? PixelFormat32bppARGB : PixelFormat24bppRGB);
         if (temporary->GetLastStatus() != Status::Ok) return false;
         target = temporary.get();
+    }
+
+    if (alpha) {
+        if (!ResizeWithAlpha(source, *target, algorithm, progress)) return false;
+        return !temporary || CopyCentre(std::move(temporary), destination);
     }
 
     const ResizeAlgorithmInfo& info = kResizeAlgorithms[static_cast<size_t>(algorithm)];
@@ -89,16 +99,22 @@ bool ResizeStandard(Bitmap& source, Bitmap& target, ResizeAlgorithm algorithm) {
 }
 
 bool CopyCentre(std::unique_ptr<Bitmap> temporary, Bitmap& destination) {
-    ScopedLock from(*temporary, ImageLockMode::Read);
-    ScopedLock to(destination, ImageLockMode::Write);
+    // Colour with alpha is copied with its alpha.
+    const PixelFormat format =
+        destination.GetPixelFormat() == PixelFormat32bppARGB ? PixelFormat32bppARGB : PixelFormat24bppRGB;
+    const size_t bytes = static_cast<size_t>(GetPixelFormatSize(format) / 8);
+    ScopedLock from(*temporary, ImageLockMode::Read, format);
+    ScopedLock to(destination, ImageLockMode::Write, format);
     if (!from.locked() || !to.locked()) return false;
-    const Raster src = from.raster();
-    const Raster dst = to.raster();
+    const BitmapData& src = from.data();
+    const BitmapData& dst = to.data();
     const int32_t top = (src.height - dst.height) / 2;
     const int32_t left = (src.width - dst.width) / 2;
     if (top < 0 || left < 0) return false;
     for (int32_t y = 0; y < dst.height; ++y)
-        std::memcpy(dst.Row(y), src.Row(top + y) + 3 * static_cast<size_t>(left), 3 * static_cast<size_t>(dst.width));
+        std::memcpy(dst.scan0 + static_cast<ptrdiff_t>(y) * dst.stride,
+                    src.scan0 + static_cast<ptrdiff_t>(top + y) * src.stride + bytes * static_cast<size_t>(left),
+                    bytes * static_cast<size_t>(dst.width));
     return true;
 }
 

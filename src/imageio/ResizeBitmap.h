@@ -5,6 +5,7 @@
 #include "base/Geometry.h"
 #include "engine/DibImage.h"
 #include "engine/ResizeAlgorithm.h"
+#include "imageio/AlphaResize.h"
 
 namespace kv {
 
@@ -12,7 +13,8 @@ class Bitmap;
 class CRSProgress;
 
 // Resizes the whole source bitmap into the destination, which already has the output size (callers
-// make it 24-bit). With crop, the source is first resized to cover the destination with its own
+// make it in ResizeResultFormat: 24-bit, or 32-bit with alpha for an image with transparent pixels,
+// which is resized with its colour premultiplied). With crop, the source is first resized to cover the destination with its own
 // aspect ratio and the centre is copied. False when a lock or a temporary fails, the source's pixels
 // do not decode, or the routine was stopped or ran out of memory; with crop the destination is
 // then untouched. Every algorithm reports a failure this way, the standard ones included.

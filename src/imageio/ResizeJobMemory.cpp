@@ -5,6 +5,8 @@
 
 #include "base/MemoryBudget.h"
 #include "engine/ResizeWorkMemory.h"
+#include "engine/StandardResample.h"
+#include "imageio/AlphaResize.h"
 #include "imageio/Bitmap.h"
 #include "imageio/PixelConvert.h"
 #include "imageio/ResizeBitmap.h"
@@ -41,15 +43,16 @@ ResizeJobEstimate EstimateResizeJob(const ResizeJob& job) {
     const uint64_t held = job.fileBytes + pixels;
     e.decode = job.fileBytes + std::max(job.decodeBytes, pixels);
 
-    const PixelFormat resultFormat = job.copy ? job.sourceFormat : PixelFormat24bppRGB;
+    const bool alpha = job.alpha && !job.copy;
+    const PixelFormat resultFormat = job.copy ? job.sourceFormat : alpha ? PixelFormat32bppARGB : PixelFormat24bppRGB;
     const uint64_t result = PixelBytes(resultFormat, job.width, job.height);
     if (job.copy) {
         e.resize = held + result;
     } else {
-        // A 24-bit source is read in place; any other is converted whole while it is read.
-        const uint64_t view = job.sourceFormat == PixelFormat24bppRGB
-                                  ? 0
-                                  : PixelBytes(PixelFormat24bppRGB, job.sourceWidth, job.sourceHeight);
+        // The source is read in place when it is in the working layout already (24-bit, or 32-bit
+        // straight with alpha); any other is converted whole while it is read.
+        const PixelFormat working = alpha ? PixelFormat32bppARGB : PixelFormat24bppRGB;
+        const uint64_t view = job.sourceFormat == working ? 0 : PixelBytes(working, job.sourceWidth, job.sourceHeight);
         int32_t targetWidth = job.width;
         int32_t targetHeight = job.height;
         uint64_t cover = 0;
@@ -57,10 +60,21 @@ ResizeJobEstimate EstimateResizeJob(const ResizeJob& job) {
             const PixelSize c = CropCoverSize(job.width, job.height, job.sourceWidth, job.sourceHeight);
             targetWidth = c.width;
             targetHeight = c.height;
-            cover = PixelBytes(PixelFormat24bppRGB, c.width, c.height);
+            cover = PixelBytes(working, c.width, c.height);
         }
         e.resize = held + view + result + cover +
                    ResizeWorkingBytes(job.algorithm, targetWidth, targetHeight, job.sourceWidth, job.sourceHeight);
+        if (alpha) {
+            // The premultiplied colour and the alpha plane of source and result, and the plane's
+            // own resample.
+            const auto planes = [](int32_t width, int32_t height) {
+                return PixelBytes(PixelFormat24bppRGB, width, height) +
+                       static_cast<uint64_t>(std::max(width, 0)) * static_cast<uint64_t>(std::max(height, 0));
+            };
+            e.resize += planes(job.sourceWidth, job.sourceHeight) + planes(targetWidth, targetHeight) +
+                        DrawResampledWorkingBytes(targetWidth, targetHeight, job.sourceWidth, job.sourceHeight,
+                                                  InterpolationMode::HighQualityBicubic);
+        }
     }
     // A result larger than 200 x 200 with a source thumbnail gets a new one of a twentieth of its
     // size: small beside the result, and made before the encoder starts.
@@ -75,8 +89,9 @@ uint64_t HeldBeforeResize(const ResizeJob& job) {
     return job.fileBytes + (job.decodeBytes == 0 ? PixelBytes(job.sourceFormat, job.sourceWidth, job.sourceHeight) : 0);
 }
 
-MemoryCheck CheckResizeJobMemory(const ResizeJob& job) {
-    const uint64_t peak = EstimateResizeJob(job).peak();
+namespace {
+
+MemoryCheck CheckAgainstBudget(const ResizeJob& job, uint64_t peak) {
     MemoryCheck check;
     if (const std::optional<uint64_t> set = ConfiguredMemoryBudget()) {
         check.needed = peak;
@@ -89,6 +104,12 @@ MemoryCheck CheckResizeJobMemory(const ResizeJob& job) {
     check.fits = check.needed <= check.available;
     return check;
 }
+
+}  // namespace
+
+MemoryCheck CheckResizeJobMemory(const ResizeJob& job) { return CheckAgainstBudget(job, EstimateResizeJob(job).peak()); }
+
+MemoryCheck CheckDecodeJobMemory(const ResizeJob& job) { return CheckAgainstBudget(job, EstimateResizeJob(job).decode); }
 
 ResizeJob ResizeJobOf(Bitmap& source, uint64_t fileBytes, int32_t width, int32_t height, ResizeAlgorithm algorithm,
                       bool crop, std::string_view mimeType) {
@@ -103,6 +124,9 @@ ResizeJob ResizeJobOf(Bitmap& source, uint64_t fileBytes, int32_t width, int32_t
     job.algorithm = algorithm;
     job.crop = crop;
     job.copy = width == job.sourceWidth && height == job.sourceHeight;
+    // Known from the header, before anything is decoded: the alpha formats, and palettes with a
+    // transparent entry.
+    job.alpha = MayHoldTransparency(job.sourceFormat) && (source.GetFlags() & ImageFlagsHasAlpha) != 0;
     job.mimeType = mimeType;
     return job;
 }

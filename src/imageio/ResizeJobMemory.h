@@ -23,12 +23,15 @@ struct ResizeJob {
     ResizeAlgorithm algorithm = kDefaultResizeAlgorithm;
     bool crop = false;
     bool copy = false;           // the result is a copy at the source's own size, in its own format
+    bool alpha = false;          // the source may have transparent pixels: resized with alpha
     std::string_view mimeType;   // the encoder of the result; empty when it is not written
 };
 
 // The job's peak, step by step: the decode, the resize (the pixels, a 24-bit view of them unless
-// they are 24-bit already, the result, the crop's covering image and the algorithm's own buffers)
-// and the encode (the pixels, the result and the file being made in memory).
+// they are 24-bit already, the result, the crop's covering image and the algorithm's own buffers;
+// with alpha a 32-bit view, the premultiplied colour and alpha planes of source and result, a 32-bit
+// result and the alpha plane's own resample) and the encode (the pixels, the result and the file
+// being made in memory).
 struct ResizeJobEstimate {
     uint64_t decode = 0;
     uint64_t resize = 0;
@@ -49,6 +52,8 @@ struct MemoryCheck {
     uint64_t available = 0;  // the budget it was measured against
 };
 MemoryCheck CheckResizeJobMemory(const ResizeJob& job);
+// The same for the job's first step alone: decoding the pixels.
+MemoryCheck CheckDecodeJobMemory(const ResizeJob& job);
 
 // The job of resizing an opened bitmap (header read, pixels decoded or not) held with fileBytes of
 // file in memory.

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "imageio/ColourProfile.h"
 #include "imageio/Decoders.h"
 #include "imageio/PixelConvert.h"
 
@@ -108,6 +109,15 @@ DecodeResult Failure(const TiffContext& ctx, const char* what) {
                                  std::string(what) + (ctx.error.empty() ? "" : ": " + ctx.error));
 }
 
+// The embedded colour profile of the page as a converter from its CMYK inks to sRGB; nothing
+// when it has none or the profile is not a CMYK one.
+std::unique_ptr<CmykToSrgb> CmykConverter(TIFF* tif) {
+    uint32_t size = 0;
+    void* data = nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_ICCPROFILE, &size, &data) || !data) return nullptr;
+    return CmykToSrgb::Create({static_cast<const uint8_t*>(data), size});
+}
+
 // The first page's layout and how it is read.
 struct Layout {
     uint32_t width = 0, height = 0;
@@ -116,6 +126,7 @@ struct Layout {
     bool associatedAlpha = false;
     bool extraSamples = false;
     bool native = false;  // read row by row; else through the RGBA reader
+    bool profiled = false;  // CMYK rows converted to sRGB through the embedded profile
     PixelFormat format = PixelFormatUndefined;
     uint32_t flags = 0;
 };
@@ -179,6 +190,10 @@ Layout LayoutOf(TIFF* tif) {
         if (rowByRow && l.bps == 8 && l.spp == 4 && l.inkSet == INKSET_CMYK) {
             l.native = true;
             l.format = PixelFormat32bppCMYK;
+            if (CmykConverter(tif)) {
+                l.profiled = true;
+                l.format = PixelFormat24bppRGB;
+            }
         }
         break;
     case PHOTOMETRIC_YCBCR: l.flags = ImageFlagsColorSpaceYCBCR; break;
@@ -217,7 +232,11 @@ std::vector<uint32_t> PaletteOf(TIFF* tif, const Layout& l) {
 }
 
 // One decoded row of the file's samples into a row of the bitmap.
-void StoreRow(const Layout& l, const uint8_t* in, int32_t width, uint8_t* out) {
+void StoreRow(const Layout& l, const uint8_t* in, int32_t width, uint8_t* out, const CmykToSrgb* converter) {
+    if (converter) {
+        converter->Convert(in, out, width);
+        return;
+    }
     switch (l.format) {
     case PixelFormat1bppIndexed:
     case PixelFormat8bppIndexed: std::memcpy(out, in, (static_cast<size_t>(width) * l.bps + 7) / 8); break;
@@ -281,9 +300,11 @@ DecodeResult ReadRows(TiffContext& ctx, const Layout& l, PixelBuffer& pixels) {
         return Failure(ctx, "The TIFF file has an inconsistent row size");
     std::unique_ptr<uint8_t[]> line(new (std::nothrow) uint8_t[static_cast<size_t>(lineSize)]);
     if (!line) return DecodeResult::Failure(Status::OutOfMemory, "Not enough memory to decode the TIFF image");
+    const std::unique_ptr<CmykToSrgb> converter = l.profiled ? CmykConverter(ctx.tif) : nullptr;
+    if (l.profiled && !converter) return Failure(ctx, "The TIFF file's colour profile cannot be used");
     for (uint32_t y = 0; y < l.height; ++y) {
         if (TIFFReadScanline(ctx.tif, line.get(), y, 0) < 0) return Failure(ctx, "The TIFF image data cannot be read");
-        StoreRow(l, line.get(), static_cast<int32_t>(l.width), pixels.Row(static_cast<int32_t>(y)));
+        StoreRow(l, line.get(), static_cast<int32_t>(l.width), pixels.Row(static_cast<int32_t>(y)), converter.get());
     }
     return DecodeResult::Success();
 }
@@ -292,7 +313,7 @@ DecodeResult ReadRgba(TiffContext& ctx, const Layout& l, PixelBuffer& pixels) {
     const size_t count = static_cast<size_t>(l.width) * l.height;
     std::unique_ptr<uint32_t[]> raster(new (std::nothrow) uint32_t[count]);
     if (!raster) return DecodeResult::Failure(Status::OutOfMemory, "Not enough memory to decode the TIFF image");
-    if (!TIFFReadRGBAImageOriented(ctx.tif, l.width, l.height, raster.get(), ORIENTATION_TOPLEFT, 0))
+    if (!TIFFReadRGBAImageOriented(ctx.tif, l.width, l.height, raster.get(), ORIENTATION_TOPLEFT, 1))
         return Failure(ctx, "The TIFF image data cannot be read");
     const bool alpha = pixels.format == PixelFormat32bppPARGB;
     for (uint32_t y = 0; y < l.height; ++y) {

@@ -17,7 +17,12 @@ struct ScriptedSteps final : IBatchItemSteps {
     bool startsFirst = true;
 
     bool Open() override { return open; }
-    OutputDecision NameOutput() override { return {OutputAction::Write, "/out/a.jpg"}; }
+    const RunOutputs* seen = nullptr;  // what the flow named the output against
+
+    OutputDecision NameOutput(const RunOutputs& written) override {
+        seen = &written;
+        return {OutputAction::Write, "/out/a.jpg"};
+    }
     bool CreateOutput() override { return create; }
     bool Resize() override { return resize; }
     std::optional<std::filesystem::path> Save(const OutputDecision&) override { return written; }
@@ -74,8 +79,16 @@ TEST(BatchItemFlowTest, EachRunnerLogsTheItemsOutcomesInTheLogsOrder) {
             steps.startsFirst = live;
             c.script(steps);
             RecordingLog log;
-            EXPECT_EQ(RunBatchItem(BatchReport{}, steps, log), c.goesOn);
+            RunOutputs written;
+            EXPECT_EQ(RunBatchItem(BatchReport{}, steps, log, written), c.goesOn);
             EXPECT_EQ(log.entries, live ? c.live : c.recorded);
+            // The output is named against the run's results, and the file written joins them.
+            if (steps.open) {
+                EXPECT_EQ(steps.seen, &written);
+            }
+            const bool saved = steps.open && steps.create && steps.resize && steps.written;
+            EXPECT_EQ(written.Wrote(decided), saved && *steps.written == decided);
+            EXPECT_EQ(written.Wrote(claimed), saved && *steps.written == claimed);
         }
     }
 }

@@ -156,13 +156,36 @@ TEST_F(BatchRunnerTest, AnInputThatVanishesMidRunIsLoggedAndSkipped) {
     EXPECT_EQ(NamesIn(out), (std::vector<std::string>{"a.tif", "c.tif"}));
 }
 
+// The first result replaces its own input; the second item (the same file, read whole before) must
+// not replace that result of the run, so it takes the unique-name rule.
 TEST_F(BatchRunnerTest, AnInputThatIsItsOwnOutputIsReplacedByItsResult) {
     settings.outputFolder = in.string() + "/";
     const fs::path a = Input("a.tif", 200, 100);
     Run({ItemOf(a, 50, 25, 4), ItemOf(a, 10, 5, 7)});
     EXPECT_EQ(host.Statuses(), (std::vector<S>{S::Started, S::Started}));
-    ExpectImage(a, 10, 5, 96);
-    EXPECT_EQ(NamesIn(in), std::vector<std::string>{"a.tif"});
+    ExpectImage(a, 50, 25, 96);
+    ExpectImage(in / "a_1.tif", 10, 5, 96);
+    EXPECT_EQ(NamesIn(in), (std::vector<std::string>{"a.tif", "a_1.tif"}));
+}
+
+// Two inputs of one name from different folders: under Overwrite the second result must not
+// replace the first of the same run; it takes the next unique name, and its entry says why.
+TEST_F(BatchRunnerTest, TheSameNameFromTwoFoldersNeverReplacesAResultOfTheRun) {
+    fs::create_directories(in / "other");
+    const fs::path first = Input("x.tif", 60, 40);
+    const fs::path second = Input("other/x.tif", 90, 40);
+    Run({ItemOf(first, 30, 20), ItemOf(second, 45, 20)});
+    EXPECT_EQ(host.Statuses(), (std::vector<S>{S::Started, S::Started}));
+    ExpectImage(out / "x.tif", 30, 20, 96);
+    ExpectImage(out / "x_1.tif", 45, 20, 96);
+    ASSERT_EQ(host.updates.size(), 2u);
+    const std::string& firstEntry = host.updates[0].entry;
+    const std::string& secondEntry = host.updates[1].entry;
+    EXPECT_EQ(firstEntry.find("written earlier"), std::string::npos) << firstEntry;
+    EXPECT_NE(secondEntry.find("Name:x_1.tif\r\n"), std::string::npos) << secondEntry;
+    EXPECT_NE(secondEntry.find("Output file x.tif was written earlier in this run!\r\nSaved with unique name!\r\n\r\n"),
+              std::string::npos)
+        << secondEntry;
 }
 
 TEST_F(BatchRunnerTest, TheWorkerGoesOnWhenTheDialogDoesNotAnswer) {

@@ -315,9 +315,12 @@ TEST_F(OpenSaveTest, MemoryRunningOutWhileDrawingFailsAndLeavesTheOutput) {
 }
 
 // A resize whose estimate exceeds the budget never starts: nothing is decoded, nothing written.
+// (Opening decodes the pixels only when that alone fits the budget: here it does not.)
 TEST_F(OpenSaveTest, AResizeBeyondTheBudgetIsRefusedWithTheNumbers) {
     WritePattern(dir / "in.png", 300, 200);
+    SetMemoryBudget(uint64_t{4} << 20);
     ASSERT_TRUE(doc().OnOpenDocument(dir / "in.png"));
+    EXPECT_GT(doc().Image()->PendingDecodeBytes(), 0u);
     SetMemoryBudget(uint64_t{64} << 20);
     SetOutput(6000, 4000);
     EXPECT_FALSE(doc().OnResizeAndSave(dir / "out.png"));

@@ -381,6 +381,46 @@ TEST(StandardResample, ExtremeReductionsAverageBlocksFirstAndKeepTheirMemorySmal
     EXPECT_EQ(area.Pixels(), (std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 255, 255, 255, 255, 255, 255}));
 }
 
+// An alpha plane drawn beside its colour must land exactly where the colour does: a plane drawn on
+// its own equals each channel of a grey picture drawn as colour, for every mode, shape, source
+// rectangle, reduction strong enough to average blocks first, and both kernel sets.
+TEST(StandardResample, PlaneDrawsExactlyAsEachChannelOfColour) {
+    IsaGuard guard;
+    struct Case {
+        Size size;
+        SourceRect rect;  // empty for the whole source
+    };
+    std::vector<Case> cases;
+    for (const Size& s : kShapes) cases.push_back({s, {}});
+    cases.push_back({{90, 70, 30, 20}, {10.5, -3.25, 60.0, 50.5}});
+    cases.push_back({{2000, 3, 20, 3}, {}});  // more than 32:1: block averages first
+    for (const resample::Isa isa : {resample::Isa::Plain, resample::Isa::Avx2}) {
+        resample::SetActiveIsa(isa);
+        for (const Case& c : cases) {
+            for (const InterpolationMode mode : kAllModes) {
+                const Size& s = c.size;
+                std::mt19937 rng(s.srcW * 31 + s.srcH);
+                std::vector<uint8_t> plane(static_cast<size_t>(s.srcW) * s.srcH);
+                for (uint8_t& v : plane) v = static_cast<uint8_t>(rng());
+                Image grey(s.srcW, s.srcH);
+                for (int32_t y = 0; y < s.srcH; ++y)
+                    for (int32_t x = 0; x < s.srcW; ++x)
+                        std::memset(grey.At(x, y), plane[static_cast<size_t>(y) * s.srcW + x], 3);
+                const SourceRect rect = c.rect.width > 0 ? c.rect : Whole(grey);
+                const Image colour = Draw(grey, s.dstW, s.dstH, mode, rect);
+                std::vector<uint8_t> out(static_cast<size_t>(s.dstW) * s.dstH, 0x5A);
+                ASSERT_TRUE(DrawResampledPlane({out.data(), s.dstW, s.dstW, s.dstH}, {plane.data(), s.srcW, s.srcW, s.srcH},
+                                               rect, mode));
+                for (int32_t y = 0; y < s.dstH; ++y)
+                    for (int32_t x = 0; x < s.dstW; ++x)
+                        ASSERT_EQ(out[static_cast<size_t>(y) * s.dstW + x], colour.At(x, y)[1])
+                            << Name(mode) << " " << s.srcW << "x" << s.srcH << "->" << s.dstW << "x" << s.dstH << " at " << x
+                            << "," << y;
+            }
+        }
+    }
+}
+
 TEST(AreaAverageResize, ReductionsAverageTheCoveredAreaExactly) {
     // 2x2 blocks: (0+1+0+0)/4 rounds to 0, (0+1+0+1)/4 = 0.5 rounds up, (10+20+30+41)/4 = 25.25.
     EXPECT_EQ(AreaResize(Grey(4, 2, {0, 1, 0, 1, 0, 0, 0, 1}), 2, 1), (std::vector<int>{0, 1}));

@@ -10,6 +10,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 #include <thread>
 
 #include "UiTestSupport.h"
@@ -174,6 +175,40 @@ TEST_F(Frame, ResizeAndSaveWritesThroughTheSaveDialog) {
     EXPECT_EQ(written->GetHeight(), 240);
     EXPECT_TRUE(prompt.messages.empty());
     EXPECT_FALSE(QApplication::overrideCursor());
+}
+
+// A picture with transparent pixels is drawn as any other, and its result keeps its alpha where
+// the format holds it and shows on white where it does not.
+TEST_F(Frame, ATransparentPictureIsDrawnAndSavedWithItsAlpha) {
+    ASSERT_TRUE(app->OpenDocumentFile(Copy("alpha/rgba.png", "rgba.png")));  // 48 x 32, a red disc
+    app->Settings().width = 96;
+    app->Settings().height = 64;
+    app->Settings().algorithm = 4;
+    app->UpdateAllViews();
+    app->Frame().View().viewport()->repaint();
+    EXPECT_EQ(app->Frame().View().DrawingState(), "Quick drawing");
+    for (const char* name : {"out.png", "out.jpg"}) {
+        SCOPED_TRACE(name);
+        const std::filesystem::path out = dir / name;
+        dialogs.answers.push_back(out);
+        Run(ID_FILE_SAVE);
+        EXPECT_TRUE(prompt.messages.empty());
+        const std::unique_ptr<Bitmap> written = Bitmap::FromFile(out);
+        ASSERT_EQ(written->GetWidth(), 96);
+        BitmapData data;
+        ASSERT_EQ(written->LockBits({0, 0, 96, 64}, ImageLockMode::Read, PixelFormat32bppARGB, &data), Status::Ok);
+        const uint8_t* corner = data.scan0;
+        const uint8_t* centre = data.scan0 + 32 * static_cast<ptrdiff_t>(data.stride) + 4 * 48;
+        const bool png = std::string(name) == "out.png";
+        EXPECT_EQ(corner[3], png ? 0 : 255);
+        if (!png) {
+            EXPECT_GT(std::min({corner[0], corner[1], corner[2]}), 245);  // white, no hidden green
+        }
+        EXPECT_EQ(centre[3], 255);
+        EXPECT_GT(centre[2], 230);  // red
+        EXPECT_LT(centre[1], 25);
+        written->UnlockBits(&data);
+    }
 }
 
 TEST_F(Frame, AboutShowsTheVersionAndHelpAndHomePageOpenTheBrowser) {

@@ -38,6 +38,7 @@ void CFolderMonitor::Watch(const std::string& path, IFolderMonitorBrowser* brows
     {
         std::lock_guard guard(pathLock_);
         path_ = path;
+        requestBrowser_ = browser;
     }
     browser_.Set(browser);
     watchRequest_.Set();
@@ -108,6 +109,7 @@ void CFolderMonitor::StartWatching() {
     {
         std::lock_guard guard(pathLock_);
         path = path_;
+        servedBrowser_ = requestBrowser_;
     }
     // The browser reads the folder without its trailing separator; the root keeps its only one.
     if (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -155,7 +157,15 @@ void CFolderMonitor::CheckExistence() {
         firstCheck_ = false;
         if (!Delay(options_.firstCheckDelay)) return;
     }
-    if (!browser_.Notify([this](IFolderMonitorBrowser& browser) { browser.SetCurrentFolder(folder_); })) return;
+    // A browser given by a newer request is told nothing of this folder: that request is taken up
+    // next, and the new browser learns its own folder then.
+    bool told = false;
+    const bool listening = browser_.Notify([this, &told](IFolderMonitorBrowser& browser) {
+        if (&browser != servedBrowser_) return;
+        browser.SetCurrentFolder(folder_);
+        told = true;
+    });
+    if (!listening || !told) return;
     if (folder_.empty() || FileExists(folder_))
         mainWindow_.PostCommand(CommandId::ID_BEGINREADFOLDER);
     else

@@ -109,9 +109,11 @@ private:
     AutoResetEvent resumeRequest_;
     AutoResetEvent resumed_;
 
-    mutable std::mutex pathLock_;  // guards path_ and watched_
+    mutable std::mutex pathLock_;  // guards path_, requestBrowser_ and watched_
     std::string path_;
+    const IFolderMonitorBrowser* requestBrowser_ = nullptr;  // the browser of the latest request
     std::string watched_;
+    const IFolderMonitorBrowser* servedBrowser_ = nullptr;  // the monitor thread's: the browser of the request it took up last
     ListenerSlot<IFolderMonitorBrowser> browser_;
 
     // The monitor thread's own state.

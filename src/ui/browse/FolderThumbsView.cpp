@@ -19,7 +19,7 @@
 #include "browser/ImgThumbsBrowser.h"
 #include "browser/PaletteItem.h"
 #include "platform/FileListFormats.h"
-#include "ui/bridge/ThumbnailPicture.h"
+#include "ui/bridge/CellPicture.h"
 #include "ui/browser/FileListMime.h"
 
 namespace kv::ui {
@@ -209,7 +209,7 @@ QPixmap CFolderThumbsView::PictureOf(const CThumbsBrowser::CellPaint& paint, QSi
     const QString key = ToQt(paint.item->path.string());
     auto it = pixmaps_.find(key);
     if (it != pixmaps_.end() && it->source == paint.cell.get() && it->box == box) return it->pixmap;
-    const QImage image = ThumbnailPicture(*paint.cell);
+    const QImage image = ui::PictureOf(*paint.cell).image;
     if (image.isNull()) return {};
     // Scaled once to the box it is shown in, so that a repaint only copies pixels.
     const QSize fitted = image.size().scaled(box, Qt::KeepAspectRatio).boundedTo(image.size());

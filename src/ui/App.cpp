@@ -114,10 +114,13 @@ bool CKVScaleCrafterApp::InitInstance(const std::vector<std::string>& arguments)
         return false;
     }
 
-    // A photo named on the command line is read and decoded while the window is being built; the
-    // document takes it at the end of start-up.
+    // A photo named on the command line is read and decoded while the window is being built (from
+    // before the toolkit starts, when the program's entry began it); the document takes it at the
+    // end of start-up.
     if (request.open() == StartOpen::Document)
-        startPhoto_ = std::async(std::launch::async, PrepareImage, request.files.front(), true);
+        startPhoto_ = environment_.startPhoto.valid()
+                          ? std::move(environment_.startPhoto)
+                          : std::async(std::launch::async, PrepareImage, request.files.front(), true);
 
     // The settings, in the order start-up reads them.
     recent_.Load(store_->profile());

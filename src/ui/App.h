@@ -55,6 +55,9 @@ struct AppEnvironment {
     SpecialFolders folders;
     IUserPrompt* prompt = nullptr;        // none: message boxes
     IFileDialogs* fileDialogs = nullptr;  // none: the desktop's file dialogs
+    // The photo of the command line, already being read by the program's entry (none: start-up
+    // begins reading it).
+    std::future<PreparedImage> startPhoto;
     std::function<bool(const QUrl&)> openUrl;  // none: the desktop's browser
     bool showWindow = true;
 };

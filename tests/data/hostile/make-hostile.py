@@ -20,8 +20,8 @@ def run(*args):
     subprocess.run(args, check=True)
 
 
-def base_picture(path, spec, size='96x72'):
-    run('/usr/bin/convert', '-size', size, 'plasma:fractal', '-seed', '7', *spec, path)
+def base_picture(path, recipe, size='96x72'):
+    run('/usr/bin/convert', '-size', size, 'plasma:fractal', '-seed', '7', *recipe, path)
 
 
 def chunks(png):

@@ -7,6 +7,8 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QScrollBar>
+#include <QTimer>
 
 #include "base/UserPrompt.h"
 #include "ui/browse/ShellTreeModel.h"
@@ -27,6 +29,10 @@ CShellTree::CShellTree(ShellNamespace& shell, CWin7Library* libraries, IUserProm
     setModel(model_);
     setHeaderHidden(true);
     setUniformRowHeights(true);
+    // Deep folders keep their whole names: the pane scrolls sideways, as a file manager's does,
+    // instead of cutting every name down to "...".
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     setSelectionMode(QAbstractItemView::SingleSelection);
     // The tree takes no drops.
@@ -76,6 +82,14 @@ void CShellTree::Select(ShellItem* item, bool report) {
     }
     quiet_ = wasQuiet;
     scrollTo(index);
+    // The chosen folder's name is in sight, not only its row: once the names just listed have
+    // widened the column, the pane scrolls sideways to where the name begins.
+    QTimer::singleShot(0, this, [this, shown = QPersistentModelIndex(index)] {
+        if (!shown.isValid()) return;
+        const QRect rect = visualRect(shown);
+        if (rect.left() < 0 || rect.left() > viewport()->width() / 2)
+            horizontalScrollBar()->setValue(horizontalScrollBar()->value() + rect.left() - indentation());
+    });
 }
 
 void CShellTree::Report() {

@@ -1,6 +1,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -263,7 +264,7 @@ TEST_F(BatchMode, F2RenamesTheSelectedPhotoInPlaceAndEscLeavesItAlone) {
     EXPECT_EQ(Names(), (std::vector<std::string>{"p0.jpg", "harbour.jpg"}));
 }
 
-TEST_F(BatchMode, ReturnInATextFieldIsTheFieldsAndElsewhereRunsTheBatch) {
+TEST_F(BatchMode, ReturnInATextFieldOrAnOpenListIsTheirsAndElsewhereRunsTheBatch) {
     List().AddFiles(Photos(1));
     int opened = 0;
     // Any "Batch Settings" that opens is counted and closed.
@@ -285,6 +286,18 @@ TEST_F(BatchMode, ReturnInATextFieldIsTheFieldsAndElsewhereRunsTheBatch) {
     View().setFocus();
     QTest::keyClick(&View(), Qt::Key_Return);
     EXPECT_EQ(opened, 1);
+    // A selector's open list: Return chooses its entry, and only that.
+    auto* unit = qobject_cast<QComboBox*>(app->Frame().SettingsBar().Control(IDC_OUT_UNIT));
+    ASSERT_NE(unit, nullptr);
+    unit->showPopup();
+    ASSERT_TRUE(WaitUntil([&] { return unit->view()->isVisible(); }));
+    unit->view()->setCurrentIndex(unit->model()->index(1, 0));
+    unit->view()->setFocus();
+    QTest::keyClick(unit->view(), Qt::Key_Return);
+    QTest::qWait(50);
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(unit->currentIndex(), 1);
+    EXPECT_FALSE(unit->view()->isVisible());
 }
 
 TEST_F(BatchMode, SmallIconsSizeTheBatchRowToOneRowOfCellsAndTheSameZoomChangesNothing) {

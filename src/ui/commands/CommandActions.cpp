@@ -40,6 +40,12 @@ bool CommandActions::eventFilter(QObject* watched, QEvent* event) {
             event->accept();
             return true;
         }
+        // An open list or menu takes Return for its highlighted entry (a selector's list does so on
+        // this very event): it is passed on to the list, and runs nothing behind it.
+        if (enter && plain && QApplication::activePopupWidget()) {
+            event->accept();
+            return false;
+        }
     }
     return QObject::eventFilter(watched, event);
 }

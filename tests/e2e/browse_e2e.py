@@ -7,14 +7,12 @@ import argparse
 import configparser
 import os
 import shutil
-import subprocess
 import sys
-import tempfile
 import time
 
 import pyatspi
 
-from window_driver import Window, wait_for, xdotool
+from window_driver import Home, screenshot, wait_for, xdotool
 
 
 def thumbnails_shown(window, count):
@@ -35,48 +33,38 @@ def main():
     parser.add_argument("--screenshot")
     args = parser.parse_args()
 
-    home = tempfile.mkdtemp(prefix="kv-browse-")
-    try:
-        env = {"XDG_CONFIG_HOME": os.path.join(home, ".config"), "XDG_DATA_HOME": os.path.join(home, ".local", "share"),
-               "XDG_CACHE_HOME": os.path.join(home, ".cache"), "HOME": home, "LANG": "C.UTF-8"}
-        folder = os.path.join(home, "Pictures", "Holiday 2024")
+    with Home("kv-browse-") as home:
+        folder = home.path("Pictures", "Holiday 2024")
         os.makedirs(folder)
-        os.makedirs(os.path.join(home, "Pictures", "Family"))
-        os.makedirs(os.path.join(home, "Desktop", "Projects"))
-        os.makedirs(os.path.join(home, "Documents"))
+        os.makedirs(home.path("Pictures", "Family"))
+        os.makedirs(home.path("Desktop", "Projects"))
+        os.makedirs(home.path("Documents"))
         for photo in args.photos:
             shutil.copy(photo, folder)
         count = len(args.photos)
-        settings = os.path.join(home, ".config", "KARVO Imaging", "KARVO Scale Crafter.conf")
+        settings = home.settings_file()
         os.makedirs(os.path.dirname(settings))
         with open(settings, "w") as f:
             f.write("[BROWSER]\nDEFAULT=%s\n" % folder)
 
         # The first run builds the thumbnails and keeps them in the disk cache at exit.
-        window = Window(args.program, [], env)
-        try:
+        with home.start(args.program) as window:
             open_browse(window)
             wait_for("the thumbnails built", lambda: thumbnails_shown(window, count), timeout=60)
-            window.press("Exit")
-            if window.wait_exit() != 0:
-                raise AssertionError("the program did not end cleanly")
-        finally:
-            window.kill()
-        cache = os.path.join(home, ".cache", "KARVO Imaging", "KVIMGBRW_SMRES")
+            window.exit()
+        cache = home.path(".cache", "KARVO Imaging", "KVIMGBRW_SMRES")
         if not os.path.isdir(cache) or len(os.listdir(cache)) < 2:
             raise AssertionError("no disk cache written: %s" % (os.listdir(cache) if os.path.isdir(cache) else None))
 
         # The second run shows them from the cache, in the folder the tree remembered.
-        window = Window(args.program, [], env)
-        try:
+        with home.start(args.program) as window:
             started = time.monotonic()
             open_browse(window)
             wait_for("the cached thumbnails", lambda: thumbnails_shown(window, count), timeout=20)
             print("cached thumbnails shown %.0f ms after Browse" % ((time.monotonic() - started) * 1000))
             window.find("Folders")
             if args.screenshot:
-                xdotool("mousemove", "--sync", "5", "5")
-                subprocess.run(["import", "-window", "root", args.screenshot], check=True)
+                screenshot(args.screenshot)
             else:
                 # A click on the first photo and Enter open it in the main window.
                 view = window.find("Thumbnails").queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
@@ -86,11 +74,7 @@ def main():
                 first = sorted(os.path.basename(p) for p in args.photos)[0]
                 wait_for("the photo opened", lambda: window.frame.name.startswith(first), timeout=30)
                 wait_for("the photo drawn", lambda: window.description_of("Image") != "No image", timeout=30)
-            window.press("Exit")
-            if window.wait_exit() != 0:
-                raise AssertionError("the program did not end cleanly")
-        finally:
-            window.kill()
+            window.exit()
 
         stored = configparser.ConfigParser(interpolation=None)
         stored.optionxform = str
@@ -99,8 +83,6 @@ def main():
             raise AssertionError("the browse window's values were not kept: %s" % {s: dict(stored[s]) for s in stored})
         print("1 passed, 0 failed")
         return 0
-    finally:
-        shutil.rmtree(home, ignore_errors=True)
 
 
 if __name__ == "__main__":

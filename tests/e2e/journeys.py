@@ -5,73 +5,31 @@ server. One journey a run, chosen with --journey."""
 
 import argparse
 import os
+import re
 import shutil
 import stat
-import struct
 import subprocess
 import sys
-import tempfile
 
 import pyatspi
 
-from window_driver import Window, wait_for, xdotool
+from image_facts import jpeg_size, tiff_facts
+from window_driver import Home, wait_for, xdotool
 
 
-def tiff_facts(path):
-    """Width, height and horizontal resolution (dots per inch) from a TIFF's first directory."""
-    with open(path, "rb") as f:
-        data = f.read()
-    order = {b"II": "<", b"MM": ">"}[data[:2]]
-    (offset,) = struct.unpack(order + "I", data[4:8])
-    (count,) = struct.unpack(order + "H", data[offset:offset + 2])
-    tags = {}
-    for i in range(count):
-        entry = data[offset + 2 + 12 * i:offset + 14 + 12 * i]
-        tag, kind, _, value = struct.unpack(order + "HHI4s", entry)
-        if kind == 3:
-            tags[tag] = struct.unpack(order + "H", value[:2])[0]
-        elif kind == 4:
-            tags[tag] = struct.unpack(order + "I", value)[0]
-        elif kind == 5:
-            (at,) = struct.unpack(order + "I", value)
-            num, den = struct.unpack(order + "II", data[at:at + 8])
-            tags[tag] = num / den
-    unit = tags.get(296, 2)  # 2 inches, 3 centimetres
-    dpi = tags[282] * (2.54 if unit == 3 else 1.0)
-    return tags[256], tags[257], dpi
+class Journey(Home):
+    """A home of its own with the installed tree's programs."""
 
-
-class Journey:
     def __init__(self, prefix, photos):
+        super().__init__("kv-journey-")
         self.prefix = prefix
         self.photos = photos
-        self.home = tempfile.mkdtemp(prefix="kv-journey-")
-        self.env = {"XDG_CONFIG_HOME": self.path("config"), "XDG_DATA_HOME": self.path("data"),
-                    "XDG_CACHE_HOME": self.path("cache"), "HOME": self.home}
-        self.windows = []
-
-    def path(self, *parts):
-        return os.path.join(self.home, *parts)
 
     def program(self, name="kvscalecrafter"):
         return os.path.join(self.prefix, "bin", name)
 
     def start(self, *arguments, environment=None):
-        env = dict(self.env)
-        env.update(environment or {})
-        window = Window(self.program(), list(arguments), env)
-        self.windows.append(window)
-        return window
-
-    def close(self, window):
-        window.press("Exit")
-        if window.wait_exit() != 0:
-            raise AssertionError("the program did not end cleanly")
-
-    def finish(self):
-        for window in self.windows:
-            window.kill()
-        shutil.rmtree(self.home, ignore_errors=True)
+        return super().start(self.program(), *arguments, environment=environment)
 
 
 def opened(window, name, width, height):
@@ -141,12 +99,12 @@ def print_size_to_tiff(journey):
     width, height, dpi = tiff_facts(output)
     if (width, height) != (1200, 900) or abs(dpi - 300) > 0.01:
         raise AssertionError("wrote %dx%d at %g dpi, expected 1200x900 at 300" % (width, height, dpi))
-    journey.close(window)
+    window.exit()
 
     again = journey.start(output)
     wait_for("the TIFF opened", lambda: opened(again, "print.tif", 1200, 900))
     wait_for("its resolution", lambda: again.text_of("Resolution") == "300")
-    journey.close(again)
+    again.exit()
 
 
 def named_setting(journey):
@@ -161,7 +119,7 @@ def named_setting(journey):
     name = dialog_text_field(window, "Name")
     name.queryEditableText().setTextContents("web small")
     press_button(window, "OK")
-    saved = journey.path("data", "KARVO Scale Crafter", "Settings", "web small.qzr")
+    saved = journey.path(".local", "share", "KARVO Scale Crafter", "Settings", "web small.qzr")
     wait_for("the settings file", lambda: os.path.exists(saved))
     wait_for("the dialog closed", lambda: not window.dialog_open())
 
@@ -172,7 +130,7 @@ def named_setting(journey):
     press_button(window, "OK")
     wait_for("the dialog closed", lambda: not window.dialog_open())
     wait_for("the named settings back", lambda: (window.text_of("Width"), window.text_of("Height")) == ("320", "240"))
-    journey.close(window)
+    window.exit()
 
 
 def next_previous(journey):
@@ -200,7 +158,7 @@ def next_previous(journey):
     wait_for("a.jpg again", lambda: opened(window, "a.jpg", 640, 480))
     if window.dialog_open():
         raise AssertionError("b.jpg was tried again")
-    journey.close(window)
+    window.exit()
 
 
 def manual(journey):
@@ -221,11 +179,79 @@ def manual(journey):
     # The view had the focus: the page that explains it.
     if address != expected + "index.html#view":
         raise AssertionError("opened %s, expected the view's part of the manual under %s" % (address, expected))
-    journey.close(window)
+    window.exit()
+
+
+def batch_unique_names(journey):
+    """Twenty photos opened at once (as a file manager's "Open with" hands them over) resized to 50 %
+    into a folder that already holds some of their names, under "Save with unique name": every photo
+    is written, the files that were there stay as they were, and a taken name gets the first free
+    number (photo07.jpg and photo07_1.jpg taken: photo07_2.jpg)."""
+    # Photos of even sizes, so that half of each is exact; landscape and portrait.
+    kinds = ["DSCN0010.jpg", "Canon_40D.jpg", "small.jpg", "Konica_Minolta_DiMAGE_Z3.jpg", "image01137.jpg",
+             "kodak-dc240.jpg"]
+    source = journey.path("Pictures", "Holiday")
+    os.makedirs(source)
+    halves = {}
+    for i in range(20):
+        name = "photo%02d.jpg" % (i + 1)
+        shutil.copy(journey.photos[kinds[i % len(kinds)]], os.path.join(source, name))
+        width, height = jpeg_size(os.path.join(source, name))
+        halves[name] = (width // 2, height // 2)
+
+    # Results of an earlier day, some of them under names this batch makes.
+    output = journey.path("Pictures", "Resized")
+    os.makedirs(output)
+    earlier = {"photo03.jpg": "testorig.jpg", "photo07.jpg": "testimgint.jpg", "photo07_1.jpg": "testimgari.jpg",
+               "photo12.jpg": "Fujifilm_FinePix_E500.jpg", "photo15_2.jpg": "Canon_40D_photoshop_import.jpg"}
+    for name, photo in earlier.items():
+        shutil.copy(journey.photos[photo], os.path.join(output, name))
+    renamed = {"photo03.jpg": "photo03_1.jpg", "photo07.jpg": "photo07_2.jpg", "photo12.jpg": "photo12_1.jpg"}
+    expected = {name: renamed.get(name, name) for name in halves}
+
+    window = journey.start(*(os.path.join(source, name) for name in sorted(halves)))
+    batch_list = window.find("Batch list")
+    wait_for("twenty photos in the batch list", lambda: batch_list.description == "Total 20 files")
+    # A percentage is taken of the photo shown; each photo of the list then gets its own 50 %.
+    window.open_first_batch_photo()
+    window.size_in_percent(50)
+    window.apply_to_all()
+
+    def unique_names():
+        rule = window.click(window.find("Save with unique name", pyatspi.ROLE_RADIO_BUTTON))
+        wait_for("unique names chosen", lambda: rule.getState().contains(pyatspi.STATE_CHECKED))
+    log = window.run_batch(output, choose=unique_names)
+    window.close_batch()
+    window.exit()
+
+    written = sorted(os.listdir(output))
+    if written != sorted(set(earlier) | set(expected.values())):
+        raise AssertionError("the output folder holds %s" % written)
+    for name, photo in earlier.items():
+        with open(os.path.join(output, name), "rb") as f, open(journey.photos[photo], "rb") as was:
+            if f.read() != was.read():
+                raise AssertionError(name + ", there before the batch, was changed")
+    for name, result in expected.items():
+        size = jpeg_size(os.path.join(output, result))
+        if size != halves[name]:
+            raise AssertionError("%s is %s, expected %s" % (result, size, halves[name]))
+
+    # One entry a photo: its input, the name it was written under, and the size.
+    entries = {}
+    for entry in re.split(r"(?=^File \d+ from 20\s*$)", log.replace("\r", ""), flags=re.M):
+        found = re.search(r"^Name: (\S+)\nOutput file\n.*\nName:(\S+)\nSize: (\d+)x(\d+) pixels", entry, re.M)
+        if found:
+            entries[found.group(1)] = (found.group(2), (int(found.group(3)), int(found.group(4))))
+    for name, result in expected.items():
+        if entries.get(name) != (result, halves[name]):
+            raise AssertionError("the log says %s of %s, expected %s:\n%s" % (entries.get(name), name,
+                                                                             (result, halves[name]), log))
+    if "exists" in log or "Can't" in log:
+        raise AssertionError("the log tells of a failure:\n" + log)
 
 
 JOURNEYS = {"print-size-to-tiff": print_size_to_tiff, "named-setting": named_setting,
-            "next-previous": next_previous, "manual": manual}
+            "next-previous": next_previous, "manual": manual, "batch-unique-names": batch_unique_names}
 
 
 def main():
@@ -235,11 +261,8 @@ def main():
     parser.add_argument("--photos", required=True, help="the folder of the test photos")
     args = parser.parse_args()
     photos = {name: os.path.join(args.photos, name) for name in os.listdir(args.photos)}
-    journey = Journey(args.prefix, photos)
-    try:
+    with Journey(args.prefix, photos) as journey:
         JOURNEYS[args.journey](journey)
-    finally:
-        journey.finish()
     print("1 passed, 0 failed")
     return 0
 

@@ -2,7 +2,7 @@
 # Runs a window test script under an X server and a D-Bus session of its own (the accessibility bus
 # starts on demand in that session). The X server picks a free display itself, so runs beside other
 # X servers never meet; it does not reset when its last client leaves, so the program can start again. Exit status 77 (skipped) when the X server or the accessibility client is not
-# installed.
+# installed. KV_FAILURE_SCREENSHOT=FILE keeps the screen of a failed test in FILE.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 script=$1

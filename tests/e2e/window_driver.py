@@ -4,7 +4,9 @@ by their accessible names over the accessibility bus, keys and clicks go through
 Run inside an X server and a D-Bus session (xvfb-run ... dbus-run-session -- python3 ...)."""
 
 import os
+import shutil
 import subprocess
+import tempfile
 import time
 
 import pyatspi
@@ -33,6 +35,59 @@ def wait_for(what, condition, timeout=DEFAULT_WAIT, step=0.05):
 
 def xdotool(*args):
     subprocess.run(["xdotool", *args], check=True)
+
+
+def find_in(root, name, role):
+    """The first control of that name and role under root, or None."""
+    queue = [root]
+    while queue:
+        node = queue.pop(0)
+        if node.name == name and node.getRole() == role:
+            return node
+        queue.extend(c for c in (node.getChildAtIndex(i) for i in range(node.childCount)) if c is not None)
+    return None
+
+
+def screenshot(path):
+    """The whole screen, with the pointer moved out of the way first."""
+    xdotool("mousemove", "--sync", "5", "5")
+    subprocess.run(["import", "-window", "root", path], check=True)
+
+
+class Home:
+    """A home folder of a test's own, removed afterwards with every window started from it: the
+    program keeps its settings, data and cache there as it does in a user's home. When a test fails
+    and KV_FAILURE_SCREENSHOT names a file, the screen as it was is kept there."""
+
+    def __init__(self, prefix="kv-e2e-"):
+        self.root = tempfile.mkdtemp(prefix=prefix)
+        self.env = {"XDG_CONFIG_HOME": self.path(".config"), "XDG_DATA_HOME": self.path(".local", "share"),
+                    "XDG_CACHE_HOME": self.path(".cache"), "HOME": self.root, "LANG": "C.UTF-8"}
+        self.windows = []
+
+    def path(self, *parts):
+        return os.path.join(self.root, *parts)
+
+    def settings_file(self):
+        return self.path(".config", "KARVO Imaging", "KARVO Scale Crafter.conf")
+
+    def start(self, program, *arguments, environment=None):
+        """The program started in this home with these arguments (and variables)."""
+        env = dict(self.env)
+        env.update(environment or {})
+        window = Window(program, list(arguments), env)
+        self.windows.append(window)
+        return window
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, kind, *_):
+        if kind is not None and os.environ.get("KV_FAILURE_SCREENSHOT"):
+            screenshot(os.environ["KV_FAILURE_SCREENSHOT"])
+        for window in self.windows:
+            window.kill()
+        shutil.rmtree(self.root, ignore_errors=True)
 
 
 class Window:
@@ -123,6 +178,27 @@ class Window:
         """Carries out a control's first action, as a screen reader's "activate" does."""
         self.find(name, role).queryAction().doAction(0)
 
+    def choose(self, selector, *keys):
+        """Opens a selector's list with a click and chooses in it with keys and Enter; the keys go out
+        only once the list shows, or they would reach the window behind it."""
+        self.click(selector)
+        wait_for("the list open", lambda: selector.getState().contains(pyatspi.STATE_EXPANDED))
+        self.keys(*keys, "Return")
+        wait_for("the list closed", lambda: not selector.getState().contains(pyatspi.STATE_EXPANDED))
+        return selector
+
+    def size_in_percent(self, percent):
+        """Percent in the units selector (a click opens its list, the keys choose in it), then the width;
+        the height follows under Keep aspect."""
+        self.choose(self.find_described("Sets unuts for above fields", pyatspi.ROLE_COMBO_BOX), "Down")
+        self.type_into("Width", str(percent))
+        wait_for("the height to follow", lambda: (self.text_of("Width"), self.text_of("Height")) == (str(percent),) * 2)
+
+    def choose_super_resolution(self):
+        """"KARVO Super-Resolution", the last entry of the algorithm selector."""
+        algorithm = self.choose(self.find_labelled("Algorithm:", pyatspi.ROLE_COMBO_BOX), "End")
+        wait_for("the algorithm chosen", lambda: algorithm.name == "KARVO Super-Resolution")
+
     def keys(self, *keys):
         xdotool("key", "--clearmodifiers", *keys)
 
@@ -147,8 +223,59 @@ class Window:
         xdotool("type", "--delay", "10", path)
         self.keys("Return")
 
+    def open_first_batch_photo(self):
+        """A click on the first card of the batch list: its photo opens in the view above."""
+        box = self.find("Batch list").queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        xdotool("mousemove", "--sync", str(box.x + 120), str(box.y + 60))
+        xdotool("click", "1")
+        wait_for("the photo shown", lambda: self.description_of("Image") != "No image")
+
+    def apply_to_all(self):
+        """"Apply to All" (Alt+A) from the view: every photo of the batch list gets the bar's size, and
+        Run is enabled. Without a window manager a click makes the window the active one."""
+        self.focus("Image")
+        self.keys("alt+a")
+        run = self.find("Run", pyatspi.ROLE_MENU_ITEM)
+        wait_for("Run enabled", lambda: run.getState().contains(pyatspi.STATE_SENSITIVE))
+
+    def run_batch(self, folder, choose=lambda: None, timeout=60):
+        """Runs the batch (Enter) into folder, typed into "Batch Settings"; choose() sets the dialog's
+        other values before its default button is pressed. Answers the log of "Batch processing"
+        once its run has ended; the dialog is left open."""
+        self.keys("Return")
+        field = self.find("Output folder", pyatspi.ROLE_TEXT, timeout=15)
+        wait_for("the folder field focused", lambda: field.getState().contains(pyatspi.STATE_FOCUSED))
+        self.keys("ctrl+a")
+        xdotool("type", "--delay", "10", folder.rstrip("/") + "/")
+        choose()
+        self.keys("Return")
+        dialog = self.find("Batch processing", pyatspi.ROLE_DIALOG, timeout=15)
+        self.batch_done = wait_for("the run to end", lambda: find_in(dialog, "Done", pyatspi.ROLE_PUSH_BUTTON),
+                                   timeout)
+        text = find_in(dialog, "Log", pyatspi.ROLE_TEXT).queryText()
+        return text.getText(0, text.characterCount)
+
+    def close_batch(self):
+        """"Done" (the default button of "Batch processing"), and the dialog gone."""
+        done = self.batch_done
+        self.keys("Return")
+        wait_for("the dialog closed", lambda: done.getState().contains(pyatspi.STATE_DEFUNCT) or
+                 not done.getState().contains(pyatspi.STATE_SHOWING))
+
+    def exit(self):
+        """File > Exit, and the program ending cleanly."""
+        self.press("Exit")
+        if self.wait_exit() != 0:
+            raise DriverError("the program did not end cleanly")
+
     def wait_exit(self, timeout=DEFAULT_WAIT):
         return self.process.wait(timeout)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
+        self.kill()
 
     def kill(self):
         if self.process.poll() is None:

@@ -169,6 +169,15 @@ TEST_F(SettingsBar, TheCheckBoxLocksOrAppliesToNewByMode) {
     EXPECT_TRUE(Field(IDC_OUT_WIDTH)->isEnabled());
 }
 
+TEST_F(SettingsBar, TheOpenImagesFactsAreReadOutAsTheirValuesWithWhatTheyAre) {
+    Open();  // 640 x 480
+    auto* pixels = qobject_cast<QLabel*>(Bar().Control(IDC_ORIG_PIXELS));
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(AccessibleName(pixels), "640x480 pixels");
+    EXPECT_EQ(pixels->accessibleDescription(), "Original image pixel size");
+    EXPECT_EQ(AccessibleName(Bar().Control(IDC_ORIG_RES)), "300 dots per inch");
+}
+
 TEST_F(SettingsBar, EveryControlHasAnAccessibleNameAndATooltip) {
     for (QWidget* widget : Bar().findChildren<QWidget*>()) {
         const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QComboBox*>(widget) ||

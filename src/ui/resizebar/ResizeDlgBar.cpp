@@ -103,8 +103,10 @@ void CResizeDlgBar::Build() {
                                                             {IDC_ORIG_PRINTSIZE, "Print size"},
                                                             {IDC_ORIG_RES, "Resolution"}}};
     for (const auto& [id, name] : facts) {
+        // A screen reader reads the value as the label's name (a name of its own would hide the
+        // text) and says what it is from the description.
         auto* text = new QLabel(original);
-        text->setAccessibleName(QStringLiteral("Original image ") + QString::fromLatin1(name).toLower());
+        text->setAccessibleDescription(QStringLiteral("Original image ") + QString::fromLatin1(name).toLower());
         text->setTextInteractionFlags(Qt::TextSelectableByMouse);
         controls_[id] = text;
         originalColumn->addWidget(text);

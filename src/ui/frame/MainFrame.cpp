@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "app/ResizeBarPresenter.h"
+#include "app/SettingsStore.h"
 #include "browser/BasketBrowser.h"
 #include "base/CommandIds.h"
 #include "document/KVScaleCrafterDoc.h"
@@ -39,12 +40,8 @@ using namespace CommandId;
 
 const QString kProgramTitle = QStringLiteral("KARVO Scale Crafter 3");
 constexpr int kToolbarIconSize = 32;
-// Without a stored height, the batch list gets this much of the window's height.
-constexpr int kBatchRowHeight = 250;
 // The progress bar stops at 90: the last tenth is never reported separately.
 constexpr int kProgressMaximum = 90;
-// What the batch row takes beyond one row of cells and its scroll bar.
-constexpr int kBatchRowSlack = 7;
 
 }  // namespace
 
@@ -148,9 +145,10 @@ void CMainFrame::AttachBatchList(CBasketBrowser& browser, const BrowserColors& c
 }
 
 int CMainFrame::BatchRowHeightFor(int zoom) const {
-    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, basketView_);
+    // The cells wrap into rows (the list scrolls up and down, never sideways): one row of cells
+    // inside the list's frame fills it exactly.
     const int frame = basketView_ ? 2 * basketView_->frameWidth() : 0;
-    return ThumbCellSize(zoom).height + scrollBar + frame + kBatchRowSlack;
+    return ThumbCellSize(zoom).height + frame;
 }
 
 void CMainFrame::OnZoomChanged(int zoom) {
@@ -268,9 +266,11 @@ void CMainFrame::ToggleBatchMode() {
     if (settings_.batchMode) StoreRightHeight();
     settings_.batchMode = !settings_.batchMode;
     if (settings_.batchMode) {
-        const int client = splitter_->height();
+        // Without a stored height the batch row shows one row of cells; the splitter holds the
+        // view and the row only (the tool bar and the status bar are outside it).
+        const int client = splitter_->height() - splitter_->handleWidth();
         const std::optional<int> stored = memory_.readRightHeight ? memory_.readRightHeight() : std::nullopt;
-        const int top = stored.value_or(client - kBatchRowHeight);
+        const int top = stored.value_or(client - BatchRowHeightFor(basket_ ? basket_->zoom() : kLargeIconsZoom));
         batchRow_->show();
         splitter_->setSizes({top, std::max(0, client - top)});
         InstallButtonSet(ToolbarSet::Batch);

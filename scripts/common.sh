@@ -12,7 +12,7 @@ KV_PACKAGES=(
   libimage-exiftool-perl libjpeg-turbo-progs imagemagick
   qt6-qpa-plugins libqt6svg6 breeze-icon-theme adwaita-icon-theme
   xvfb xauth xdotool dbus at-spi2-core python3-pyatspi
-  desktop-file-utils appstream
+  desktop-file-utils appstream optipng
 )
 
 # Installs what is missing; says nothing when everything is there.
@@ -35,4 +35,10 @@ kv_install_packages() {
 kv_build() {
   cmake -S "$KV_ROOT" -B "$KV_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
   cmake --build "$KV_BUILD" --parallel "$(nproc)"
+}
+
+# Keeps a screenshot as a small PNG: no metadata, then optipng's smallest encoding of the same pixels.
+kv_keep_png() {
+  /usr/bin/convert "$1" -strip "$2"
+  optipng -quiet -o5 -strip all "$2"
 }

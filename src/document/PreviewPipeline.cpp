@@ -9,6 +9,7 @@
 #include "base/ListenerSlot.h"
 #include "document/CloneArea.h"
 #include "engine/OwnAlgorithm.h"
+#include "imageio/AlphaResize.h"
 
 namespace kv {
 
@@ -275,28 +276,45 @@ void PreviewPipeline::RunPreviewJob(PreviewState& s) {
 
     const int32_t width = job.destination.Width();
     const int32_t height = job.destination.Height();
-    auto target = std::make_unique<Bitmap>(width, height, PixelFormat24bppRGB);
+    // A picture that may have transparent parts is previewed as it is saved: with its alpha.
+    const bool alpha = MayHoldTransparency(image->GetPixelFormat());
+    auto target = std::make_unique<Bitmap>(width, height, alpha ? PixelFormat32bppARGB : PixelFormat24bppRGB);
     if (target->GetLastStatus() != Status::Ok) {
         s.idle.Set();
         return;
     }
+    std::unique_ptr<Bitmap> area;
     BitmapData in;
-    if (image->LockBits(job.source.AsRect(), ImageLockMode::Read, PixelFormat24bppRGB, &in) != Status::Ok) {
-        s.idle.Set();
-        return;
-    }
     BitmapData out;
-    if (target->LockBits({0, 0, width, height}, ImageLockMode::Write, PixelFormat24bppRGB, &out) != Status::Ok) {
-        image->UnlockBits(&in);
-        s.idle.Set();
-        return;
+    if (alpha) {
+        area = CloneArea(*image, job.source.left, job.source.top, job.source.Width(), job.source.Height(),
+                         PixelFormat32bppARGB);
+        if (!area) {
+            s.idle.Set();
+            return;
+        }
+    } else {
+        if (image->LockBits(job.source.AsRect(), ImageLockMode::Read, PixelFormat24bppRGB, &in) != Status::Ok) {
+            s.idle.Set();
+            return;
+        }
+        if (target->LockBits({0, 0, width, height}, ImageLockMode::Write, PixelFormat24bppRGB, &out) != Status::Ok) {
+            image->UnlockBits(&in);
+            s.idle.Set();
+            return;
+        }
     }
 
     std::optional<PreviewProgress> progress(std::in_place, &s.frame, s.quitting, s.stopping);
-    const bool done = s.routine ? s.routine(job.algorithm, out.AsRaster(), in.AsRaster(), &*progress)
-                                : RunOwnAlgorithm(job.algorithm, out.AsRaster(), in.AsRaster(), &*progress);
-    target->UnlockBits(&out);
-    image->UnlockBits(&in);
+    bool done = false;
+    if (alpha) {
+        done = ResizeWithAlpha(*area, *target, job.algorithm, &*progress);
+    } else {
+        done = s.routine ? s.routine(job.algorithm, out.AsRaster(), in.AsRaster(), &*progress)
+                         : RunOwnAlgorithm(job.algorithm, out.AsRaster(), in.AsRaster(), &*progress);
+        target->UnlockBits(&out);
+        image->UnlockBits(&in);
+    }
     if (!done) {
         target.reset();
         s.idle.Set();

@@ -18,7 +18,7 @@ protected:
 
     // Opens a photo and sets the output size and algorithm as the bar would.
     void OpenAt(const std::string& name, int percent, ResizeAlgorithm algorithm) {
-        ASSERT_TRUE(app->OpenDocumentFile(Copy(name)));
+        ASSERT_TRUE(app->OpenDocumentFile(Copy(name, std::filesystem::path(name).filename())));
         ResizeBarPresenter& bar = app->Presenter();
         bar.OnSelect(ResizeBarControl::IDC_ALGORITHM, algorithm);
         bar.OnSelect(ResizeBarControl::IDC_OUT_UNIT, 1);
@@ -50,6 +50,30 @@ TEST_F(View, ASmallOutputIsCentredWithoutScrollBars) {
     EXPECT_NE(shot.pixelColor(centre), QColor(Qt::white));
     EXPECT_EQ(shot.pixelColor(2, 2), QColor(Qt::white));
     EXPECT_EQ(shot.pixelColor(centre.x() - 160 - 3, centre.y()), QColor(Qt::white));
+}
+
+// A red disc on a transparent ground whose hidden colour is green, 48 x 32, at 400 %: the ground
+// shows the board of light squares in the quick drawing and in the exact preview, the green never.
+TEST_F(View, TransparentPartsShowTheBoardAndNeverTheColourUnderThem) {
+    for (const ResizeAlgorithm algorithm : {ResizeAlgorithm{4}, ResizeAlgorithm{9}}) {
+        SCOPED_TRACE(algorithm);
+        OpenAt("alpha/rgba.png", 400, algorithm);
+        const char* state = algorithm == 9 ? "Exact preview" : "Quick drawing";
+        ASSERT_TRUE(WaitUntil([&] { return MainView().DrawingState() == state; }, 60000));
+        const QImage shot = MainView().viewport()->grab().toImage();
+        const QPoint centre(shot.width() / 2, shot.height() / 2);
+        const QColor disc = shot.pixelColor(centre);
+        EXPECT_GT(disc.red(), 200);
+        EXPECT_LT(disc.green(), 40);
+        // The output's corners (192 x 128 around the centre) are ground: a light and a darker square.
+        EXPECT_EQ(shot.pixelColor(centre + QPoint(-95, -63)), QColor(0xFF, 0xFF, 0xFF));
+        EXPECT_EQ(shot.pixelColor(centre + QPoint(-95 + 8, -63)), QColor(0xCC, 0xCC, 0xCC));
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                ASSERT_FALSE(c.green() > c.red() + 32 && c.green() > c.blue() + 32) << x << "," << y;
+            }
+    }
 }
 
 TEST_F(View, DraggingTheImagePansAndDraggingTheNavigatorScrolls) {

@@ -173,9 +173,8 @@ void CFolderThumbsView::BeginRename(const PixelRect& label, const std::filesyste
 }
 
 void CFolderThumbsView::StartDrag(const std::vector<std::filesystem::path>& files) {
-    auto* data = new QMimeData;
-    for (const MimePart& part : EncodeFileList(files, false))
-        data->setData(QString::fromStdString(part.type), QByteArray::fromStdString(part.data));
+    QMimeData* data = FileListMimeData(files, false);
+    if (dragRunner_) return dragRunner_(data);
     auto* drag = new QDrag(this);
     drag->setMimeData(data);
     // The file manager (or the folder it is dropped on) moves the files; the view never removes them.

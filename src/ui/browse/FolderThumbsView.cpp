@@ -303,6 +303,8 @@ void CFolderThumbsView::mouseReleaseEvent(QMouseEvent* event) {
 void CFolderThumbsView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     const PixelPoint point = ToPoint(event->position().toPoint());
+    // The second press of a double click is a press as well: it may begin a drag or a rename.
+    browser_.MouseDown(point, ModifiersOf(event->modifiers()));
     browser_.DoubleClick(point);
     const PixelPoint scroll = ScrollPosition();
     const std::optional<size_t> index = browser_.Grid().ItemAt({point.x + scroll.x, point.y + scroll.y});

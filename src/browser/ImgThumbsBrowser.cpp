@@ -108,6 +108,7 @@ CImgThumbsBrowser::CImgThumbsBrowser(ThumbsBrowserServices services, ICommandTar
 }
 
 CImgThumbsBrowser::~CImgThumbsBrowser() {
+    StopThumbNotices();
     // The monitor calls into the current folder until it is told to stop.
     monitor_->Watch("", nullptr);
     monitor_.reset();

@@ -48,7 +48,7 @@ struct ItemListHolder {
 // The browser of one folder (or one library) in the browse window: it reads its folder when the
 // folder monitor asks, follows the changes on disk, and copies, moves, renames and deletes files
 // (deleted files go to the Trash with their sound notes).
-class CImgThumbsBrowser : private ItemListHolder, public CThumbsBrowser {
+class CImgThumbsBrowser final : private ItemListHolder, public CThumbsBrowser {
 public:
     // mainWindow: where the folder monitor posts its requests to read the folder again.
     CImgThumbsBrowser(ThumbsBrowserServices services, ICommandTarget& mainWindow, Trash trash);

@@ -300,40 +300,60 @@ ShellItem* ShellNamespace::ComputerItem() const {
     return nullptr;
 }
 
-ShellItem* ShellNamespace::SearchBelow(ShellItem& item, const fs::path& path) {
-    Fill(item);
+ShellItem* ShellNamespace::SearchBelow(ShellItem& item, const fs::path& path, ShellItem*& toList) {
+    if (!item.filled) {
+        // A folder or the volumes are listed by the caller, wherever it lists them.
+        if (ListerFor(item)) {
+            toList = &item;
+            return nullptr;
+        }
+        Fill(item);
+    }
     for (size_t i = 0; i < item.children.size(); ++i) {
         ShellItem& child = *item.children[i];
+        ShellItem* found = nullptr;
         const fs::path folder = child.FolderPath();
         if (!folder.empty()) {
             if (folder == path) return &child;
-            if (PathIsWithin(path, folder))
-                if (ShellItem* found = SearchBelow(child, path)) return found;
+            if (PathIsWithin(path, folder)) found = SearchBelow(child, path, toList);
+        } else if (!libraries_) {
             continue;
-        }
-        if (!libraries_) continue;
-        if (&item == root_.get() && child.kind == ShellItemKind::Libraries) {
+        } else if (&item == root_.get() && child.kind == ShellItemKind::Libraries) {
             const auto all = libraries_->GetAllLibraryFolders();
             if (std::any_of(all.begin(), all.end(), [&](const fs::path& f) { return PathIsWithin(path, f); }))
-                return SearchBelow(child, path);
+                return SearchBelow(child, path, toList);
         } else if (child.kind == ShellItemKind::Library) {
             const auto contents = libraries_->Read(child.path);
             if (contents && std::any_of(contents->folders.begin(), contents->folders.end(),
                                         [&](const fs::path& f) { return PathIsWithin(path, f); }))
-                return SearchBelow(child, path);
+                return SearchBelow(child, path, toList);
         }
+        if (found || toList) return found;
     }
     return nullptr;
 }
 
-ShellItem* ShellNamespace::FindPath(const fs::path& rawPath) {
-    if (rawPath.empty()) return nullptr;
-    if (CWin7Library::IsLibraryPath(rawPath)) return FindLibrary(CWin7Library::DisplayName(rawPath));
+ShellNamespace::PathSearch ShellNamespace::SearchPath(const fs::path& rawPath) {
+    if (rawPath.empty()) return {};
+    if (CWin7Library::IsLibraryPath(rawPath)) return {FindLibrary(CWin7Library::DisplayName(rawPath))};
     const fs::path path = Normal(rawPath);
-    if (!root_->path.empty() && path == root_->path) return root_.get();
-    if (ShellItem* found = SearchBelow(*root_, path)) return found;
-    if (ShellItem* computer = ComputerItem()) return SearchBelow(*computer, path);
-    return nullptr;
+    if (!root_->path.empty() && path == root_->path) return {root_.get()};
+    ShellItem* toList = nullptr;
+    if (ShellItem* found = SearchBelow(*root_, path, toList)) return {found};
+    if (toList) return {nullptr, toList};
+    // Nowhere below the desktop: through the computer's volumes.
+    ShellItem* computer = ComputerItem();
+    if (!computer) return {};
+    ShellItem* found = SearchBelow(*computer, path, toList);
+    return {found, found ? nullptr : toList};
+}
+
+ShellItem* ShellNamespace::FindPath(const fs::path& path) {
+    for (;;) {
+        const PathSearch step = SearchPath(path);
+        if (!step.toList) return step.found;
+        Fill(*step.toList);
+    }
 }
 
 ShellItem* ShellNamespace::FindLibrary(const std::string& name) {
@@ -351,13 +371,24 @@ std::string ShellNamespace::SelectionRecord(const ShellItem& item) {
     return item.path.string();
 }
 
-ShellItem* ShellNamespace::Restore(const std::string& record) {
-    if (record == kComputerRecord) return ComputerItem();
-    if (record == kLibrariesRecord) return LibrariesItem();
+ShellNamespace::PathSearch ShellNamespace::SearchRecord(const std::string& record) {
+    if (record == kComputerRecord) return {ComputerItem()};
+    if (record == kLibrariesRecord) return {LibrariesItem()};
     const fs::path path(record);
     // Anything else that is not a path of ours (an older program's binary record) names nothing.
-    if (!path.is_absolute() || !FileExists(path)) return nullptr;
-    return FindPath(path);
+    if (!path.is_absolute()) return {};
+    return SearchPath(path);
+}
+
+ShellItem* ShellNamespace::Restore(const std::string& record) {
+    // A path that went names nothing, whatever the tree still holds of it.
+    const bool named = record == kComputerRecord || record == kLibrariesRecord;
+    if (!named && (!fs::path(record).is_absolute() || !FileExists(fs::path(record)))) return nullptr;
+    for (;;) {
+        const PathSearch step = SearchRecord(record);
+        if (!step.toList) return step.found;
+        Fill(*step.toList);
+    }
 }
 
 bool ShellNamespace::Exists(const ShellItem& item) const {

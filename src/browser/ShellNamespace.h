@@ -114,6 +114,17 @@ public:
     // The item for a path (a folder, or a library's file), filling what lies on the way; null when
     // it cannot be found (it no longer exists, or lies nowhere in the tree).
     ShellItem* FindPath(const std::filesystem::path& path);
+    // One step of that search which lists no folder or volume itself: the item found, or the item
+    // on the way whose children must be listed first (see ListerFor; the search is then asked
+    // again from the start), or neither when the path lies nowhere in the tree. Items listed at
+    // once (the libraries) are filled on the way.
+    struct PathSearch {
+        ShellItem* found = nullptr;
+        ShellItem* toList = nullptr;
+    };
+    PathSearch SearchPath(const std::filesystem::path& path);
+    // The same for a remembered selection (Restore's search).
+    PathSearch SearchRecord(const std::string& record);
     ShellItem* FindLibrary(const std::string& name);
     ShellItem* LibrariesItem() const;
     ShellItem* ComputerItem() const;
@@ -144,7 +155,7 @@ private:
     // Takes the children of an item to a new list, keeping matching items.
     void Update(ShellItem& item, std::vector<ShellChild> children);
     void RemoveChild(ShellItem& parent, int row);
-    ShellItem* SearchBelow(ShellItem& item, const std::filesystem::path& path);
+    ShellItem* SearchBelow(ShellItem& item, const std::filesystem::path& path, ShellItem*& toList);
     ShellItem* ChildWithName(ShellItem& parent, const std::string& name) const;
 
     SpecialFolders folders_;

@@ -33,11 +33,18 @@ CThumbsBrowser::CThumbsBrowser(CItemList& items, ThumbsBrowserServices services)
       sortMode_(services.sortMode),
       zoom_(services.zoom) {
     if (builders_) builders_->AddListener(this);
+    hearsBuilders_ = builders_ != nullptr;
 }
 
 CThumbsBrowser::~CThumbsBrowser() {
-    if (builders_) builders_->RemoveListener(this);
+    StopThumbNotices();
     readyRelay_.Set(nullptr);
+}
+
+void CThumbsBrowser::StopThumbNotices() {
+    if (!hearsBuilders_) return;
+    hearsBuilders_ = false;
+    builders_->RemoveListener(this);
 }
 
 void CThumbsBrowser::SetHost(IThumbsView* view) {

@@ -170,6 +170,10 @@ public:
     void OnThumbReady(std::string path, int flag) override;
 
 protected:
+    // Takes the browser off the builders' list of listeners, waiting for a notice being delivered.
+    // Each final browser calls it first in its destructor: a notice must not reach the object while
+    // it is being taken apart (its virtual table changes with each destructor). Idempotent.
+    void StopThumbNotices();
     // The folder browser reads its folder again; a list without a folder rebuilds.
     virtual void Refresh() { Rebuild(); }
     // After a rename: the cached cell moves along (a browser whose files are not its own may do less).
@@ -226,6 +230,7 @@ private:
     int zoom_;
     IThumbsView* host_ = nullptr;
     ListenerSlot<IThumbsView> readyRelay_;
+    bool hearsBuilders_ = false;
 
     MouseState state_ = MouseState::Idle;
     PixelPoint press_;  // content coordinates

@@ -272,13 +272,6 @@ CBrowseWnd* CKVScaleCrafterApp::MakeBrowseWindow(QWidget* parent) {
                             if (!folder.empty()) stored_.browseDefault = folder;
                         }};
     auto* window = new CBrowseWnd(std::move(services), std::move(memory), parent);
-    // A double click opens the photo in the main window, which the browse window then uncovers.
-    connect(window, &CBrowseWnd::FileActivated, this, [this](const std::filesystem::path& file) {
-        QMetaObject::invokeMethod(this, [this, file] {
-            if (frame_->BrowseWindow()) frame_->ToggleBrowse();
-            OpenDocumentFile(file);
-        }, Qt::QueuedConnection);
-    });
     connect(window, &CBrowseWnd::PropertiesRequested, this,
             [this](const std::filesystem::path& file) { ShowImageInfo(file, frame_.get()); });
     return window;

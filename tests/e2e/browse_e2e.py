@@ -1,7 +1,8 @@
 """End-to-end test of the browse window: a folder of photos remembered as the browse folder is shown
-with its thumbnails in batch mode ("Browse"); at the next start they come from the disk cache, and
-Enter on a photo opens it in the main window. With --screenshot, the browse window is photographed
-instead of the last step."""
+with its thumbnails in batch mode ("Browse"); at the next start they come from the disk cache, the
+photos are copied in the browser and pasted into the batch list, and once browsing is done the batch
+is run and writes them at the bar's size. With --screenshot, the browse window is photographed
+instead of the last steps."""
 
 import argparse
 import configparser
@@ -12,6 +13,7 @@ import time
 
 import pyatspi
 
+from image_facts import jpeg_size
 from window_driver import Home, screenshot, wait_for, xdotool
 
 
@@ -24,6 +26,50 @@ def open_browse(window):
     window.press("Batch Mode")
     window.press("Browse")
     return window.find("Thumbnails")
+
+
+def focused(control):
+    return control.getState().contains(pyatspi.STATE_FOCUSED)
+
+
+def add_to_batch_and_run(window, photos, output):
+    """A click into the grid, Ctrl+A and Ctrl+C there, Shift+Tab to the batch list and Ctrl+V; then
+    Done, and Enter runs the batch into the output folder. Each photo is written to fit the bar's
+    640 x 480 with its own proportions."""
+    os.makedirs(output)
+    view = window.find("Thumbnails")
+    box = view.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    xdotool("mousemove", "--sync", str(box.x + 100), str(box.y + 80))
+    xdotool("click", "1")
+    wait_for("the thumbnails focused", lambda: focused(view))
+    # The keys arrive in order: what the batch list holds at the end tells that each was taken.
+    window.keys("ctrl+a")
+    window.keys("ctrl+c")
+    batch_list = window.find("Batch list")
+    window.keys("shift+Tab")
+    wait_for("the batch list focused", lambda: focused(batch_list))
+    window.keys("ctrl+v")
+    wait_for("the photos in the batch list", lambda: batch_list.description == "Total %d files" % len(photos))
+
+    window.press("Done", pyatspi.ROLE_PUSH_BUTTON)
+    run = window.find("Run", pyatspi.ROLE_MENU_ITEM)
+    wait_for("Run enabled once browsing is done", lambda: run.getState().contains(pyatspi.STATE_SENSITIVE))
+    wait_for("the batch list still focused", lambda: focused(batch_list))
+    window.run_batch(output)
+    window.close_batch()
+
+    written = sorted(os.listdir(output))
+    expected = sorted(os.path.basename(p) for p in photos)
+    if written != expected:
+        raise AssertionError("written %s, expected %s" % (written, expected))
+    for photo in photos:
+        width, height = jpeg_size(photo)
+        scale = min(640 / width, 480 / height)
+        want = (width * scale, height * scale)
+        got = jpeg_size(os.path.join(output, os.path.basename(photo)))
+        if abs(got[0] - want[0]) > 1 or abs(got[1] - want[1]) > 1:
+            raise AssertionError("%s written at %s, expected about %s" % (os.path.basename(photo), got, want))
+    print("the batch wrote %s" % ", ".join("%s" % f for f in written))
 
 
 def main():
@@ -66,14 +112,7 @@ def main():
             if args.screenshot:
                 screenshot(args.screenshot)
             else:
-                # A click on the first photo and Enter open it in the main window.
-                view = window.find("Thumbnails").queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-                xdotool("mousemove", "--sync", str(view.x + 100), str(view.y + 80))
-                xdotool("click", "1")
-                window.keys("Return")
-                first = sorted(os.path.basename(p) for p in args.photos)[0]
-                wait_for("the photo opened", lambda: window.frame.name.startswith(first), timeout=30)
-                wait_for("the photo drawn", lambda: window.description_of("Image") != "No image", timeout=30)
+                add_to_batch_and_run(window, args.photos, home.path("results"))
             window.exit()
 
         stored = configparser.ConfigParser(interpolation=None)

@@ -47,16 +47,6 @@ QMimeData* FileManagerData(const std::vector<std::filesystem::path>& files, bool
     return data;
 }
 
-// A drag that enters a widget, moves over it and is dropped at one point.
-void DragAndDrop(QWidget* target, const QMimeData* data, QPoint at, Qt::DropActions actions) {
-    QDragEnterEvent enter(at, actions, data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    QDragMoveEvent move(at, actions, data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &move);
-    QDropEvent drop(QPointF(at), actions, data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &drop);
-}
-
 // The modal dialog of a type once it is open.
 template <typename Dialog>
 Dialog* WaitForModal() {
@@ -195,12 +185,7 @@ TEST_F(BatchMode, DraggingItemsWithinTheListReordersThem) {
         DragAndDrop(Viewport(), data, before, Qt::CopyAction | Qt::MoveAction);
         delete data;
     });
-    const QPoint from = CellCentre(2);
-    QTest::mousePress(Viewport(), Qt::LeftButton, Qt::NoModifier, from);
-    QMouseEvent move(QEvent::MouseMove, QPointF(from + QPoint(12, 0)), Viewport()->mapToGlobal(QPointF(from + QPoint(12, 0))),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(Viewport(), &move);
-    QTest::mouseRelease(Viewport(), Qt::LeftButton, Qt::NoModifier, from + QPoint(12, 0));
+    PressAndDrag(Viewport(), CellCentre(2));
     EXPECT_TRUE(dragged);
     EXPECT_EQ(Names(), (std::vector<std::string>{"p2.jpg", "p0.jpg", "p1.jpg"}));
 }

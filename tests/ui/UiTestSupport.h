@@ -4,9 +4,16 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QTimer>
+#include <QMimeData>
 #include <QTest>
 #include <deque>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "common/RecordingTargets.h"
 #include "common/TestFiles.h"
@@ -109,6 +116,99 @@ protected:
     std::vector<QUrl> openedUrls;
     std::unique_ptr<ui::CKVScaleCrafterApp> app;
 };
+
+// A drag that enters a widget, moves over it and is dropped at one point, as the desktop delivers
+// it; the action the drop was taken with (IgnoreAction when it was refused).
+inline Qt::DropAction DragAndDrop(QWidget* target, const QMimeData* data, QPoint at, Qt::DropActions actions,
+                                  Qt::KeyboardModifiers keys = Qt::NoModifier) {
+    QDragEnterEvent enter(at, actions, data, Qt::LeftButton, keys);
+    QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(at, actions, data, Qt::LeftButton, keys);
+    QApplication::sendEvent(target, &move);
+    QDropEvent drop(QPointF(at), actions, data, Qt::LeftButton, keys);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+}
+
+// A press on a point of a widget and a move with the button held far enough to start a drag.
+inline void PressAndDrag(QWidget* widget, QPoint from) {
+    QTest::mousePress(widget, Qt::LeftButton, Qt::NoModifier, from);
+    const QPoint to = from + QPoint(12, 0);
+    QMouseEvent move(QEvent::MouseMove, QPointF(to), widget->mapToGlobal(QPointF(to)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+    QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, to);
+}
+
+// Answers the menus and dialogs that open next, one step after the other, as a user does. A step
+// looks for what it waits for and answers what to do with it (nothing while it is not open yet).
+// Each step polls on a timer of its own, so that a step whose action opens a nested loop (a menu
+// entry that opens a modal dialog) leaves the next one running; a step still waiting after the
+// limit closes what is open and fails.
+class UiScript {
+public:
+    using Step = std::function<std::function<void()>()>;
+    explicit UiScript(int limitMs = 20000) : limitMs_(limitMs) { clock_.start(); }
+
+    UiScript& Then(Step step) {
+        const size_t index = timers_.size();
+        auto timer = std::make_unique<QTimer>();
+        QTimer* self = timer.get();
+        QObject::connect(self, &QTimer::timeout, [this, index, self, step = std::move(step)] {
+            if (started_ != index) return;
+            if (const std::function<void()> act = step()) {
+                self->stop();
+                ++started_;
+                act();
+            } else if (clock_.elapsed() > limitMs_) {
+                self->stop();
+                ADD_FAILURE() << "step " << index << " of the script never found what it waits for";
+                while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+                if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+            }
+        });
+        self->start(10);
+        timers_.push_back(std::move(timer));
+        return *this;
+    }
+    bool Done() const { return started_ == timers_.size(); }
+
+private:
+    int limitMs_;
+    QElapsedTimer clock_;
+    size_t started_ = 0;
+    std::vector<std::unique_ptr<QTimer>> timers_;
+};
+
+// A step that chooses the entry of that text in the menu open at the moment (a submenu's entry
+// opens the submenu), with the keyboard.
+inline UiScript::Step MenuEntry(const QString& text) {
+    return [text]() -> std::function<void()> {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return {};
+        for (QAction* action : menu->actions())
+            if (action->text() == text && action->isEnabled())
+                return [menu, action] {
+                    menu->setActiveAction(action);
+                    QTest::keyClick(menu, action->menu() ? Qt::Key_Right : Qt::Key_Return);
+                };
+        return {};
+    };
+}
+
+// A step that answers the modal dialog of a type once it is open: check looks at it, and the
+// dialog is then accepted (true) or cancelled.
+template <typename Dialog>
+UiScript::Step AnswerDialog(std::function<bool(Dialog&)> check) {
+    return [check = std::move(check)]() -> std::function<void()> {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) return {};
+        return [dialog, check] {
+            if (check(*dialog)) dialog->accept();
+            else dialog->reject();
+        };
+    };
+}
 
 inline QString AccessibleName(QObject* object) {
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(object);

@@ -50,7 +50,6 @@ CBrowseWnd::CBrowseWnd(BrowseServices services, BrowseMemory memory, QWidget* pa
     CTabstopNavigator::Instance().Register(tree_, CTabstopNavigator::kTreeOrder);
     CTabstopNavigator::Instance().Register(view_, CTabstopNavigator::kThumbsViewOrder);
 
-    connect(view_, &CFolderThumbsView::FileActivated, this, &CBrowseWnd::FileActivated);
     connect(view_, &CFolderThumbsView::PropertiesRequested, this, &CBrowseWnd::PropertiesRequested);
     connect(view_, &CFolderThumbsView::StatusChanged, this,
             [this](const QString& files, const QString& date, const QString& size, const QString& image) {
@@ -62,12 +61,14 @@ CBrowseWnd::CBrowseWnd(BrowseServices services, BrowseMemory memory, QWidget* pa
     tree_->SetSelectionHandler([this](const std::string& text) { OnTreeSelection(text); });
 
     browser_->StartMonitor();
-    // The remembered item, else the start folder.
+    // The remembered item, else the start folder. The tree looks for either without holding up
+    // the window: a folder on the way may lie on a slow or dead mount.
     const std::string record = memory_.readTreeSelection ? memory_.readTreeSelection() : std::string();
-    if (!tree_->RestoreSelection(record) && !services.startFolder.empty()) {
-        tree_->SelectPath(services.startFolder);
-        SetFolder(services.startFolder);
-    }
+    tree_->RestoreSelectionLater(record, [this, start = services.startFolder](bool found) {
+        if (found || start.empty()) return;
+        SetFolder(start);
+        tree_->SelectPathLater(start);
+    });
     const int left = memory_.readLeftWidth ? memory_.readLeftWidth().value_or(kDefaultLeftWidth) : kDefaultLeftWidth;
     splitter_->setSizes({left, std::max(1, width() - left)});
 }

@@ -71,7 +71,6 @@ public:
     void OnCommand(int id) override;
 
 signals:
-    void FileActivated(const std::filesystem::path& file);
     void PropertiesRequested(const std::filesystem::path& file);
     void StatusChanged(const QString& text);
 

@@ -173,9 +173,8 @@ void CFolderThumbsView::BeginRename(const PixelRect& label, const std::filesyste
 }
 
 void CFolderThumbsView::StartDrag(const std::vector<std::filesystem::path>& files) {
-    auto* data = new QMimeData;
-    for (const MimePart& part : EncodeFileList(files, false))
-        data->setData(QString::fromStdString(part.type), QByteArray::fromStdString(part.data));
+    QMimeData* data = FileListMimeData(files, false);
+    if (dragRunner_) return dragRunner_(data);
     auto* drag = new QDrag(this);
     drag->setMimeData(data);
     // The file manager (or the folder it is dropped on) moves the files; the view never removes them.
@@ -304,6 +303,8 @@ void CFolderThumbsView::mouseReleaseEvent(QMouseEvent* event) {
 void CFolderThumbsView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     const PixelPoint point = ToPoint(event->position().toPoint());
+    // The second press of a double click is a press as well: it may begin a drag or a rename.
+    browser_.MouseDown(point, ModifiersOf(event->modifiers()));
     browser_.DoubleClick(point);
     const PixelPoint scroll = ScrollPosition();
     const std::optional<size_t> index = browser_.Grid().ItemAt({point.x + scroll.x, point.y + scroll.y});

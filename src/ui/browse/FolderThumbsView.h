@@ -6,9 +6,12 @@
 #include <QTimer>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 
 #include "app/BrowserColors.h"
 #include "browser/ThumbsBrowser.h"
+
+class QMimeData;
 
 namespace kv::ui {
 
@@ -22,6 +25,11 @@ public:
     ~CFolderThumbsView() override;
 
     CThumbsBrowser& browser() { return browser_; }
+
+    // Runs a drag of the data out of the view and returns when it has ended: the desktop's drag
+    // and drop, or a test that delivers the drag's events itself. The runner owns the data.
+    using DragRunner = std::function<void(QMimeData* data)>;
+    void SetDragRunner(DragRunner runner) { dragRunner_ = std::move(runner); }
 
     // IThumbsView
     PixelSize ClientSize() const override;
@@ -88,6 +96,7 @@ private:
     QHash<QString, Kept> pixmaps_;
     int picturesShown_ = 0;
     int busyDepth_ = 0;
+    DragRunner dragRunner_;
 };
 
 }  // namespace kv::ui

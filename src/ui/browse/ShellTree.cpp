@@ -70,6 +70,7 @@ ShellItem* CShellTree::SelectedItem() const { return model_->ItemOf(currentIndex
 
 void CShellTree::Select(ShellItem* item, bool report) {
     if (!item) return;
+    ++choices_;
     for (ShellItem* up = item->parent; up; up = up->parent) expand(model_->IndexOf(up));
     const QModelIndex index = model_->IndexOf(item);
     const bool wasQuiet = quiet_;
@@ -119,11 +120,25 @@ std::string CShellTree::SaveSelection() const {
     return item ? ShellNamespace::SelectionRecord(*item) : std::string();
 }
 
-bool CShellTree::RestoreSelection(const std::string& record) {
-    ShellItem* item = record.empty() ? nullptr : shell_.Restore(record);
-    if (!item) return false;
-    Select(item);
-    return true;
+void CShellTree::SelectLater(ShellTreeModel::Search search, std::function<void(bool)> found) {
+    const int choice = choices_;
+    model_->SearchLater(std::move(search), [this, choice, found = std::move(found)](ShellItem* item) {
+        if (choice != choices_) return;
+        if (item) Select(item);
+        if (found) found(item != nullptr);
+    });
+}
+
+void CShellTree::SelectPathLater(const std::filesystem::path& path, std::function<void(bool)> found) {
+    SelectLater([this, path] { return shell_.SearchPath(path); }, std::move(found));
+}
+
+void CShellTree::RestoreSelectionLater(const std::string& record, std::function<void(bool)> found) {
+    if (record.empty()) {
+        if (found) found(false);
+        return;
+    }
+    SelectLater([this, record] { return shell_.SearchRecord(record); }, std::move(found));
 }
 
 void CShellTree::Fail(const std::string& error) {
@@ -185,7 +200,13 @@ void CShellTree::OnLibrariesChanged() {
     if (underLibraries && SelectedItem() && ShellNamespace::SelectionRecord(*SelectedItem()) == record) Report();
 }
 
+void CShellTree::mousePressEvent(QMouseEvent* event) {
+    ++choices_;
+    QTreeView::mousePressEvent(event);
+}
+
 void CShellTree::keyPressEvent(QKeyEvent* event) {
+    ++choices_;
     if (event->key() == Qt::Key_Delete && state() != QAbstractItemView::EditingState) {
         DeleteSelected();
         return;

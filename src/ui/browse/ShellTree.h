@@ -7,14 +7,13 @@
 
 #include "browser/ShellNamespace.h"
 #include "platform/Win7Library.h"
+#include "ui/browse/ShellTreeModel.h"
 
 namespace kv {
 class IUserPrompt;
 }
 
 namespace kv::ui {
-
-class ShellTreeModel;
 
 // The folder tree of the browse window: Desktop, Home, the desktop's folders, the libraries and
 // the computer's volumes. Choosing an item tells the browse window its selection text; F2 (or a
@@ -37,10 +36,14 @@ public:
     // Selects the item of a folder or a library file; false when it is nowhere in the tree.
     bool SelectPath(const std::filesystem::path& path);
     bool SelectLibrary(const std::string& name);
-    // The selected item's record, and choosing it again from one; false for a record that names
-    // nothing any more (or an older program's binary record).
+    // The same without holding up the window: the folders on the way are listed on other threads,
+    // and the item is selected once it is found. found(false) when the path names nothing; found
+    // is not called at all when the user or the program chose another item meanwhile.
+    void SelectPathLater(const std::filesystem::path& path, std::function<void(bool)> found = {});
+    // The selected item's record, and choosing it again from one, later as above; found(false) for
+    // a record that names nothing any more (or an older program's binary record).
     std::string SaveSelection() const;
-    bool RestoreSelection(const std::string& record);
+    void RestoreSelectionLater(const std::string& record, std::function<void(bool)> found = {});
     // Deletes the selected item (the Delete key; command 33043).
     void DeleteSelected();
     // The check of the 2-second timer: a selected folder that has gone is noticed.
@@ -53,10 +56,12 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void Select(ShellItem* item, bool report = true);
+    void SelectLater(ShellTreeModel::Search search, std::function<void(bool)> found);
     void OnLibrariesChanged();
     void Report();
     void Fail(const std::string& error);
@@ -70,6 +75,9 @@ private:
     // Set while the tree changes the disk itself: refreshes it would cause are left out.
     bool busy_ = false;
     bool quiet_ = false;
+    // Counts the choices made by the user or the program; a search that finds its item after
+    // another choice leaves that choice alone.
+    int choices_ = 0;
 };
 
 }  // namespace kv::ui

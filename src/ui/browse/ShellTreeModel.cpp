@@ -77,26 +77,54 @@ bool ShellTreeModel::canFetchMore(const QModelIndex& parent) const {
 void ShellTreeModel::fetchMore(const QModelIndex& parent) {
     ShellItem* item = ItemOf(parent);
     if (!item || item->filled || item->listing) return;
-    std::function<std::vector<ShellChild>()> lister = shell_.ListerFor(*item);
-    if (!lister) {
+    if (!shell_.ListerFor(*item)) {
         shell_.Fill(*item);
         Filled(item);
         return;
     }
+    ListLater(*item, {});
+}
+
+void ShellTreeModel::SearchLater(Search search, std::function<void(ShellItem*)> done) {
+    const ShellNamespace::PathSearch step = search();
+    if (!step.toList) {
+        if (done) done(step.found);
+        return;
+    }
+    // Each listing fills one more item on the way, so the search ends.
+    ListLater(*step.toList, [this, search = std::move(search), done = std::move(done)]() mutable {
+        SearchLater(std::move(search), std::move(done));
+    });
+}
+
+void ShellTreeModel::ListLater(ShellItem& item, std::function<void()> then) {
+    std::vector<std::function<void()>>& waiting = waiting_[&item];
+    if (then) waiting.push_back(std::move(then));
+    if (item.listing) return;
+    std::function<std::vector<ShellChild>()> lister = shell_.ListerFor(item);
     // Folders and volumes are listed on another thread: a slow or dead mount never holds up the
     // window. The item may be gone when the listing comes back.
-    item->listing = true;
+    item.listing = true;
     QPointer<ShellTreeModel> self(this);
-    std::weak_ptr<const bool> alive = item->alive;
-    QThreadPool::globalInstance()->start([lister = std::move(lister), self, alive, item] {
+    std::weak_ptr<const bool> alive = item.alive;
+    ShellItem* listed = &item;
+    QThreadPool::globalInstance()->start([lister = std::move(lister), self, alive, listed] {
         std::vector<ShellChild> children = lister();
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [self, alive, item, children = std::move(children)]() mutable {
-                if (!self || alive.expired()) return;
-                item->listing = false;
-                self->shell_.FillWith(*item, std::move(children));
-                self->Filled(item);
+            [self, alive, listed, children = std::move(children)]() mutable {
+                if (!self) return;
+                const auto waiting = self->waiting_.extract(listed);
+                if (!alive.expired()) {
+                    listed->listing = false;
+                    self->shell_.FillWith(*listed, std::move(children));
+                    self->Filled(listed);
+                }
+                if (waiting.empty()) return;
+                for (const std::function<void()>& then : waiting.mapped()) {
+                    if (!self) return;
+                    then();
+                }
             },
             Qt::QueuedConnection);
     });

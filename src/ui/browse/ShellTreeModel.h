@@ -2,6 +2,9 @@
 
 #include <QAbstractItemModel>
 #include <QPersistentModelIndex>
+#include <functional>
+#include <unordered_map>
+#include <vector>
 
 #include "browser/ShellNamespace.h"
 
@@ -27,6 +30,13 @@ public:
     bool hasChildren(const QModelIndex& parent = {}) const override;
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;
+
+    // Runs a search of the namespace (SearchPath, SearchRecord) to its end without listing a
+    // folder or a volume on this thread: each listing it waits for is made on the thread pool, as
+    // an expansion's is, and the search is asked again once it is in. done gets the item found or
+    // null, on this thread (at once when nothing had to be listed); never once the model is gone.
+    using Search = std::function<ShellNamespace::PathSearch()>;
+    void SearchLater(Search search, std::function<void(ShellItem*)> done);
     QVariant data(const QModelIndex& index, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     // A label typed in place: the rename is asked for, later, and the item reappears through the
@@ -37,6 +47,9 @@ signals:
     void RenameRequested(const QPersistentModelIndex& index, const QString& name);
 
 private:
+    // Lists an item's children on the thread pool and fills it on this thread if it still lives;
+    // then runs (whether it lived or not). A listing under way is joined, not repeated.
+    void ListLater(ShellItem& item, std::function<void()> then);
     void Filled(ShellItem* item);
     void BeforeRemove(ShellItem& parent, int row) override;
     void AfterRemove() override;
@@ -44,6 +57,8 @@ private:
     void AfterInsert() override;
 
     ShellNamespace& shell_;
+    // What waits for the listings under way, by the item listed.
+    std::unordered_map<const ShellItem*, std::vector<std::function<void()>>> waiting_;
 };
 
 }  // namespace kv::ui

@@ -8,9 +8,9 @@
 namespace kv::ui {
 
 // Tab and Shift+Tab move the focus between the panes of the window that take part (the folder
-// tree, then the thumbnail views), in ascending order; panes of equal order keep the order they
-// joined in. Hidden or disabled panes are passed over, and the last wraps to the first. One
-// navigator serves the program.
+// tree, then the thumbnail views: the batch list's while browsing, and the browse window's), in
+// ascending order; panes of equal order keep the order they joined in. Hidden or disabled panes
+// are passed over, and the last wraps to the first. One navigator serves the program.
 class CTabstopNavigator final : public QObject {
     Q_OBJECT
 public:

@@ -24,6 +24,7 @@
 #include "ui/batch/BasketView.h"
 #include "ui/bridge/GuiCommandTarget.h"
 #include "ui/browse/BrowseWnd.h"
+#include "ui/browse/TabstopNavigator.h"
 #include "ui/commands/CommandActions.h"
 #include "ui/frame/ToolbarIcons.h"
 #include "ui/resizebar/ResizeDlgBar.h"
@@ -240,6 +241,7 @@ void CMainFrame::ToggleBrowse() {
         top_->removeWidget(browse_);
         delete browse_;
         browse_ = nullptr;
+        if (basketView_) CTabstopNavigator::Instance().Unregister(basketView_);
         InstallButtonSet(ToolbarSet::Batch);
         ShowMessage({});
         if (settingsBarWasVisible_) dock_->show();
@@ -250,6 +252,9 @@ void CMainFrame::ToggleBrowse() {
     if (!browseFactory_ || !settings_.batchMode) return;
     settingsBarWasVisible_ = !dock_->isHidden();
     dock_->hide();
+    // While browsing, Tab reaches the batch list between the folder tree and the browse window's
+    // thumbnails (it joins first); otherwise Tab leaves it as any other control.
+    if (basketView_) CTabstopNavigator::Instance().Register(basketView_, CTabstopNavigator::kThumbsViewOrder);
     // The browse window takes the main view's place, so it follows the view's row whatever the bars do.
     browse_ = browseFactory_(top_);
     top_->addWidget(browse_);

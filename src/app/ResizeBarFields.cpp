@@ -37,11 +37,23 @@ bool ResizeBarPresenter::OnPixelFieldChanged(bool widthEdited) {
                 pixels = TruncPixels(*value * imageSide / 100.0);
                 ok = true;
             }
+        } else if (id == (widthEdited ? IDC_OUT_WIDTH : IDC_OUT_HEIGHT)) {
+            // Without an open photo (batch mode) the percent is kept on its own: each photo stamped
+            // with it takes its size from it, so the batch gets the percent the field shows.
+            const std::optional<double> value = ParseDecimal(text);
+            if (value && PercentRange(std::nullopt).Contains(*value)) {
+                percent = *value;
+                ok = true;
+            }
         }
         if (ok && (id == IDC_OUT_WIDTH) == widthEdited) accepted = true;
     };
     read(IDC_OUT_WIDTH, image_.width, settings_.width, settings_.percentWidth);
     read(IDC_OUT_HEIGHT, image_.height, settings_.height, settings_.percentHeight);
+    if (accepted && !imageOpen_ && settings_.correction == SizeCorrection::KeepAspect) {
+        if (widthEdited) settings_.percentHeight = settings_.percentWidth;
+        else settings_.percentWidth = settings_.percentHeight;
+    }
 
     LinkAspect(widthEdited);
     {

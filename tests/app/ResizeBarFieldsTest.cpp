@@ -50,7 +50,7 @@ TEST_F(BarTest, PixelFieldsAcceptWholeNumbersFromThreeToOneHundredThousand) {
     }
 }
 
-TEST_F(BarTest, WithoutAnImagePercentAndPrintSizesStoreNothing) {
+TEST_F(BarTest, WithoutAnImagePrintSizesStoreNothingAndPercentsAreKeptForTheBatch) {
     EnterBatchMode();  // the fields are editable without an image only in batch mode
     EXPECT_EQ(Text(IDC_OUT_PRNWIDTH), "2.1333");
     EXPECT_FALSE(bar.OnTextChanged(IDC_OUT_PRNWIDTH, "2"));
@@ -60,12 +60,26 @@ TEST_F(BarTest, WithoutAnImagePercentAndPrintSizesStoreNothing) {
     bar.SetDocument(nullptr);
     EXPECT_EQ(Text(IDC_OUT_PRNWIDTH), "");
 
-    EXPECT_FALSE(bar.OnTextChanged(IDC_OUT_WIDTH, "50"));
-    EXPECT_DOUBLE_EQ(settings.percentWidth, 100);
+    // The batch's photos take their sizes from the percent, so the one the field shows is kept;
+    // Keep aspect keeps both sides at it. The pixel size waits for a photo.
+    EXPECT_TRUE(bar.OnTextChanged(IDC_OUT_WIDTH, "50"));
+    EXPECT_DOUBLE_EQ(settings.percentWidth, 50);
+    EXPECT_DOUBLE_EQ(settings.percentHeight, 50);
     EXPECT_EQ(settings.width, 640);
-    EXPECT_EQ(Text(IDC_OUT_HEIGHT), "50");  // Keep aspect shows the same percent in both fields
+    EXPECT_EQ(Text(IDC_OUT_HEIGHT), "50");
     bar.OnFieldLeft(IDC_OUT_WIDTH);
-    EXPECT_EQ(Text(IDC_OUT_WIDTH), "100");
+    EXPECT_EQ(Text(IDC_OUT_WIDTH), "50");
+
+    // Out of the range without a photo (0.3 to 3000) nothing is kept, and leaving shows the kept one.
+    EXPECT_FALSE(bar.OnTextChanged(IDC_OUT_HEIGHT, "3001"));
+    EXPECT_DOUBLE_EQ(settings.percentHeight, 50);
+    bar.OnFieldLeft(IDC_OUT_HEIGHT);
+    EXPECT_EQ(Text(IDC_OUT_HEIGHT), "50");
+
+    settings.correction = SizeCorrection::None;
+    EXPECT_TRUE(bar.OnTextChanged(IDC_OUT_HEIGHT, "25"));
+    EXPECT_DOUBLE_EQ(settings.percentHeight, 25);
+    EXPECT_DOUBLE_EQ(settings.percentWidth, 50);
 }
 
 TEST_F(BarTest, PercentOfTheOpenImage) {

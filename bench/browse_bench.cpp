@@ -30,7 +30,7 @@
 #include "browser/ThumbsBuilderThreads.h"
 #include "common/TestFiles.h"
 #include "ui/bridge/ThreadCheckerOptions.h"
-#include "ui/browse/FolderThumbsView.h"
+#include "ui/browser/ThumbsView.h"
 
 namespace {
 
@@ -82,7 +82,7 @@ void RunEventsUntil(const std::function<bool()>& condition, int limitMs) {
 }
 
 // Shows the view with a client area of 1600 x 1000 pixels.
-void ShowAt1600x1000(kv::ui::CFolderThumbsView& view) {
+void ShowAt1600x1000(kv::ui::CThumbsView& view) {
     view.resize(1600, 1000);
     view.show();
     (void)QTest::qWaitForWindowExposed(&view);
@@ -108,14 +108,14 @@ Screen OpenFolder(kv::CMapStringToObPlus& cache, const fs::path& folder, int kee
     Screen result;
     {
         kv::CImgThumbsBrowser browser(services, target, kv::Trash(folder / ".trash-unused"));
-        kv::ui::CFolderThumbsView view(browser, kv::BrowserColors{});
+        kv::ui::CThumbsView view(browser, kv::BrowserColors{});
         ShowAt1600x1000(view);
 
         QElapsedTimer clock;
         ReadyTimes ready(clock);
         builders.AddListener(&ready);
         bool done = false;
-        QObject::connect(&view, &kv::ui::CFolderThumbsView::Painted, [&](int cells, int pictures) {
+        QObject::connect(&view, &kv::ui::CThumbsView::Painted, [&](int cells, int pictures) {
             if (done || cells == 0 || pictures < cells) return;
             done = true;
             result.firstScreenMs = clock.nsecsElapsed() / 1e6;
@@ -134,7 +134,7 @@ Screen OpenFolder(kv::CMapStringToObPlus& cache, const fs::path& folder, int kee
         browser.SetFolder(folder);
         browser.ReadFolder();
         result.readMs = clock.nsecsElapsed() / 1e6;
-        QObject::connect(&view, &kv::ui::CFolderThumbsView::Painted, [&](int, int) { ++result.paints; });
+        QObject::connect(&view, &kv::ui::CThumbsView::Painted, [&](int, int) { ++result.paints; });
         RunEventsUntil([&] { return done; }, 120000);
         std::vector<std::string> visible;
         for (size_t i = 0; i < static_cast<size_t>(result.cells) && i < browser.items().size(); ++i)
@@ -231,7 +231,7 @@ int main(int argc, char** argv) {
         (void)cache.LoadIndex(kv::CMapStringToObPlus::LegacyFile(dir.path()));
         NoTarget target;
         kv::CImgThumbsBrowser browser({cache, nullptr}, target, kv::Trash(folder / ".trash-unused"));
-        kv::ui::CFolderThumbsView view(browser, kv::BrowserColors{});
+        kv::ui::CThumbsView view(browser, kv::BrowserColors{});
         ShowAt1600x1000(view);
         browser.SetFolder(folder);
         browser.ReadFolder();

@@ -11,7 +11,7 @@
 #include "browser/ShellNamespace.h"
 #include "ui/UiTestSupport.h"
 #include "ui/browse/BrowseWnd.h"
-#include "ui/browse/FolderThumbsView.h"
+#include "ui/browser/ThumbsView.h"
 #include "ui/browse/ShellTree.h"
 #include "ui/browse/ShellTreeModel.h"
 #include "ui/browse/TabstopNavigator.h"
@@ -62,7 +62,7 @@ TEST_F(Browse, BrowseAndDoneSwapTheLayoutAndTheButtonsAndKeepTheTreesWidth) {
     Run(ID_VIEW_TOOLBAR);
 
     // The start folder (the pictures folder here) shows its photo, and its thumbnail comes.
-    ui::CFolderThumbsView& view = browse.View();
+    ui::CThumbsView& view = browse.View();
     EXPECT_TRUE(test::WaitUntil([&] { return view.browser().items().size() == 1; }));
     EXPECT_TRUE(test::WaitUntil([&] { return view.PicturesShown() == 1; }));
 
@@ -85,7 +85,7 @@ TEST_F(Browse, TheTreeSelectsRenamesAndDeletesFoldersAndTheBrowserFollows) {
     ui::CShellTree& tree = browse.Tree();
     ASSERT_TRUE(tree.SelectPath(dir / "album"));
     EXPECT_TRUE(tree.isExpanded(tree.currentIndex().parent()));
-    ui::CFolderThumbsView& view = browse.View();
+    ui::CThumbsView& view = browse.View();
     EXPECT_TRUE(test::WaitUntil([&] { return view.browser().items().size() == 2; }));
     EXPECT_TRUE(test::WaitUntil([&] { return view.PicturesShown() == 2; }));
 
@@ -141,7 +141,7 @@ TEST_F(Browse, ALibraryShowsThePhotosOfItsFoldersAndFollowsItsFile) {
 TEST_F(Browse, FilesDroppedOnTheThumbnailsAreMovedOrCopiedIntoTheFolder) {
     ui::CBrowseWnd& browse = OpenBrowse();
     ASSERT_TRUE(browse.Tree().SelectPath(dir / "album"));
-    ui::CFolderThumbsView& view = browse.View();
+    ui::CThumbsView& view = browse.View();
     ASSERT_TRUE(test::WaitUntil([&] { return view.browser().items().size() == 2; }));
     const auto drop = [&](const fs::path& file, Qt::KeyboardModifiers keys) {
         QMimeData data;

@@ -102,7 +102,7 @@ void CellPainter::EndPaint(bool wholeView) {
     }
 }
 
-void CellPainter::Draw(QPainter& painter, const CThumbsBrowser::CellPaint& paint, int zoom) {
+bool CellPainter::Draw(QPainter& painter, const CThumbsBrowser::CellPaint& paint, int zoom) {
     const PixelRect& cellRect = paint.rect;
     CPaletteItemImg* cell = paint.cell.get();
     static const CPaletteItem plainCell;
@@ -133,6 +133,7 @@ void CellPainter::Draw(QPainter& painter, const CThumbsBrowser::CellPaint& paint
     }
 
     DrawLabel(painter, paint, ToQRect(geometry.LabelRect(cellRect)));
+    return picture != nullptr;
 }
 
 void CellPainter::FillAround(QPainter& painter, const QPixmap& source, const QRect& hole, QPoint at, const QRect& area) {

@@ -28,8 +28,8 @@ public:
     static QColor ToQColor(ColorRef color);
 
     // Draws one cell at the browser's zoom; a cached cell also learns where its label went and how
-    // wide the name is, so that the label timer can scroll it.
-    void Draw(QPainter& painter, const CThumbsBrowser::CellPaint& cell, int zoom);
+    // wide the name is, so that the label timer can scroll it. True when it drew the cell's picture.
+    bool Draw(QPainter& painter, const CThumbsBrowser::CellPaint& cell, int zoom);
 
     // Forgets the pictures of cells that were not drawn in the last few paints of the whole view,
     // so that a view keeps pictures for what it shows and a little more. Paints of a part of the

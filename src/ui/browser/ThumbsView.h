@@ -4,6 +4,7 @@
 #include <QBasicTimer>
 #include <QPointer>
 #include <atomic>
+#include <filesystem>
 #include <functional>
 
 #include "browser/ThumbsBrowser.h"
@@ -15,9 +16,9 @@ class QMimeData;
 
 namespace kv::ui {
 
-// The scrolling window of a thumbnail browser: it owns the scroll position and hands the browser
-// its mouse, keys, timers, paints, tool tips and drops; the browser decides. Cells are drawn by a
-// CellPainter, only where the view is exposed.
+// The scrolling window of a thumbnail browser, the batch list's and the folder browser's: it owns
+// the scroll position and hands the browser its mouse, keys, timers, paints, tool tips and drops;
+// the browser decides. Cells are drawn by a CellPainter, only where the view is exposed.
 class CThumbsView : public QAbstractScrollArea, public IThumbsView {
     Q_OBJECT
 public:
@@ -42,6 +43,8 @@ public:
 
     // The editor of an in-place rename while one is open.
     CPopupEdit* RenameEditor() const { return editor_; }
+    // How many cells showed a picture in the last paint of the whole view.
+    int PicturesShown() const { return picturesShown_; }
 
     // IThumbsView
     PixelSize ClientSize() const override;
@@ -60,14 +63,25 @@ public:
     void ShowStatus(const BrowserStatus& status) override;
     void SetBusy(bool busy) override;
 
+signals:
+    // Enter or a double click on a file. Without a receiver Enter goes on to the window.
+    void FileActivated(const std::filesystem::path& file);
+    // The view painted its cells (for tests and benchmarks).
+    void Painted(int cells, int pictures);
+
 protected:
     // What a view draws over its cells (the batch list: a text while it is empty).
     virtual void PaintExtras(QPainter& painter) { (void)painter; }
-    // A key the browser does not take; true when the view took it.
+    // A key the browser does not take, offered before the view's own keys; true when taken.
     virtual bool ViewKey(QKeyEvent* event) {
         (void)event;
         return false;
     }
+    // What a screen reader hears of the view: how many files it holds and how many show their
+    // thumbnail.
+    virtual QString AccessibleText() const;
+    // The files text of the last status (what the view holds, or the selected file).
+    const QString& StatusFiles() const { return statusFiles_; }
 
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -89,17 +103,26 @@ protected:
 
 private:
     void EndRename();
+    void OnThumbReady();
+    bool ActivateFile(const std::optional<size_t>& index);
+    void UpdateAccessibleText();
 
     CThumbsBrowser& browser_;
     CellPainter painter_;
     QBasicTimer labelTimer_;
     QBasicTimer autoScrollTimer_;
-    std::atomic<bool> repaintPosted_{false};
+    QBasicTimer readyRepaint_;
+    std::atomic<bool> readyPosted_{false};
     std::function<void(const BrowserStatus&)> statusSink_;
     std::function<void(const std::filesystem::path&)> propertiesHandler_;
     MenuRunner menuRunner_;
     DragRunner dragRunner_;
     QPointer<CPopupEdit> editor_;
+    QString statusFiles_;
+    int picturesShown_ = 0;
+    // Cells of the last whole paint still without their picture: a thumbnail arriving then is
+    // drawn at once; otherwise repaints for new thumbnails come at most every kReadyRepaintMs.
+    int picturesMissing_ = 0;
     int busy_ = 0;
 };
 

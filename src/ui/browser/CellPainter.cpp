@@ -1,3 +1,7 @@
+// The task library first: its headers use a name that Qt defines as a macro.
+#include <oneapi/tbb/parallel_for.h>
+#include <oneapi/tbb/task_arena.h>
+
 #include "ui/browser/CellPainter.h"
 
 #include <QApplication>
@@ -72,25 +76,69 @@ const QPixmap& CellPainter::Card(QSize size, bool selected) {
     return *cards_.insert(key, card);
 }
 
-const CellPainter::Picture* CellPainter::PictureFor(const QString& key, CPaletteItemImg& cell, QSize size) {
-    auto found = pictures_.find(key);
-    if (found != pictures_.end() && found->size == size && IsSamePicture(cell, found->id)) {
-        found->lastPaint = paint_;
-        return &*found;
-    }
-    const CellPicture picture = PictureOf(cell);
-    if (picture.image.isNull()) {
+bool CellPainter::HasPicture(const QString& key, const CPaletteItemImg& cell, QSize size) const {
+    const auto found = pictures_.constFind(key);
+    return found != pictures_.cend() && found->size == size && IsSamePicture(cell, found->id);
+}
+
+QImage CellPainter::MakePicture(CPaletteItemImg& cell, QSize size, std::shared_ptr<const void>& id) {
+    CellPicture picture = PictureOf(cell);
+    id = std::move(picture.id);
+    if (picture.image.isNull() || picture.image.size() == size) return std::move(picture.image);
+    return picture.image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+void CellPainter::Keep(const QString& key, QImage image, std::shared_ptr<const void> id, QSize size) {
+    if (image.isNull()) {
         pictures_.remove(key);
-        return nullptr;
+        return;
     }
     Picture made;
-    made.id = picture.id;
+    made.id = std::move(id);
     made.size = size;
     made.lastPaint = paint_;
-    made.pixmap = QPixmap::fromImage(picture.image.size() == size
-                                         ? picture.image
-                                         : picture.image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    return &*pictures_.insert(key, std::move(made));
+    made.pixmap = QPixmap::fromImage(std::move(image));
+    pictures_.insert(key, std::move(made));
+}
+
+const CellPainter::Picture* CellPainter::PictureFor(const QString& key, CPaletteItemImg& cell, QSize size) {
+    if (!HasPicture(key, cell, size)) {
+        std::shared_ptr<const void> id;
+        QImage image = MakePicture(cell, size, id);
+        Keep(key, std::move(image), std::move(id), size);
+    }
+    auto found = pictures_.find(key);
+    if (found == pictures_.end()) return nullptr;
+    found->lastPaint = paint_;
+    return &*found;
+}
+
+void CellPainter::Prepare(const std::vector<CThumbsBrowser::CellPaint>& cells, int zoom) {
+    struct Job {
+        QString key;
+        CPaletteItemImg* cell;
+        QSize size;
+        QImage image;
+        std::shared_ptr<const void> id;
+    };
+    std::vector<Job> jobs;
+    for (const CThumbsBrowser::CellPaint& paint : cells) {
+        if (!paint.cell) continue;
+        const QSize size = ToQRect(paint.cell->GetRegion(paint.rect, zoom)).size();
+        QString key = QString::fromStdString(paint.item->path.string());
+        if (!HasPicture(key, *paint.cell, size)) jobs.push_back({std::move(key), paint.cell.get(), size, {}, {}});
+    }
+    // One picture is made where it is drawn; more are shared out. The pictures are made apart from
+    // whatever else the pool's threads are doing, and the cells stay as they are meanwhile: the
+    // caller holds the cache's lock until the work is done.
+    if (jobs.size() < 2) return;
+    oneapi::tbb::this_task_arena::isolate([&] {
+        oneapi::tbb::parallel_for(size_t{0}, jobs.size(), [&](size_t i) {
+            Job& job = jobs[i];
+            job.image = MakePicture(*job.cell, job.size, job.id);
+        });
+    });
+    for (Job& job : jobs) Keep(job.key, std::move(job.image), std::move(job.id), job.size);
 }
 
 void CellPainter::EndPaint(bool wholeView) {

@@ -3,10 +3,12 @@
 #include <QColor>
 #include <QFont>
 #include <QHash>
+#include <QImage>
 #include <QPixmap>
 #include <QStaticText>
 #include <QString>
 #include <memory>
+#include <vector>
 
 #include "app/BrowserColors.h"
 #include "browser/ThumbsBrowser.h"
@@ -26,6 +28,11 @@ public:
 
     const BrowserColors& colors() const { return colors_; }
     static QColor ToQColor(ColorRef color);
+
+    // Makes the pictures that the cells about to be drawn lack, side by side on the machine's
+    // cores: decoding a cached cell's stream and converting it is most of what a paint costs. The
+    // caller holds the cache's lock, as for Draw.
+    void Prepare(const std::vector<CThumbsBrowser::CellPaint>& cells, int zoom);
 
     // Draws one cell at the browser's zoom; a cached cell also learns where its label went and how
     // wide the name is, so that the label timer can scroll it. True when it drew the cell's picture.
@@ -54,6 +61,11 @@ private:
     // the offset), or filled with the background when the source is null.
     void FillAround(QPainter& painter, const QPixmap& source, const QRect& hole, QPoint at, const QRect& area);
     const Picture* PictureFor(const QString& key, CPaletteItemImg& cell, QSize size);
+    // Whether the picture kept for a cell is its present one at this size.
+    bool HasPicture(const QString& key, const CPaletteItemImg& cell, QSize size) const;
+    // The cell's picture at a size, made on any thread; null without one.
+    static QImage MakePicture(CPaletteItemImg& cell, QSize size, std::shared_ptr<const void>& id);
+    void Keep(const QString& key, QImage image, std::shared_ptr<const void> id, QSize size);
     void DrawFallback(QPainter& painter, const QRect& area, const std::filesystem::path& path);
     void DrawSoundMark(QPainter& painter, const QRect& picture);
     void DrawLabel(QPainter& painter, const CThumbsBrowser::CellPaint& cell, const QRect& label);

@@ -150,11 +150,15 @@ void CThumbsView::PostThumbReady() {
 
 void CThumbsView::OnThumbReady() {
     readyPosted_.store(false);
-    // A shown cell waiting for its picture gets it at once; better pictures of cells already drawn
-    // and pictures of cells out of sight wait for the next repaint.
-    if (picturesMissing_ > 0) {
-        readyRepaint_.stop();
-        viewport()->update();
+    // A cell in view waiting for its picture is drawn again at once; better pictures of cells
+    // already drawn and pictures of cells out of sight wait for the next repaint of the view.
+    if (!waiting_.empty()) {
+        for (auto& [path, waiting] : waiting_) {
+            const CMapStringToObPlus::Cell cell = browser_.CachedCell(path);
+            if (cell.get() == waiting.cell) continue;
+            waiting.cell = cell.get();
+            viewport()->update(waiting.rect);
+        }
     } else if (!readyRepaint_.isActive()) {
         readyRepaint_.start(kReadyRepaintMs, this);
     }
@@ -253,11 +257,19 @@ void CThumbsView::paintEvent(QPaintEvent* event) {
     for (const CThumbsBrowser::CellPaint& cell : plan.cells) around -= ToQRect(cell.rect);
     const QColor background = painter_.ToQColor(painter_.colors().background);
     for (const QRect& part : around) painter.fillRect(part, background);
-    int pictures = 0;
+    const bool wholeView = exposed.contains(viewport()->rect());
+    if (wholeView) {
+        waiting_.clear();
+        cellsShown_ = static_cast<int>(plan.cells.size());
+    }
     {
         // A builder thread rewrites a cached cell's sizes under the cache's lock.
         const auto cacheLock = browser_.cache().Lock();
-        for (const CThumbsBrowser::CellPaint& cell : plan.cells) pictures += painter_.Draw(painter, cell, browser_.zoom()) ? 1 : 0;
+        painter_.Prepare(plan.cells, browser_.zoom());
+        for (const CThumbsBrowser::CellPaint& cell : plan.cells) {
+            if (painter_.Draw(painter, cell, browser_.zoom())) waiting_.erase(cell.item->path.native());
+            else waiting_.insert_or_assign(cell.item->path.native(), Waiting{ToQRect(cell.rect), cell.cell.get()});
+        }
     }
     if (plan.insertionCell) {
         const QRect cell = ToQRect(*plan.insertionCell);
@@ -273,14 +285,10 @@ void CThumbsView::paintEvent(QPaintEvent* event) {
         painter.drawRect(ToQRect(*plan.rubberBand).adjusted(0, 0, -1, -1));
     }
     PaintExtras(painter);
-    const bool wholeView = exposed.contains(viewport()->rect());
     painter_.EndPaint(wholeView);
-    if (wholeView) {
-        picturesShown_ = pictures;
-        picturesMissing_ = static_cast<int>(plan.cells.size()) - pictures;
-        UpdateAccessibleText();
-    }
-    emit Painted(static_cast<int>(plan.cells.size()), pictures);
+    picturesShown_ = std::max(0, cellsShown_ - static_cast<int>(waiting_.size()));
+    UpdateAccessibleText();
+    emit Painted(cellsShown_, picturesShown_);
 }
 
 void CThumbsView::resizeEvent(QResizeEvent* event) {

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <unordered_map>
 
 #include "browser/ThumbsBrowser.h"
 #include "ui/browser/CellPainter.h"
@@ -43,7 +45,7 @@ public:
 
     // The editor of an in-place rename while one is open.
     CPopupEdit* RenameEditor() const { return editor_; }
-    // How many cells showed a picture in the last paint of the whole view.
+    // How many of the cells in view showed their picture when they were last painted.
     int PicturesShown() const { return picturesShown_; }
 
     // IThumbsView
@@ -66,7 +68,8 @@ public:
 signals:
     // Enter or a double click on a file. Without a receiver Enter goes on to the window.
     void FileActivated(const std::filesystem::path& file);
-    // The view painted its cells (for tests and benchmarks).
+    // The view painted (for tests and benchmarks): the cells in view and how many of them show
+    // their picture now.
     void Painted(int cells, int pictures);
 
 protected:
@@ -119,10 +122,16 @@ private:
     DragRunner dragRunner_;
     QPointer<CPopupEdit> editor_;
     QString statusFiles_;
+    int cellsShown_ = 0;
     int picturesShown_ = 0;
-    // Cells of the last whole paint still without their picture: a thumbnail arriving then is
-    // drawn at once; otherwise repaints for new thumbnails come at most every kReadyRepaintMs.
-    int picturesMissing_ = 0;
+    // The cells in view drawn without their picture, by path: where they are and the cached cell
+    // they were drawn from (or none). A thumbnail ready for one of them repaints that cell at once;
+    // other thumbnails repaint the view at most every kReadyRepaintMs.
+    struct Waiting {
+        QRect rect;
+        const void* cell = nullptr;
+    };
+    std::unordered_map<std::string, Waiting> waiting_;
     int busy_ = 0;
 };
 

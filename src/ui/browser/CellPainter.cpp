@@ -81,8 +81,8 @@ bool CellPainter::HasPicture(const QString& key, const CPaletteItemImg& cell, QS
     return found != pictures_.cend() && found->size == size && IsSamePicture(cell, found->id);
 }
 
-QImage CellPainter::MakePicture(CPaletteItemImg& cell, QSize size, std::shared_ptr<const void>& id) {
-    CellPicture picture = PictureOf(cell);
+QImage CellPainter::MakePicture(const DibImagePtr& bitmap, QSize size, std::shared_ptr<const void>& id) {
+    CellPicture picture = PictureOf(bitmap);
     id = std::move(picture.id);
     if (picture.image.isNull() || picture.image.size() == size) return std::move(picture.image);
     return picture.image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -104,7 +104,7 @@ void CellPainter::Keep(const QString& key, QImage image, std::shared_ptr<const v
 const CellPainter::Picture* CellPainter::PictureFor(const QString& key, CPaletteItemImg& cell, QSize size) {
     if (!HasPicture(key, cell, size)) {
         std::shared_ptr<const void> id;
-        QImage image = MakePicture(cell, size, id);
+        QImage image = MakePicture(cell.GetThumbnail(), size, id);
         Keep(key, std::move(image), std::move(id), size);
     }
     auto found = pictures_.find(key);
@@ -113,32 +113,43 @@ const CellPainter::Picture* CellPainter::PictureFor(const QString& key, CPalette
     return &*found;
 }
 
-void CellPainter::Prepare(const std::vector<CThumbsBrowser::CellPaint>& cells, int zoom) {
-    struct Job {
-        QString key;
-        CPaletteItemImg* cell;
-        QSize size;
-        QImage image;
-        std::shared_ptr<const void> id;
-    };
-    std::vector<Job> jobs;
+namespace {
+
+// Runs work(i) for every i below count, side by side on the machine's cores, apart from whatever
+// else the task pool's threads are doing; one job runs where it is.
+template <typename Work>
+void SideBySide(size_t count, const Work& work) {
+    if (count == 0) return;
+    if (count == 1) return work(0);
+    oneapi::tbb::this_task_arena::isolate([&] { oneapi::tbb::parallel_for(size_t{0}, count, work); });
+}
+
+}  // namespace
+
+std::vector<CellPainter::PictureJob> CellPainter::TakeBitmaps(const std::vector<CThumbsBrowser::CellPaint>& cells,
+                                                              int zoom) {
+    std::vector<PictureJob> jobs;
+    std::vector<CPaletteItemImg*> owners;
     for (const CThumbsBrowser::CellPaint& paint : cells) {
         if (!paint.cell) continue;
         const QSize size = ToQRect(paint.cell->GetRegion(paint.rect, zoom)).size();
         QString key = QString::fromStdString(paint.item->path.string());
-        if (!HasPicture(key, *paint.cell, size)) jobs.push_back({std::move(key), paint.cell.get(), size, {}, {}});
+        if (HasPicture(key, *paint.cell, size)) continue;
+        jobs.push_back({std::move(key), size, {}, {}, {}});
+        owners.push_back(paint.cell.get());
     }
-    // One picture is made where it is drawn; more are shared out. The pictures are made apart from
-    // whatever else the pool's threads are doing, and the cells stay as they are meanwhile: the
-    // caller holds the cache's lock until the work is done.
-    if (jobs.size() < 2) return;
-    oneapi::tbb::this_task_arena::isolate([&] {
-        oneapi::tbb::parallel_for(size_t{0}, jobs.size(), [&](size_t i) {
-            Job& job = jobs[i];
-            job.image = MakePicture(*job.cell, job.size, job.id);
-        });
+    // A cell read from the disk cache has only its stream: decoding it reads the cell's sizes.
+    SideBySide(jobs.size(), [&](size_t i) { jobs[i].bitmap = owners[i]->GetThumbnail(); });
+    return jobs;
+}
+
+void CellPainter::MakePictures(std::vector<PictureJob>& jobs) {
+    SideBySide(jobs.size(), [&](size_t i) {
+        PictureJob& job = jobs[i];
+        job.image = MakePicture(job.bitmap, job.size, job.id);
     });
-    for (Job& job : jobs) Keep(job.key, std::move(job.image), std::move(job.id), job.size);
+    for (PictureJob& job : jobs) Keep(job.key, std::move(job.image), std::move(job.id), job.size);
+    jobs.clear();
 }
 
 void CellPainter::EndPaint(bool wholeView) {

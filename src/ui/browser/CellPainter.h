@@ -29,10 +29,19 @@ public:
     const BrowserColors& colors() const { return colors_; }
     static QColor ToQColor(ColorRef color);
 
-    // Makes the pictures that the cells about to be drawn lack, side by side on the machine's
-    // cores: decoding a cached cell's stream and converting it is most of what a paint costs. The
-    // caller holds the cache's lock, as for Draw.
-    void Prepare(const std::vector<CThumbsBrowser::CellPaint>& cells, int zoom);
+    // The pictures that the cells about to be drawn lack are made in two steps, side by side on
+    // the machine's cores, since making them is most of what a paint costs: under the cache's lock
+    // (as Draw), the cells' stored streams are decoded and their bitmaps taken; then, without the
+    // lock, so that the builders may store cells meanwhile, the bitmaps are converted and kept.
+    struct PictureJob {
+        QString key;
+        QSize size;
+        DibImagePtr bitmap;
+        QImage image;
+        std::shared_ptr<const void> id;
+    };
+    std::vector<PictureJob> TakeBitmaps(const std::vector<CThumbsBrowser::CellPaint>& cells, int zoom);
+    void MakePictures(std::vector<PictureJob>& jobs);
 
     // Draws one cell at the browser's zoom; a cached cell also learns where its label went and how
     // wide the name is, so that the label timer can scroll it. True when it drew the cell's picture.
@@ -63,8 +72,8 @@ private:
     const Picture* PictureFor(const QString& key, CPaletteItemImg& cell, QSize size);
     // Whether the picture kept for a cell is its present one at this size.
     bool HasPicture(const QString& key, const CPaletteItemImg& cell, QSize size) const;
-    // The cell's picture at a size, made on any thread; null without one.
-    static QImage MakePicture(CPaletteItemImg& cell, QSize size, std::shared_ptr<const void>& id);
+    // A cell's bitmap as a picture of a size, made on any thread; null without one.
+    static QImage MakePicture(const DibImagePtr& bitmap, QSize size, std::shared_ptr<const void>& id);
     void Keep(const QString& key, QImage image, std::shared_ptr<const void> id, QSize size);
     void DrawFallback(QPainter& painter, const QRect& area, const std::filesystem::path& path);
     void DrawSoundMark(QPainter& painter, const QRect& picture);

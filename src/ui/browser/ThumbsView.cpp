@@ -262,10 +262,16 @@ void CThumbsView::paintEvent(QPaintEvent* event) {
         waiting_.clear();
         cellsShown_ = static_cast<int>(plan.cells.size());
     }
+    // A builder thread rewrites a cached cell's sizes under the cache's lock; the pictures are
+    // made from what was taken under it, without it.
+    std::vector<CellPainter::PictureJob> pictures;
     {
-        // A builder thread rewrites a cached cell's sizes under the cache's lock.
         const auto cacheLock = browser_.cache().Lock();
-        painter_.Prepare(plan.cells, browser_.zoom());
+        pictures = painter_.TakeBitmaps(plan.cells, browser_.zoom());
+    }
+    painter_.MakePictures(pictures);
+    {
+        const auto cacheLock = browser_.cache().Lock();
         for (const CThumbsBrowser::CellPaint& cell : plan.cells) {
             if (painter_.Draw(painter, cell, browser_.zoom())) waiting_.erase(cell.item->path.native());
             else waiting_.insert_or_assign(cell.item->path.native(), Waiting{ToQRect(cell.rect), cell.cell.get()});

@@ -188,6 +188,7 @@ TEST_F(Browse, TheRememberedFolderIsChosenAgainNextTime) {
     {
         ui::CBrowseWnd& browse = OpenBrowse();
         ASSERT_TRUE(browse.Tree().SelectPath(dir / "album"));
+        ASSERT_TRUE(test::WaitUntil([&] { return browse.View().PicturesShown() == 2; }));
         Run(ID_BROWSE_DONE);
     }
     Stop();
@@ -196,6 +197,8 @@ TEST_F(Browse, TheRememberedFolderIsChosenAgainNextTime) {
     ASSERT_NE(browse.Tree().SelectedItem(), nullptr);
     EXPECT_EQ(browse.Tree().SelectedItem()->path, dir / "album");
     EXPECT_TRUE(test::WaitUntil([&] { return browse.View().browser().items().size() == 2; }));
+    // Their pictures come back, from the disk cache the first run left.
+    EXPECT_TRUE(test::WaitUntil([&] { return browse.View().PicturesShown() == 2; }));
 }
 
 }  // namespace

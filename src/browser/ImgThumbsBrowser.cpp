@@ -178,7 +178,11 @@ void CImgThumbsBrowser::ReadFolder() {
         // The folder's cells come from its cache file: that file is read on another thread while
         // this one lists the folder, and the first lookup finds the cells in memory.
         if (cacheRead_.valid()) cacheRead_.wait();
-        cacheRead_ = std::async(std::launch::async, [&cache = cache(), folder] { cache.ReadFolderFile(folder); });
+        try {
+            cacheRead_ = std::async(std::launch::async, [&cache = cache(), folder] { cache.ReadFolderFile(folder); });
+        } catch (const std::system_error&) {
+            // No thread to spare: the first lookup reads the file.
+        }
     }
     Load(folder.empty() ? std::vector<ListedFile>{} : ListImageFiles(folder, true), true, true);
     if (host()) host()->SetBusy(false);

@@ -150,18 +150,18 @@ void CThumbsView::PostThumbReady() {
 
 void CThumbsView::OnThumbReady() {
     readyPosted_.store(false);
-    // A cell in view waiting for its picture is drawn again at once; better pictures of cells
-    // already drawn and pictures of cells out of sight wait for the next repaint of the view.
-    if (!waiting_.empty()) {
-        for (auto& [path, waiting] : waiting_) {
-            const CMapStringToObPlus::Cell cell = browser_.CachedCell(path);
-            if (cell.get() == waiting.cell) continue;
-            waiting.cell = cell.get();
-            viewport()->update(waiting.rect);
-        }
-    } else if (!readyRepaint_.isActive()) {
-        readyRepaint_.start(kReadyRepaintMs, this);
+    // A cell in view waiting for its picture is drawn again at once. Other thumbnails (better
+    // pictures of cells already drawn, cells out of sight) wait for the next repaint of the view,
+    // also while a cell in view never gets a picture (a file that cannot be read).
+    bool waitingDrawn = false;
+    for (auto& [path, waiting] : waiting_) {
+        const CMapStringToObPlus::Cell cell = browser_.CachedCell(path);
+        if (cell.get() == waiting.cell) continue;
+        waiting.cell = cell.get();
+        viewport()->update(waiting.rect);
+        waitingDrawn = true;
     }
+    if (!waitingDrawn && !readyRepaint_.isActive()) readyRepaint_.start(kReadyRepaintMs, this);
 }
 
 void CThumbsView::StartAutoScroll() { autoScrollTimer_.start(kAutoScrollMs, this); }

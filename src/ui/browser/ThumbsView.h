@@ -126,7 +126,7 @@ private:
     int picturesShown_ = 0;
     // The cells in view drawn without their picture, by path: where they are and the cached cell
     // they were drawn from (or none). A thumbnail ready for one of them repaints that cell at once;
-    // other thumbnails repaint the view at most every kReadyRepaintMs.
+    // the whole view repaints for thumbnails at most every kReadyRepaintMs.
     struct Waiting {
         QRect rect;
         const void* cell = nullptr;

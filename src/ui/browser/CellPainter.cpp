@@ -1,7 +1,3 @@
-// The task library first: its headers use a name that Qt defines as a macro.
-#include <oneapi/tbb/parallel_for.h>
-#include <oneapi/tbb/task_arena.h>
-
 #include "ui/browser/CellPainter.h"
 
 #include <QApplication>
@@ -12,6 +8,7 @@
 
 #include "browser/PaletteItem.h"
 #include "ui/bridge/CellPicture.h"
+#include "ui/bridge/SideBySide.h"
 
 namespace kv::ui {
 
@@ -113,19 +110,6 @@ const CellPainter::Picture* CellPainter::PictureFor(const QString& key, CPalette
     return &*found;
 }
 
-namespace {
-
-// Runs work(i) for every i below count, side by side on the machine's cores, apart from whatever
-// else the task pool's threads are doing; one job runs where it is.
-template <typename Work>
-void SideBySide(size_t count, const Work& work) {
-    if (count == 0) return;
-    if (count == 1) return work(0);
-    oneapi::tbb::this_task_arena::isolate([&] { oneapi::tbb::parallel_for(size_t{0}, count, work); });
-}
-
-}  // namespace
-
 std::vector<CellPainter::PictureJob> CellPainter::TakeBitmaps(const std::vector<CThumbsBrowser::CellPaint>& cells,
                                                               int zoom) {
     std::vector<PictureJob> jobs;
@@ -139,12 +123,12 @@ std::vector<CellPainter::PictureJob> CellPainter::TakeBitmaps(const std::vector<
         owners.push_back(paint.cell.get());
     }
     // A cell read from the disk cache has only its stream: decoding it reads the cell's sizes.
-    SideBySide(jobs.size(), [&](size_t i) { jobs[i].bitmap = owners[i]->GetThumbnail(); });
+    RunSideBySide(jobs.size(), [&](size_t i) { jobs[i].bitmap = owners[i]->GetThumbnail(); });
     return jobs;
 }
 
 void CellPainter::MakePictures(std::vector<PictureJob>& jobs) {
-    SideBySide(jobs.size(), [&](size_t i) {
+    RunSideBySide(jobs.size(), [&](size_t i) {
         PictureJob& job = jobs[i];
         job.image = MakePicture(job.bitmap, job.size, job.id);
     });

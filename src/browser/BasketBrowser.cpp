@@ -16,7 +16,10 @@ CBasketBrowser::CBasketBrowser(BatchList& list, ThumbsBrowserServices services, 
     list_.SetListener(this);
 }
 
-CBasketBrowser::~CBasketBrowser() { list_.SetListener(nullptr); }
+CBasketBrowser::~CBasketBrowser() {
+    StopListening();
+    list_.SetListener(nullptr);
+}
 
 void CBasketBrowser::RemoveSelected() { list_.RemoveSelected(); }
 

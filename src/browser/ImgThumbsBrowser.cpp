@@ -121,6 +121,7 @@ CImgThumbsBrowser::CImgThumbsBrowser(ThumbsBrowserServices services, ICommandTar
 }
 
 CImgThumbsBrowser::~CImgThumbsBrowser() {
+    StopListening();
     // The monitor calls into the current folder until it is told to stop.
     monitor_->Watch("", nullptr);
     monitor_.reset();

@@ -36,8 +36,12 @@ CThumbsBrowser::CThumbsBrowser(CItemList& items, ThumbsBrowserServices services)
 }
 
 CThumbsBrowser::~CThumbsBrowser() {
-    if (builders_) builders_->RemoveListener(this);
+    StopListening();
     readyRelay_.Set(nullptr);
+}
+
+void CThumbsBrowser::StopListening() {
+    if (builders_) builders_->RemoveListener(this);
 }
 
 void CThumbsBrowser::SetHost(IThumbsView* view) {

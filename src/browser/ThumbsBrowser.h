@@ -196,6 +196,9 @@ protected:
     void SetInsertion(std::optional<size_t> index);
     IUserPrompt* prompt() const { return prompt_; }
     IFileClipboard* clipboard() const { return clipboard_; }
+    // Stops hearing from the builders. A derived browser calls it first in its destructor: a
+    // builder may be announcing a thumbnail meanwhile, and must be done before any part goes.
+    void StopListening();
 
     void Select(size_t index, bool selected);
     void DeselectAll();

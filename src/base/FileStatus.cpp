@@ -7,6 +7,10 @@ namespace kv {
 std::optional<FileStatus> GetFileStatus(const std::filesystem::path& path) {
     struct stat st{};
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FileStatusOf(st);
+}
+
+FileStatus FileStatusOf(const struct stat& st) {
     FileStatus status;
     status.size = static_cast<uint64_t>(st.st_size);
     status.created = st.st_ctim;

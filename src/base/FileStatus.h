@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <optional>
 
+struct stat;
+
 namespace kv {
 
 struct FileStatus {
@@ -20,6 +22,9 @@ struct FileStatus {
 // The status of a path (symbolic links followed), or nothing when it does not exist or cannot be
 // read.
 std::optional<FileStatus> GetFileStatus(const std::filesystem::path& path);
+
+// The status a stat call answered.
+FileStatus FileStatusOf(const struct stat& st);
 
 inline bool FileExists(const std::filesystem::path& path) { return GetFileStatus(path).has_value(); }
 

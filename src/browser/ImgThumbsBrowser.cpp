@@ -1,5 +1,8 @@
 #include "browser/ImgThumbsBrowser.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -51,20 +54,30 @@ void ForgetStale(CMapStringToObPlus& cache, std::optional<int64_t> olderThanDays
 
 }  // namespace
 
-std::vector<fs::path> ListImageFiles(const fs::path& folder, bool skipTinyFiles) {
-    std::vector<fs::path> files;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code entryError;
-        if (it->is_directory(entryError)) continue;
-        if (skipTinyFiles) {
-            const uintmax_t size = it->file_size(entryError);
-            if (entryError || size <= kMinListedBytes) continue;
-        }
-        if (IsSupportedImage(it->path())) files.push_back(it->path());
+std::vector<ListedFile> ListImageFiles(const fs::path& folder, bool skipTinyFiles) {
+    std::vector<ListedFile> files;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return files;
+    // Each entry is looked at once, by its name within the open folder: a large folder is read in
+    // a few milliseconds, and the browser's size and times come from the same look.
+    const int fd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == ".." || entry->d_type == DT_DIR) continue;
+        fs::path path = folder / name;
+        if (!IsSupportedImage(path)) continue;
+        struct stat st{};
+        std::optional<FileStatus> status;
+        if (::fstatat(fd, entry->d_name, &st, 0) == 0) status = FileStatusOf(st);
+        if (status && status->isDirectory) continue;
+        if (skipTinyFiles && (!status || status->size <= kMinListedBytes)) continue;
+        files.push_back({std::move(path), status});
     }
+    ::closedir(dir);
     // The order a listing gives before any sort: by name, as the file search returned it.
-    std::sort(files.begin(), files.end());
+    std::sort(files.begin(), files.end(), [](const ListedFile& a, const ListedFile& b) {
+        return a.path.native().compare(b.path.native()) < 0;
+    });
     return files;
 }
 
@@ -112,6 +125,7 @@ CImgThumbsBrowser::~CImgThumbsBrowser() {
     // The monitor calls into the current folder until it is told to stop.
     monitor_->Watch("", nullptr);
     monitor_.reset();
+    if (cacheRead_.valid()) cacheRead_.wait();
 }
 
 bool CImgThumbsBrowser::StartMonitor() {
@@ -139,15 +153,16 @@ void CImgThumbsBrowser::OnTreeSelection(const std::string& text) {
     monitor_->Watch(text.substr(comma + 1), &folder_);
 }
 
-void CImgThumbsBrowser::Load(const std::vector<fs::path>& files, bool keepSelection, bool sort) {
+void CImgThumbsBrowser::Load(const std::vector<ListedFile>& files, bool keepSelection, bool sort) {
     std::set<fs::path> selected;
     if (keepSelection)
         for (const size_t i : ownItems_.SelectedIndices()) selected.insert(ownItems_[i].path);
     ownItems_.Clear();
     const ResizeSettings none;
-    for (const fs::path& file : files) {
-        auto item = std::make_unique<CItem>(none, file);
-        item->selected = selected.count(file) ? 1 : 0;
+    for (const ListedFile& file : files) {
+        auto item = std::make_unique<CItem>(none, file.path);
+        item->selected = selected.count(file.path) ? 1 : 0;
+        if (file.status) SetDetails(*item, *file.status);
         ownItems_.Append(std::move(item));
     }
     if (sort) Sort(sortMode());
@@ -160,18 +175,28 @@ void CImgThumbsBrowser::ReadFolder() {
     if (mode_ != ListMode::Folder) return;  // a library shows no folder
     if (host()) host()->SetBusy(true);
     const std::string folder = folder_.Get();
-    Load(folder.empty() ? std::vector<fs::path>{} : ListImageFiles(folder, true), true, true);
+    if (!folder.empty()) {
+        // The folder's cells come from its cache file: that file is read on another thread while
+        // this one lists the folder, and the first lookup finds the cells in memory.
+        if (cacheRead_.valid()) cacheRead_.wait();
+        try {
+            cacheRead_ = std::async(std::launch::async, [&cache = cache(), folder] { cache.ReadFolderFile(folder); });
+        } catch (const std::system_error&) {
+            // No thread to spare: the first lookup reads the file.
+        }
+    }
+    Load(folder.empty() ? std::vector<ListedFile>{} : ListImageFiles(folder, true), true, true);
     if (host()) host()->SetBusy(false);
 }
 
 void CImgThumbsBrowser::Refresh() {
     if (mode_ != ListMode::Folder) return;
     const std::string folder = folder_.Get();
-    Load(folder.empty() ? std::vector<fs::path>{} : ListImageFiles(folder, false), false, SortsOnRefresh(sortMode()));
+    Load(folder.empty() ? std::vector<ListedFile>{} : ListImageFiles(folder, false), false, SortsOnRefresh(sortMode()));
 }
 
 void CImgThumbsBrowser::ShowLibrary(const std::string& libraryText) {
-    std::vector<fs::path> files;
+    std::vector<ListedFile> files;
     for (const fs::path& folder : LibraryTextFolders(libraryText)) {
         const auto found = ListImageFiles(folder, true);
         files.insert(files.end(), found.begin(), found.end());

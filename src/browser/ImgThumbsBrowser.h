@@ -2,11 +2,14 @@
 
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/CommandTarget.h"
+#include "base/FileStatus.h"
 #include "browser/FolderMonitor.h"
 #include "browser/ThumbsBrowser.h"
 #include "platform/FileTransfer.h"
@@ -21,9 +24,14 @@ enum class ListMode { Folder = 0, BatchList = 1, Library = 2 };
 using TransferRunner = std::function<TransferOutcome(TransferKind, const std::vector<std::filesystem::path>&,
                                                     const std::filesystem::path&)>;
 
-// The files of a folder: the supported images, not folders, and (when the folder is opened) not
-// files of kMinListedBytes or less. Nothing for a folder that cannot be read.
-std::vector<std::filesystem::path> ListImageFiles(const std::filesystem::path& folder, bool skipTinyFiles);
+// A file of a folder listing, with its size and times when the listing could read them.
+struct ListedFile {
+    std::filesystem::path path;
+    std::optional<FileStatus> status;
+};
+// The files of a folder by name: the supported images, not folders, and (when the folder is
+// opened) not files of kMinListedBytes or less. Nothing for a folder that cannot be read.
+std::vector<ListedFile> ListImageFiles(const std::filesystem::path& folder, bool skipTinyFiles);
 inline constexpr uintmax_t kMinListedBytes = 15;
 // The folders of a library text "name;icon;folder;folder...".
 std::vector<std::filesystem::path> LibraryTextFolders(const std::string& libraryText);
@@ -94,7 +102,7 @@ protected:
 
 private:
     // Fills the list with files, in the current sort order, keeping the selected ones selected.
-    void Load(const std::vector<std::filesystem::path>& files, bool keepSelection, bool sort);
+    void Load(const std::vector<ListedFile>& files, bool keepSelection, bool sort);
     void Transfer(TransferKind kind, const std::vector<std::filesystem::path>& files);
     void Report(const std::vector<TransferFailure>& failures);
 
@@ -107,6 +115,8 @@ private:
     TransferRunner transfer_;
     std::vector<TransferFailure> failures_;
     std::vector<std::filesystem::path> offered_;
+    // Reads the folder's cache file while the folder itself is listed.
+    std::future<void> cacheRead_;
 };
 
 }  // namespace kv

@@ -109,12 +109,14 @@ SortMode ReadSortMode(const std::filesystem::path& winIni) {
 }
 
 void LoadDetails(CItem& item) {
-    const std::optional<FileStatus> status = GetFileStatus(item.path);
-    if (!status) return;
-    item.size = static_cast<double>(status->size);
-    item.created = Seconds(status->created);
-    item.modified = Seconds(status->modified);
-    item.accessed = Seconds(status->accessed);
+    if (const std::optional<FileStatus> status = GetFileStatus(item.path)) SetDetails(item, *status);
+}
+
+void SetDetails(CItem& item, const FileStatus& status) {
+    item.size = static_cast<double>(status.size);
+    item.created = Seconds(status.created);
+    item.modified = Seconds(status.modified);
+    item.accessed = Seconds(status.accessed);
     item.detailsLoaded = 1;
 }
 

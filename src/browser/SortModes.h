@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "base/FileStatus.h"
 #include "base/Geometry.h"
 #include "batch/CItemList.h"
 
@@ -42,6 +43,8 @@ using CellSizeLookup = std::function<std::optional<PixelSize>(const std::filesys
 
 // Reads an item's file size and times once; a file that has gone keeps zeros.
 void LoadDetails(CItem& item);
+// Takes an item's file size and times from what a folder listing learnt of its file.
+void SetDetails(CItem& item, const FileStatus& status);
 
 // Puts the items in the mode's order. The modes by date and by file size first load the details
 // of the items that have none. Items that compare equal keep their order.

@@ -71,32 +71,41 @@ bool CMapStringToObPlus::Lookup(const std::string& path, Cell& item) {
         item = found->second;
         return true;
     }
-    const auto entry = index_.find(FolderOf(path));
+    if (!MergeFolderFile(FolderOf(path))) return false;
+    const auto found = cells_.find(path);
+    if (found == cells_.end()) return false;
+    item = found->second;
+    return true;
+}
+
+void CMapStringToObPlus::ReadFolderFile(const std::filesystem::path& folder) {
+    const auto guard = Lock();
+    (void)MergeFolderFile(FolderOf((folder / "").native()));
+}
+
+bool CMapStringToObPlus::MergeFolderFile(const std::string& folder) {
+    const auto entry = index_.find(folder);
     if (entry == index_.end() || entry->second.empty()) {
         mergedFile_.clear();
         return false;
     }
     const std::string& file = entry->second;
-    if (file != mergedFile_) {
-        const auto status = GetFileStatus(file);
-        if (!status) {
+    if (file == mergedFile_) return true;
+    const auto status = GetFileStatus(file);
+    if (!status) {
+        mergedFile_.clear();
+        return false;
+    }
+    if (status->size > 0) {
+        CellMap loaded;
+        if (!ReadCells(file, loaded)) {
             mergedFile_.clear();
             return false;
         }
-        if (status->size > 0) {
-            CellMap loaded;
-            if (!ReadCells(file, loaded)) {
-                mergedFile_.clear();
-                return false;
-            }
-            for (auto& [loadedPath, cell] : loaded)
-                if (!cells_.contains(loadedPath) && FileExists(loadedPath)) cells_.emplace(loadedPath, std::move(cell));
-        }
-        mergedFile_ = file;
+        for (auto& [loadedPath, cell] : loaded)
+            if (!cells_.contains(loadedPath) && FileExists(loadedPath)) cells_.emplace(loadedPath, std::move(cell));
     }
-    const auto found = cells_.find(path);
-    if (found == cells_.end()) return false;
-    item = found->second;
+    mergedFile_ = file;
     return true;
 }
 

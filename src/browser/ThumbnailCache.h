@@ -45,6 +45,8 @@ public:
     // file; cells whose image is gone or whose path is already in memory are dropped). A damaged
     // file is a miss and is rewritten at the folder's next eviction or save.
     bool Lookup(const std::string& path, Cell& item);
+    // Merges the cache file of a folder as the first lookup of one of its paths would.
+    void ReadFolderFile(const std::filesystem::path& folder);
     // Enters a cell (replacing any other under the path) after evicting other folders when the
     // cache is full, and reserves a cache file for the path's folder.
     void Store(const std::string& path, Cell item);
@@ -71,6 +73,9 @@ public:
 
 private:
     void Evict(const std::string& currentFolder);
+    // Merges the folder's cache file unless it was the one merged last. False when the folder has
+    // no cache file or it cannot be read.
+    bool MergeFolderFile(const std::string& folder);
     // The folder's cache file, allocating the first free "FLD<n>.tmp" when it has none.
     std::string CacheFileFor(const std::string& folder);
     std::string AllocateCacheFile(const std::string& folder);

@@ -64,10 +64,15 @@ protected:
 
 TEST_F(FolderBrowser, ReadsTheSupportedImagesOfAFolderAndKeepsTheSelection) {
     auto browser = Make();
+    fs::create_directory_symlink(dir / "other", dir / "album/link.jpg");
     browser->SetFolder(dir / "album");
     browser->ReadFolder();
-    // Neither folders, nor tiny files, nor other extensions; the extension test ignores case.
+    // Neither folders (nor links to them), nor tiny files, nor other extensions; the extension
+    // test ignores case. The listing tells each file's size.
     EXPECT_EQ(Names(browser->items()), (std::vector<std::string>{"A.JPG", "b.jpg"}));
+    EXPECT_EQ(browser->items()[0].detailsLoaded, 1);
+    EXPECT_EQ(browser->items()[0].size, 100.0);
+    EXPECT_EQ(browser->items()[0].modified, GetFileStatus(dir / "album/A.JPG")->modified.tv_sec);
     browser->items()[1].selected = 1;
     Write(dir / "album/a0.jpg", 100);
     browser->ReadFolder();

@@ -136,6 +136,15 @@ TEST_F(ThumbnailCacheTest, LookupMergesTheFolderFileKeepingCellsInMemory) {
     EXPECT_EQ(cache.GetCount(), 2u);
     Cell other;
     EXPECT_FALSE(cache.Lookup(Image("elsewhere", "x.jpg"), other));
+
+    // Read ahead of any lookup (a browser does so while it lists the folder), with or without
+    // the folder's last slash, the file's cells are in memory.
+    for (const fs::path& folder : {fs::path(a).parent_path(), fs::path(a).parent_path() / ""}) {
+        CMapStringToObPlus ahead(Temporary());
+        ASSERT_TRUE(ahead.LoadIndex(Legacy()));
+        ahead.ReadFolderFile(folder);
+        EXPECT_EQ(ahead.GetCount(), 2u) << folder;
+    }
 }
 
 TEST_F(ThumbnailCacheTest, DeletedFolderLosesItsCacheFile) {

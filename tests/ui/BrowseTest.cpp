@@ -21,7 +21,7 @@
 #include "ui/batch/BasketView.h"
 #include "ui/browse/BrowseWnd.h"
 #include "ui/dialogs/ImageInfoDlg.h"
-#include "ui/browse/FolderThumbsView.h"
+#include "ui/browser/ThumbsView.h"
 #include "ui/browse/ShellTree.h"
 #include "ui/browse/ShellTreeModel.h"
 #include "ui/browse/TabstopNavigator.h"
@@ -72,7 +72,7 @@ TEST_F(Browse, BrowseAndDoneSwapTheLayoutAndTheButtonsAndKeepTheTreesWidth) {
     Run(ID_VIEW_TOOLBAR);
 
     // The start folder (the pictures folder here) shows its photo, and its thumbnail comes.
-    ui::CFolderThumbsView& view = browse.View();
+    ui::CThumbsView& view = browse.View();
     EXPECT_TRUE(test::WaitUntil([&] { return view.browser().items().size() == 1; }));
     EXPECT_TRUE(test::WaitUntil([&] { return view.PicturesShown() == 1; }));
 
@@ -97,7 +97,7 @@ TEST_F(Browse, TheTreeSelectsRenamesAndDeletesFoldersAndTheBrowserFollows) {
     ui::CShellTree& tree = browse.Tree();
     ASSERT_TRUE(tree.SelectPath(dir / "album"));
     EXPECT_TRUE(tree.isExpanded(tree.currentIndex().parent()));
-    ui::CFolderThumbsView& view = browse.View();
+    ui::CThumbsView& view = browse.View();
     EXPECT_TRUE(test::WaitUntil([&] { return view.browser().items().size() == 2; }));
     EXPECT_TRUE(test::WaitUntil([&] { return view.PicturesShown() == 2; }));
 
@@ -153,7 +153,7 @@ TEST_F(Browse, ALibraryShowsThePhotosOfItsFoldersAndFollowsItsFile) {
 TEST_F(Browse, FilesDroppedOnTheThumbnailsAreMovedOrCopiedIntoTheFolder) {
     ui::CBrowseWnd& browse = OpenBrowse();
     ASSERT_TRUE(browse.Tree().SelectPath(dir / "album"));
-    ui::CFolderThumbsView& view = browse.View();
+    ui::CThumbsView& view = browse.View();
     ASSERT_TRUE(test::WaitUntil([&] { return view.browser().items().size() == 2; }));
     const auto drop = [&](const fs::path& file, Qt::KeyboardModifiers keys) {
         QMimeData data;
@@ -212,7 +212,7 @@ TEST_F(Browse, TheTreesMenuMakesLibrariesAndIncludesFoldersInThem) {
 TEST_F(Browse, PropertiesOfAPhotoShowItsImageInfo) {
     ui::CBrowseWnd& browse = OpenBrowse();
     ASSERT_TRUE(browse.Tree().SelectPath(dir / "album"));
-    ui::CFolderThumbsView& view = browse.View();
+    ui::CThumbsView& view = browse.View();
     ASSERT_TRUE(test::WaitUntil([&] { return view.browser().items().size() == 2; }));
     const size_t canon = view.browser().items()[0].path.filename() == "Canon_40D.jpg" ? 0 : 1;
     const PixelRect cell = view.browser().Grid().CellRect(canon);
@@ -225,7 +225,8 @@ TEST_F(Browse, PropertiesOfAPhotoShowItsImageInfo) {
             if (dialog.Details().rowCount() > 0) manufacturer = dialog.Details().item(0, 1)->text();
             return false;
         }));
-    QTest::mouseClick(view.viewport(), Qt::RightButton, Qt::NoModifier, at);
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view.viewport(), &click);
     EXPECT_TRUE(script.Done());
     EXPECT_EQ(manufacturer, "Canon");
 }
@@ -233,7 +234,7 @@ TEST_F(Browse, PropertiesOfAPhotoShowItsImageInfo) {
 TEST_F(Browse, PhotosDraggedOrPastedFromTheBrowserJoinTheBatchList) {
     ui::CBrowseWnd& browse = OpenBrowse();
     ASSERT_TRUE(browse.Tree().SelectPath(dir / "album"));
-    ui::CFolderThumbsView& view = browse.View();
+    ui::CThumbsView& view = browse.View();
     ASSERT_TRUE(test::WaitUntil([&] { return view.browser().items().size() == 2; }));
     ui::CBasketView& basket = *app->Frame().BasketView();
     const BatchList& list = app->Batch();
@@ -327,6 +328,7 @@ TEST_F(Browse, TheRememberedFolderIsChosenAgainNextTime) {
     {
         ui::CBrowseWnd& browse = OpenBrowse();
         ASSERT_TRUE(browse.Tree().SelectPath(dir / "album"));
+        ASSERT_TRUE(test::WaitUntil([&] { return browse.View().PicturesShown() == 2; }));
         Run(ID_BROWSE_DONE);
     }
     Stop();
@@ -337,6 +339,8 @@ TEST_F(Browse, TheRememberedFolderIsChosenAgainNextTime) {
         return browse.Tree().SelectedItem() && browse.Tree().SelectedItem()->path == dir / "album";
     }));
     EXPECT_TRUE(test::WaitUntil([&] { return browse.View().browser().items().size() == 2; }));
+    // Their pictures come back, from the disk cache the first run left.
+    EXPECT_TRUE(test::WaitUntil([&] { return browse.View().PicturesShown() == 2; }));
 }
 
 // The remembered folder on a volume that answers slowly: the tree waits for its listings on other

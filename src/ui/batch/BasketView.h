@@ -20,6 +20,8 @@ public:
 protected:
     void PaintExtras(QPainter& painter) override;
     bool ViewKey(QKeyEvent* event) override;
+    // A screen reader hears the status: what the list holds, or the chosen photo.
+    QString AccessibleText() const override { return StatusFiles(); }
 
 private:
     CBasketBrowser& basket_;

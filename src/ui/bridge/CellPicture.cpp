@@ -17,8 +17,9 @@ std::shared_ptr<const void> IdOf(const DibImagePtr& picture) {
 
 }  // namespace
 
-CellPicture PictureOf(CPaletteItemImg& cell) {
-    const DibImagePtr picture = cell.GetThumbnail();
+CellPicture PictureOf(CPaletteItemImg& cell) { return PictureOf(cell.GetThumbnail()); }
+
+CellPicture PictureOf(const DibImagePtr& picture) {
     if (!picture || picture->bitsPerPixel() != 24 || picture->width() <= 0 || picture->height() <= 0) return {};
     // The rows are stored bottom-up as blue, green, red; the window draws 32-bit pixels fastest.
     const int width = picture->width();

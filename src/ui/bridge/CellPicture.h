@@ -3,6 +3,8 @@
 #include <QImage>
 #include <memory>
 
+#include "engine/DibImage.h"
+
 namespace kv {
 class CPaletteItemImg;
 }
@@ -19,6 +21,8 @@ struct CellPicture {
 // The cell's picture, decoded from its compressed stream the first time it is asked for (the cell
 // keeps the decoded picture, so later calls only convert it).
 CellPicture PictureOf(CPaletteItemImg& cell);
+// A cell's bitmap converted; any thread may convert one it took from a cell.
+CellPicture PictureOf(const DibImagePtr& picture);
 
 // Whether the cell's picture is still the one a view converted.
 bool IsSamePicture(const CPaletteItemImg& cell, const std::shared_ptr<const void>& id);

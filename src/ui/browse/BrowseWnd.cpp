@@ -10,7 +10,7 @@
 
 #include "base/CommandIds.h"
 #include "ui/browser/QtFileClipboard.h"
-#include "ui/browse/FolderThumbsView.h"
+#include "ui/browser/ThumbsView.h"
 #include "ui/browse/ShellTree.h"
 #include "ui/browse/TabstopNavigator.h"
 
@@ -39,7 +39,7 @@ CBrowseWnd::CBrowseWnd(BrowseServices services, BrowseMemory memory, QWidget* pa
     splitter_ = new QSplitter(Qt::Horizontal, this);
     splitter_->setChildrenCollapsible(false);
     tree_ = new CShellTree(*shell_, services.libraries, services.browser.prompt, splitter_);
-    view_ = new CFolderThumbsView(*browser_, services.colors, splitter_);
+    view_ = new CThumbsView(*browser_, services.colors, splitter_);
     splitter_->addWidget(tree_);
     splitter_->addWidget(view_);
     splitter_->setStretchFactor(1, 1);
@@ -50,14 +50,13 @@ CBrowseWnd::CBrowseWnd(BrowseServices services, BrowseMemory memory, QWidget* pa
     CTabstopNavigator::Instance().Register(tree_, CTabstopNavigator::kTreeOrder);
     CTabstopNavigator::Instance().Register(view_, CTabstopNavigator::kThumbsViewOrder);
 
-    connect(view_, &CFolderThumbsView::PropertiesRequested, this, &CBrowseWnd::PropertiesRequested);
-    connect(view_, &CFolderThumbsView::StatusChanged, this,
-            [this](const QString& files, const QString& date, const QString& size, const QString& image) {
-                QStringList parts{files};
-                for (const QString& part : {date, size, image})
-                    if (!part.isEmpty()) parts << part;
-                emit StatusChanged(parts.join(QStringLiteral("    ")));
-            });
+    view_->SetPropertiesHandler([this](const std::filesystem::path& file) { emit PropertiesRequested(file); });
+    view_->SetStatusSink([this](const BrowserStatus& status) {
+        QStringList parts{ToQt(status.files)};
+        for (const std::string& part : {status.date, status.size, status.image})
+            if (!part.empty()) parts << ToQt(part);
+        emit StatusChanged(parts.join(QStringLiteral("    ")));
+    });
     tree_->SetSelectionHandler([this](const std::string& text) { OnTreeSelection(text); });
 
     browser_->StartMonitor();

@@ -21,7 +21,7 @@ class IUserPrompt;
 namespace kv::ui {
 
 class CShellTree;
-class CFolderThumbsView;
+class CThumbsView;
 class QtFileClipboard;
 
 // What the browse window keeps between runs; read when it is made, written when it goes.
@@ -58,7 +58,7 @@ public:
     ~CBrowseWnd() override;
 
     CShellTree& Tree() { return *tree_; }
-    CFolderThumbsView& View() { return *view_; }
+    CThumbsView& View() { return *view_; }
     CImgThumbsBrowser& Browser() { return *browser_; }
     QSplitter& Splitter() { return *splitter_; }
 
@@ -84,7 +84,7 @@ private:
     std::unique_ptr<CImgThumbsBrowser> browser_;
     QSplitter* splitter_ = nullptr;
     CShellTree* tree_ = nullptr;
-    CFolderThumbsView* view_ = nullptr;
+    CThumbsView* view_ = nullptr;
 };
 
 }  // namespace kv::ui

@@ -8,6 +8,7 @@
 
 #include "browser/PaletteItem.h"
 #include "ui/bridge/CellPicture.h"
+#include "ui/bridge/SideBySide.h"
 
 namespace kv::ui {
 
@@ -72,25 +73,67 @@ const QPixmap& CellPainter::Card(QSize size, bool selected) {
     return *cards_.insert(key, card);
 }
 
-const CellPainter::Picture* CellPainter::PictureFor(const QString& key, CPaletteItemImg& cell, QSize size) {
-    auto found = pictures_.find(key);
-    if (found != pictures_.end() && found->size == size && IsSamePicture(cell, found->id)) {
-        found->lastPaint = paint_;
-        return &*found;
-    }
-    const CellPicture picture = PictureOf(cell);
-    if (picture.image.isNull()) {
+bool CellPainter::HasPicture(const QString& key, const CPaletteItemImg& cell, QSize size) const {
+    const auto found = pictures_.constFind(key);
+    return found != pictures_.cend() && found->size == size && IsSamePicture(cell, found->id);
+}
+
+QImage CellPainter::MakePicture(const DibImagePtr& bitmap, QSize size, std::shared_ptr<const void>& id) {
+    CellPicture picture = PictureOf(bitmap);
+    id = std::move(picture.id);
+    if (picture.image.isNull() || picture.image.size() == size) return std::move(picture.image);
+    return picture.image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+void CellPainter::Keep(const QString& key, QImage image, std::shared_ptr<const void> id, QSize size) {
+    if (image.isNull()) {
         pictures_.remove(key);
-        return nullptr;
+        return;
     }
     Picture made;
-    made.id = picture.id;
+    made.id = std::move(id);
     made.size = size;
     made.lastPaint = paint_;
-    made.pixmap = QPixmap::fromImage(picture.image.size() == size
-                                         ? picture.image
-                                         : picture.image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    return &*pictures_.insert(key, std::move(made));
+    made.pixmap = QPixmap::fromImage(std::move(image));
+    pictures_.insert(key, std::move(made));
+}
+
+const CellPainter::Picture* CellPainter::PictureFor(const QString& key, CPaletteItemImg& cell, QSize size) {
+    if (!HasPicture(key, cell, size)) {
+        std::shared_ptr<const void> id;
+        QImage image = MakePicture(cell.GetThumbnail(), size, id);
+        Keep(key, std::move(image), std::move(id), size);
+    }
+    auto found = pictures_.find(key);
+    if (found == pictures_.end()) return nullptr;
+    found->lastPaint = paint_;
+    return &*found;
+}
+
+std::vector<CellPainter::PictureJob> CellPainter::TakeBitmaps(const std::vector<CThumbsBrowser::CellPaint>& cells,
+                                                              int zoom) {
+    std::vector<PictureJob> jobs;
+    std::vector<CPaletteItemImg*> owners;
+    for (const CThumbsBrowser::CellPaint& paint : cells) {
+        if (!paint.cell) continue;
+        const QSize size = ToQRect(paint.cell->GetRegion(paint.rect, zoom)).size();
+        QString key = QString::fromStdString(paint.item->path.string());
+        if (HasPicture(key, *paint.cell, size)) continue;
+        jobs.push_back({std::move(key), size, {}, {}, {}});
+        owners.push_back(paint.cell.get());
+    }
+    // A cell read from the disk cache has only its stream: decoding it reads the cell's sizes.
+    RunSideBySide(jobs.size(), [&](size_t i) { jobs[i].bitmap = owners[i]->GetThumbnail(); });
+    return jobs;
+}
+
+void CellPainter::MakePictures(std::vector<PictureJob>& jobs) {
+    RunSideBySide(jobs.size(), [&](size_t i) {
+        PictureJob& job = jobs[i];
+        job.image = MakePicture(job.bitmap, job.size, job.id);
+    });
+    for (PictureJob& job : jobs) Keep(job.key, std::move(job.image), std::move(job.id), job.size);
+    jobs.clear();
 }
 
 void CellPainter::EndPaint(bool wholeView) {
@@ -102,7 +145,7 @@ void CellPainter::EndPaint(bool wholeView) {
     }
 }
 
-void CellPainter::Draw(QPainter& painter, const CThumbsBrowser::CellPaint& paint, int zoom) {
+bool CellPainter::Draw(QPainter& painter, const CThumbsBrowser::CellPaint& paint, int zoom) {
     const PixelRect& cellRect = paint.rect;
     CPaletteItemImg* cell = paint.cell.get();
     static const CPaletteItem plainCell;
@@ -133,6 +176,7 @@ void CellPainter::Draw(QPainter& painter, const CThumbsBrowser::CellPaint& paint
     }
 
     DrawLabel(painter, paint, ToQRect(geometry.LabelRect(cellRect)));
+    return picture != nullptr;
 }
 
 void CellPainter::FillAround(QPainter& painter, const QPixmap& source, const QRect& hole, QPoint at, const QRect& area) {

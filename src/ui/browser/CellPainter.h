@@ -3,10 +3,12 @@
 #include <QColor>
 #include <QFont>
 #include <QHash>
+#include <QImage>
 #include <QPixmap>
 #include <QStaticText>
 #include <QString>
 #include <memory>
+#include <vector>
 
 #include "app/BrowserColors.h"
 #include "browser/ThumbsBrowser.h"
@@ -27,9 +29,23 @@ public:
     const BrowserColors& colors() const { return colors_; }
     static QColor ToQColor(ColorRef color);
 
+    // The pictures that the cells about to be drawn lack are made in two steps, side by side on
+    // the machine's cores, since making them is most of what a paint costs: under the cache's lock
+    // (as Draw), the cells' stored streams are decoded and their bitmaps taken; then, without the
+    // lock, so that the builders may store cells meanwhile, the bitmaps are converted and kept.
+    struct PictureJob {
+        QString key;
+        QSize size;
+        DibImagePtr bitmap;
+        QImage image;
+        std::shared_ptr<const void> id;
+    };
+    std::vector<PictureJob> TakeBitmaps(const std::vector<CThumbsBrowser::CellPaint>& cells, int zoom);
+    void MakePictures(std::vector<PictureJob>& jobs);
+
     // Draws one cell at the browser's zoom; a cached cell also learns where its label went and how
-    // wide the name is, so that the label timer can scroll it.
-    void Draw(QPainter& painter, const CThumbsBrowser::CellPaint& cell, int zoom);
+    // wide the name is, so that the label timer can scroll it. True when it drew the cell's picture.
+    bool Draw(QPainter& painter, const CThumbsBrowser::CellPaint& cell, int zoom);
 
     // Forgets the pictures of cells that were not drawn in the last few paints of the whole view,
     // so that a view keeps pictures for what it shows and a little more. Paints of a part of the
@@ -54,6 +70,11 @@ private:
     // the offset), or filled with the background when the source is null.
     void FillAround(QPainter& painter, const QPixmap& source, const QRect& hole, QPoint at, const QRect& area);
     const Picture* PictureFor(const QString& key, CPaletteItemImg& cell, QSize size);
+    // Whether the picture kept for a cell is its present one at this size.
+    bool HasPicture(const QString& key, const CPaletteItemImg& cell, QSize size) const;
+    // A cell's bitmap as a picture of a size, made on any thread; null without one.
+    static QImage MakePicture(const DibImagePtr& bitmap, QSize size, std::shared_ptr<const void>& id);
+    void Keep(const QString& key, QImage image, std::shared_ptr<const void> id, QSize size);
     void DrawFallback(QPainter& painter, const QRect& area, const std::filesystem::path& path);
     void DrawSoundMark(QPainter& painter, const QRect& picture);
     void DrawLabel(QPainter& painter, const CThumbsBrowser::CellPaint& cell, const QRect& label);

@@ -11,6 +11,7 @@
 #include <QToolTip>
 
 #include "base/CommandIds.h"
+#include "browser/ImgThumbsBrowser.h"
 #include "ui/browser/FileListMime.h"
 #include "ui/browser/PopupEdit.h"
 
@@ -20,6 +21,9 @@ namespace {
 
 constexpr int kLabelTimerMs = 100;
 constexpr int kAutoScrollMs = 50;
+// Thumbnails come in bursts: while every shown cell has its picture, one repaint at most this often
+// leaves the builders the cores.
+constexpr int kReadyRepaintMs = 20;
 
 QRect ToQRect(const PixelRect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 PixelPoint ToPixelPoint(const QPoint& p) { return {p.x(), p.y()}; }
@@ -138,15 +142,25 @@ void CThumbsView::RepaintAll() { viewport()->update(); }
 void CThumbsView::RepaintRect(const PixelRect& area) { viewport()->update(ToQRect(area)); }
 
 void CThumbsView::PostThumbReady() {
-    // A builder may finish many thumbnails in a row: one repaint waits at a time.
-    if (repaintPosted_.exchange(true)) return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            repaintPosted_.store(false);
-            viewport()->update();
-        },
-        Qt::QueuedConnection);
+    // A builder may finish many thumbnails before the window gets to them: one call serves them all.
+    if (readyPosted_.exchange(true)) return;
+    QMetaObject::invokeMethod(this, [this] { OnThumbReady(); }, Qt::QueuedConnection);
+}
+
+void CThumbsView::OnThumbReady() {
+    readyPosted_.store(false);
+    // A cell in view waiting for its picture is drawn again at once. Other thumbnails (better
+    // pictures of cells already drawn, cells out of sight) wait for the next repaint of the view,
+    // also while a cell in view never gets a picture (a file that cannot be read).
+    bool waitingDrawn = false;
+    for (auto& [path, waiting] : waiting_) {
+        const CMapStringToObPlus::Cell cell = browser_.CachedCell(path);
+        if (cell.get() == waiting.cell) continue;
+        waiting.cell = cell.get();
+        viewport()->update(waiting.rect);
+        waitingDrawn = true;
+    }
+    if (!waitingDrawn && !readyRepaint_.isActive()) readyRepaint_.start(kReadyRepaintMs, this);
 }
 
 void CThumbsView::StartAutoScroll() { autoScrollTimer_.start(kAutoScrollMs, this); }
@@ -206,9 +220,18 @@ void CThumbsView::ShowProperties(const std::filesystem::path& file) {
 }
 
 void CThumbsView::ShowStatus(const BrowserStatus& status) {
-    // A screen reader hears what the view holds or what is selected in it.
-    setAccessibleDescription(QString::fromStdString(status.files));
+    statusFiles_ = QString::fromStdString(status.files);
+    UpdateAccessibleText();
     if (statusSink_) statusSink_(status);
+}
+
+QString CThumbsView::AccessibleText() const {
+    return QStringLiteral("%1 files, %2 thumbnails shown").arg(browser_.items().size()).arg(picturesShown_);
+}
+
+void CThumbsView::UpdateAccessibleText() {
+    const QString text = AccessibleText();
+    if (accessibleDescription() != text) setAccessibleDescription(text);
 }
 
 void CThumbsView::SetBusy(bool busy) {
@@ -233,10 +256,25 @@ void CThumbsView::paintEvent(QPaintEvent* event) {
     for (const CThumbsBrowser::CellPaint& cell : plan.cells) around -= ToQRect(cell.rect);
     const QColor background = painter_.ToQColor(painter_.colors().background);
     for (const QRect& part : around) painter.fillRect(part, background);
+    const bool wholeView = exposed.contains(viewport()->rect());
+    if (wholeView) {
+        waiting_.clear();
+        cellsShown_ = static_cast<int>(plan.cells.size());
+    }
+    // A builder thread rewrites a cached cell's sizes under the cache's lock; the pictures are
+    // made from what was taken under it, without it.
+    std::vector<CellPainter::PictureJob> pictures;
     {
-        // A builder thread rewrites a cached cell's sizes under the cache's lock.
         const auto cacheLock = browser_.cache().Lock();
-        for (const CThumbsBrowser::CellPaint& cell : plan.cells) painter_.Draw(painter, cell, browser_.zoom());
+        pictures = painter_.TakeBitmaps(plan.cells, browser_.zoom());
+    }
+    painter_.MakePictures(pictures);
+    {
+        const auto cacheLock = browser_.cache().Lock();
+        for (const CThumbsBrowser::CellPaint& cell : plan.cells) {
+            if (painter_.Draw(painter, cell, browser_.zoom())) waiting_.erase(cell.item->path.native());
+            else waiting_.insert_or_assign(cell.item->path.native(), Waiting{ToQRect(cell.rect), cell.cell.get()});
+        }
     }
     if (plan.insertionCell) {
         const QRect cell = ToQRect(*plan.insertionCell);
@@ -252,7 +290,10 @@ void CThumbsView::paintEvent(QPaintEvent* event) {
         painter.drawRect(ToQRect(*plan.rubberBand).adjusted(0, 0, -1, -1));
     }
     PaintExtras(painter);
-    painter_.EndPaint(exposed.contains(viewport()->rect()));
+    painter_.EndPaint(wholeView);
+    picturesShown_ = std::max(0, cellsShown_ - static_cast<int>(waiting_.size()));
+    UpdateAccessibleText();
+    emit Painted(cellsShown_, picturesShown_);
 }
 
 void CThumbsView::resizeEvent(QResizeEvent* event) {
@@ -288,25 +329,31 @@ void CThumbsView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     // The second press of a double click is a press as well, so that a quick click into the name
     // of the selected item still renames it.
-    browser_.MouseDown(ToPixelPoint(event->position()), ModifiersOf(event->modifiers()));
-    browser_.DoubleClick(ToPixelPoint(event->position()));
+    const PixelPoint point = ToPixelPoint(event->position());
+    browser_.MouseDown(point, ModifiersOf(event->modifiers()));
+    browser_.DoubleClick(point);
 }
 
 void CThumbsView::keyPressEvent(QKeyEvent* event) {
     using namespace CommandId;
     if (const std::optional<NavigationKey> key = NavigationKeyOf(event->key())) {
-        browser_.KeyDown(*key, ModifiersOf(event->modifiers()));
+        if (!browser_.KeyDown(*key, ModifiersOf(event->modifiers()))) QAbstractScrollArea::keyPressEvent(event);
         return;
     }
-    if (event->matches(QKeySequence::SelectAll)) {
-        browser_.OnCommand(ID_SELECT_ALL);
-    } else if (event->matches(QKeySequence::Copy)) {
-        browser_.OnCommand(ID_EDIT_COPY);
-    } else if (event->matches(QKeySequence::Paste)) {
-        browser_.OnCommand(ID_EDIT_PASTE);
-    } else if (event->key() == Qt::Key_F2 && event->modifiers() == Qt::NoModifier) {
+    if (ViewKey(event)) return;
+    const bool plain = event->modifiers() == Qt::NoModifier;
+    int command = 0;
+    if (event->matches(QKeySequence::SelectAll)) command = ID_SELECT_ALL;
+    else if (event->matches(QKeySequence::Copy)) command = ID_EDIT_COPY;
+    else if (event->matches(QKeySequence::Cut)) command = ID_EDIT_CUT;
+    else if (event->matches(QKeySequence::Paste)) command = ID_EDIT_PASTE;
+    else if (event->key() == Qt::Key_Delete && plain) command = ID_EDIT_CLEAR;
+    else if (event->key() == Qt::Key_F5 && plain) command = ID_VIEW_REFRESH;
+    if (command != 0 && browser_.HandlesCommand(command)) {
+        browser_.OnCommand(command);
+    } else if (event->key() == Qt::Key_F2 && plain) {
         browser_.RenameSelected();
-    } else if (!ViewKey(event)) {
+    } else {
         QAbstractScrollArea::keyPressEvent(event);
     }
 }
@@ -339,7 +386,14 @@ bool CThumbsView::viewportEvent(QEvent* event) {
     return QAbstractScrollArea::viewportEvent(event);
 }
 
-void CThumbsView::dragEnterEvent(QDragEnterEvent* event) { Answer(event, browser_.DragEnter(OffersFiles(event->mimeData()))); }
+void CThumbsView::dragEnterEvent(QDragEnterEvent* event) {
+    // The folder browser decides between copy and move by where the files are.
+    if (auto* folderBrowser = dynamic_cast<CImgThumbsBrowser*>(&browser_)) {
+        const std::optional<FileList> files = FilesOf(event->mimeData());
+        folderBrowser->SetOfferedFiles(files ? files->paths : std::vector<std::filesystem::path>{});
+    }
+    Answer(event, browser_.DragEnter(OffersFiles(event->mimeData())));
+}
 
 void CThumbsView::dragMoveEvent(QDragMoveEvent* event) {
     Answer(event, browser_.DragOver(ToPixelPoint(event->position()), OffersFiles(event->mimeData()),
@@ -362,6 +416,9 @@ void CThumbsView::dropEvent(QDropEvent* event) {
 void CThumbsView::timerEvent(QTimerEvent* event) {
     if (event->timerId() == labelTimer_.timerId()) {
         browser_.OnLabelTimer();
+    } else if (event->timerId() == readyRepaint_.timerId()) {
+        readyRepaint_.stop();
+        viewport()->update();
     } else if (event->timerId() == autoScrollTimer_.timerId()) {
         browser_.OnAutoScrollTick(ToPixelPoint(viewport()->mapFromGlobal(QCursor::pos())));
     } else {
@@ -378,6 +435,7 @@ void CThumbsView::showEvent(QShowEvent* event) {
 void CThumbsView::hideEvent(QHideEvent* event) {
     labelTimer_.stop();
     autoScrollTimer_.stop();
+    readyRepaint_.stop();
     QAbstractScrollArea::hideEvent(event);
 }
 

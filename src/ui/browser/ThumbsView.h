@@ -4,7 +4,10 @@
 #include <QBasicTimer>
 #include <QPointer>
 #include <atomic>
+#include <filesystem>
 #include <functional>
+#include <string>
+#include <unordered_map>
 
 #include "browser/ThumbsBrowser.h"
 #include "ui/browser/CellPainter.h"
@@ -15,9 +18,9 @@ class QMimeData;
 
 namespace kv::ui {
 
-// The scrolling window of a thumbnail browser: it owns the scroll position and hands the browser
-// its mouse, keys, timers, paints, tool tips and drops; the browser decides. Cells are drawn by a
-// CellPainter, only where the view is exposed.
+// The scrolling window of a thumbnail browser, the batch list's and the folder browser's: it owns
+// the scroll position and hands the browser its mouse, keys, timers, paints, tool tips and drops;
+// the browser decides. Cells are drawn by a CellPainter, only where the view is exposed.
 class CThumbsView : public QAbstractScrollArea, public IThumbsView {
     Q_OBJECT
 public:
@@ -42,6 +45,8 @@ public:
 
     // The editor of an in-place rename while one is open.
     CPopupEdit* RenameEditor() const { return editor_; }
+    // How many of the cells in view showed their picture when they were last painted.
+    int PicturesShown() const { return picturesShown_; }
 
     // IThumbsView
     PixelSize ClientSize() const override;
@@ -60,14 +65,24 @@ public:
     void ShowStatus(const BrowserStatus& status) override;
     void SetBusy(bool busy) override;
 
+signals:
+    // The view painted (for tests and benchmarks): the cells in view and how many of them show
+    // their picture now.
+    void Painted(int cells, int pictures);
+
 protected:
     // What a view draws over its cells (the batch list: a text while it is empty).
     virtual void PaintExtras(QPainter& painter) { (void)painter; }
-    // A key the browser does not take; true when the view took it.
+    // A key the browser does not take, offered before the view's own keys; true when taken.
     virtual bool ViewKey(QKeyEvent* event) {
         (void)event;
         return false;
     }
+    // What a screen reader hears of the view: how many files it holds and how many show their
+    // thumbnail.
+    virtual QString AccessibleText() const;
+    // The files text of the last status (what the view holds, or the selected file).
+    const QString& StatusFiles() const { return statusFiles_; }
 
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -89,17 +104,31 @@ protected:
 
 private:
     void EndRename();
+    void OnThumbReady();
+    void UpdateAccessibleText();
 
     CThumbsBrowser& browser_;
     CellPainter painter_;
     QBasicTimer labelTimer_;
     QBasicTimer autoScrollTimer_;
-    std::atomic<bool> repaintPosted_{false};
+    QBasicTimer readyRepaint_;
+    std::atomic<bool> readyPosted_{false};
     std::function<void(const BrowserStatus&)> statusSink_;
     std::function<void(const std::filesystem::path&)> propertiesHandler_;
     MenuRunner menuRunner_;
     DragRunner dragRunner_;
     QPointer<CPopupEdit> editor_;
+    QString statusFiles_;
+    int cellsShown_ = 0;
+    int picturesShown_ = 0;
+    // The cells in view drawn without their picture, by path: where they are and the cached cell
+    // they were drawn from (or none). A thumbnail ready for one of them repaints that cell at once;
+    // the whole view repaints for thumbnails at most every kReadyRepaintMs.
+    struct Waiting {
+        QRect rect;
+        const void* cell = nullptr;
+    };
+    std::unordered_map<std::string, Waiting> waiting_;
     int busy_ = 0;
 };
 

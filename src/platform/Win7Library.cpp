@@ -130,7 +130,18 @@ bool CWin7Library::Start() {
     }
     if (firstRun && !pictures_.empty() && FileExists(pictures_))
         (void)CreateLibrary(std::string(kFirstLibraryName), {pictures_});
-    if (!watcher_.joinable()) watcher_ = std::thread([this] { Watch(); });
+    if (!watcher_.joinable()) {
+        // The watch is in place before Start returns, so that no change made after it is missed;
+        // the thread only waits for its events.
+        const int inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (inotify >= 0 &&
+            ::inotify_add_watch(inotify, folder_.c_str(),
+                                IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_CLOSE_WRITE | IN_ONLYDIR) >= 0) {
+            watcher_ = std::thread([this, inotify] { Watch(inotify); });
+        } else if (inotify >= 0) {
+            ::close(inotify);
+        }
+    }
     return true;
 }
 
@@ -273,14 +284,7 @@ void CWin7Library::NotifyListeners() {
         if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end()) listener->UpdateLibraries();
 }
 
-void CWin7Library::Watch() {
-    const int inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (inotify < 0) return;
-    if (::inotify_add_watch(inotify, folder_.c_str(),
-                            IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_CLOSE_WRITE | IN_ONLYDIR) < 0) {
-        ::close(inotify);
-        return;
-    }
+void CWin7Library::Watch(int inotify) {
     const WaitSource sources[] = {stop_.Source(), DescriptorSource(inotify)};
     // Reads every waiting event: true when one concerns a library file. A file written beside its
     // name and renamed into place is one event of a library file (the temporary name is not one).

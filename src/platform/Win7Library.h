@@ -101,7 +101,7 @@ public:
     static constexpr int kSettleMs = 60;
 
 private:
-    void Watch();
+    void Watch(int inotify);
     void NotifyListeners();
     // Rewrites a library file's folder list, keeping whatever else it holds. edit returns false when
     // it changes nothing.

@@ -8,12 +8,13 @@
 #include <chrono>
 #include <mutex>
 #include <set>
-#include <system_error>
+#include <unordered_set>
 
 #include "base/CommandIds.h"
 #include "base/FileStatus.h"
 #include "browser/SortModes.h"
 #include "browser/ThumbnailBuild.h"
+#include "engine/ParallelFor.h"
 #include "imageio/ImageFiles.h"
 
 namespace kv {
@@ -50,6 +51,22 @@ void ForgetStale(CMapStringToObPlus& cache, std::optional<int64_t> olderThanDays
         const bool old = olderThanDays && cell && (now - cell->lastSeenTime) / kSecondsPerDay > *olderThanDays;
         if (gone || old) (void)cache.RemoveKey(path);
     }
+}
+
+// Lists a folder while its cache file is read, and merges the cells of the images listed, so that
+// the first paint finds them in memory.
+std::vector<ListedFile> ListBesideCacheFile(CMapStringToObPlus& cache, const fs::path& folder) {
+    if (!cache.HasFolderFileToRead(folder)) return ListImageFiles(folder, true);
+    CMapStringToObPlus::FolderCells cells;
+    std::vector<ListedFile> files;
+    RunTogether([&] { files = ListImageFiles(folder, true); }, [&] { cells = cache.ReadFolderFileAside(folder); });
+    // The listing has just seen every image of the folder; only cells of other files (gone, too
+    // small or not images) need a look at the file system.
+    std::unordered_set<std::string> listed;
+    listed.reserve(files.size());
+    for (const ListedFile& file : files) listed.insert(file.path.native());
+    cache.MergeFolderCells(std::move(cells), [&](const std::string& path) { return listed.contains(path) || FileExists(path); });
+    return files;
 }
 
 }  // namespace
@@ -125,7 +142,6 @@ CImgThumbsBrowser::~CImgThumbsBrowser() {
     // The monitor calls into the current folder until it is told to stop.
     monitor_->Watch("", nullptr);
     monitor_.reset();
-    if (cacheRead_.valid()) cacheRead_.wait();
 }
 
 bool CImgThumbsBrowser::StartMonitor() {
@@ -175,17 +191,7 @@ void CImgThumbsBrowser::ReadFolder() {
     if (mode_ != ListMode::Folder) return;  // a library shows no folder
     if (host()) host()->SetBusy(true);
     const std::string folder = folder_.Get();
-    if (!folder.empty()) {
-        // The folder's cells come from its cache file: that file is read on another thread while
-        // this one lists the folder, and the first lookup finds the cells in memory.
-        if (cacheRead_.valid()) cacheRead_.wait();
-        try {
-            cacheRead_ = std::async(std::launch::async, [&cache = cache(), folder] { cache.ReadFolderFile(folder); });
-        } catch (const std::system_error&) {
-            // No thread to spare: the first lookup reads the file.
-        }
-    }
-    Load(folder.empty() ? std::vector<ListedFile>{} : ListImageFiles(folder, true), true, true);
+    Load(folder.empty() ? std::vector<ListedFile>{} : ListBesideCacheFile(cache(), folder), true, true);
     if (host()) host()->SetBusy(false);
 }
 

@@ -115,8 +115,6 @@ private:
     TransferRunner transfer_;
     std::vector<TransferFailure> failures_;
     std::vector<std::filesystem::path> offered_;
-    // Reads the folder's cache file while the folder itself is listed.
-    std::future<void> cacheRead_;
 };
 
 }  // namespace kv

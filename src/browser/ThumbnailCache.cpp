@@ -102,11 +102,53 @@ bool CMapStringToObPlus::MergeFolderFile(const std::string& folder) {
             mergedFile_.clear();
             return false;
         }
-        for (auto& [loadedPath, cell] : loaded)
-            if (!cells_.contains(loadedPath) && FileExists(loadedPath)) cells_.emplace(loadedPath, std::move(cell));
+        MergeCells(std::move(loaded), [](const std::string& path) { return FileExists(path); });
     }
     mergedFile_ = file;
     return true;
+}
+
+void CMapStringToObPlus::MergeCells(CellMap loaded, const std::function<bool(const std::string&)>& imageExists) {
+    for (auto& [path, cell] : loaded)
+        if (!cells_.contains(path) && imageExists(path)) cells_.emplace(path, std::move(cell));
+}
+
+bool CMapStringToObPlus::HasFolderFileToRead(const std::filesystem::path& folder) const {
+    const auto guard = Lock();
+    const auto entry = index_.find(FolderOf((folder / "").native()));
+    return entry != index_.end() && !entry->second.empty() && entry->second != mergedFile_;
+}
+
+CMapStringToObPlus::FolderCells CMapStringToObPlus::ReadFolderFileAside(const std::filesystem::path& folder) const {
+    FolderCells read;
+    read.folder = FolderOf((folder / "").native());
+    {
+        const auto guard = Lock();
+        const auto entry = index_.find(read.folder);
+        if (entry == index_.end() || entry->second.empty() || entry->second == mergedFile_) return read;
+        read.file = entry->second;
+        read.writes = fileWrites_;
+    }
+    // An empty file is a name reserved for cells not yet written: there is nothing to read, and
+    // the merge only records the file as merged.
+    const auto status = GetFileStatus(read.file);
+    read.read = status && (status->size == 0 || ReadCells(read.file, read.cells));
+    return read;
+}
+
+void CMapStringToObPlus::MergeFolderCells(FolderCells read, const std::function<bool(const std::string&)>& imageExists) {
+    if (read.file.empty()) return;
+    const auto guard = Lock();
+    const auto entry = index_.find(read.folder);
+    if (entry == index_.end() || entry->second != read.file) return;  // forgotten or replaced meanwhile
+    if (read.file == mergedFile_) return;
+    if (!read.read || read.writes != fileWrites_) {
+        // Unreadable, or an eviction or save may have written newer cells into it since.
+        (void)MergeFolderFile(read.folder);
+        return;
+    }
+    MergeCells(std::move(read.cells), imageExists);
+    mergedFile_ = read.file;
 }
 
 void CMapStringToObPlus::Store(const std::string& path, Cell item) {
@@ -181,6 +223,7 @@ void CMapStringToObPlus::MergeFileInto(const std::string& file, CellMap& group, 
 }
 
 void CMapStringToObPlus::WriteGroup(const std::string& file, const CellMap& group) {
+    ++fileWrites_;
     (void)WriteFileAtomically(file, WriteCellFile(group));
 }
 
@@ -237,6 +280,7 @@ void CMapStringToObPlus::SaveAll() {
         if (!directory.empty() && IsFolder(directory)) {
             kept.emplace(folder, std::move(file));
         } else {
+            ++fileWrites_;
             ::unlink(file.c_str());
             if (file == mergedFile_) mergedFile_.clear();
         }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -47,6 +48,23 @@ public:
     bool Lookup(const std::string& path, Cell& item);
     // Merges the cache file of a folder as the first lookup of one of its paths would.
     void ReadFolderFile(const std::filesystem::path& folder);
+
+    // A folder's cache file read without holding the lock, for a browser that lists the folder
+    // meanwhile and so knows which images still exist when it merges the cells.
+    struct FolderCells {
+        std::string folder;  // with its last slash
+        std::string file;  // empty: nothing to merge
+        uint64_t writes = 0;  // the cache's file writes when it was read
+        bool read = false;
+        CellMap cells;
+    };
+    // Whether the folder has a cache file that is not in memory.
+    bool HasFolderFileToRead(const std::filesystem::path& folder) const;
+    // Reads the folder's cache file unless it is the one in memory or the folder has none.
+    FolderCells ReadFolderFileAside(const std::filesystem::path& folder) const;
+    // Merges cells read aside as a lookup would, asking imageExists instead of the file system.
+    // When a cache file was written since they were read, the folder's file is read again.
+    void MergeFolderCells(FolderCells read, const std::function<bool(const std::string&)>& imageExists);
     // Enters a cell (replacing any other under the path) after evicting other folders when the
     // cache is full, and reserves a cache file for the path's folder.
     void Store(const std::string& path, Cell item);
@@ -76,6 +94,8 @@ private:
     // Merges the folder's cache file unless it was the one merged last. False when the folder has
     // no cache file or it cannot be read.
     bool MergeFolderFile(const std::string& folder);
+    // Enters the cells of a folder's file whose paths are not in memory and whose images exist.
+    void MergeCells(CellMap loaded, const std::function<bool(const std::string&)>& imageExists);
     // The folder's cache file, allocating the first free "FLD<n>.tmp" when it has none.
     std::string CacheFileFor(const std::string& folder);
     std::string AllocateCacheFile(const std::string& folder);
@@ -89,6 +109,7 @@ private:
     CellMap cells_;
     FolderIndex index_;
     std::string mergedFile_;  // the file most recently merged by a lookup
+    uint64_t fileWrites_ = 0;  // cache files written or deleted so far
 };
 
 // The program's cache, in the user's cache folder.

@@ -1,5 +1,6 @@
 #include "browser/ThumbsBuilderThreads.h"
 
+#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -22,11 +23,26 @@ namespace {
 // notification does not wait for that very notification.
 thread_local const void* t_notifyingPool = nullptr;
 
-void LowerThreadPriority(pid_t tid, int increment) {
+// Where the system refuses the second stage the idle policy, it runs this much nicer than the
+// first, so that full decodes still yield to the quick thumbnails and to the rest of the program.
+constexpr int kSecondStageNiceIncrement = 5;
+
+// The first stage runs at normal priority, but as a batch job: waking with new files, it does not
+// take the processor from the thread that handed them over (the window's thread, about to paint).
+// The second stage runs only on a processor that nothing else wants, as a below-normal thread does
+// under a strict-priority scheduler; where that is refused, it runs nicer.
+void SetStagePolicy(BuildStage which) {
+    sched_param none{};
+    if (which == BuildStage::First) {
+        (void)::sched_setscheduler(0, SCHED_BATCH, &none);
+        return;
+    }
+    if (::sched_setscheduler(0, SCHED_IDLE, &none) == 0) return;
     errno = 0;
-    const int nice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+    const auto self = static_cast<id_t>(::gettid());
+    const int nice = ::getpriority(PRIO_PROCESS, self);
     if (nice == -1 && errno != 0) return;
-    (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), std::min(nice + increment, 19));
+    (void)::setpriority(PRIO_PROCESS, self, std::min(nice + kSecondStageNiceIncrement, 19));
 }
 
 }  // namespace
@@ -50,7 +66,7 @@ CThumbsBuilderThreads::CThumbsBuilderThreads(CMapStringToObPlus& cache, ThumbsBu
     for (Stage* stage : {&first_, &second_}) {
         stage->thread = std::thread([this, stage, &started] {
             stage->threadId.store(::gettid());
-            if (stage->which == BuildStage::Second) LowerThreadPriority(::gettid(), kSecondStageNiceIncrement);
+            SetStagePolicy(stage->which);
             started.count_down();
             Run(*stage);
         });

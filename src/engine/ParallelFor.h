@@ -3,6 +3,7 @@
 #include <utility>
 
 #include <tbb/blocked_range.h>
+#include <tbb/task_group.h>
 #include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
 
@@ -22,6 +23,31 @@ void ParallelFor(const Range& range, const Body& body, Partitioner&&... partitio
     ((void)partitioner, ...);
 #else
     tbb::parallel_for(range, body, std::forward<Partitioner>(partitioner)...);
+#endif
+}
+
+// Runs two jobs at once: `beside` on a worker of the task scheduler, `here` on the calling thread
+// (which runs `beside` too when no worker has taken it by then), and returns when both are done.
+// The scheduler's workers are already running, where a thread started for a job of a few
+// milliseconds can take as long again before it first runs. While it waits, the calling thread
+// takes no other work of the scheduler.
+template <class Beside, class Here>
+void RunTogether(const Beside& beside, const Here& here) {
+#ifdef KV_TSAN
+    beside();
+    here();
+#else
+    tbb::this_task_arena::isolate([&] {
+        tbb::task_group group;
+        group.run([&] { beside(); });
+        try {
+            here();
+        } catch (...) {
+            group.wait();
+            throw;
+        }
+        group.wait();
+    });
 #endif
 }
 

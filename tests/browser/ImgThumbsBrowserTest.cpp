@@ -6,6 +6,7 @@
 
 #include "base/CommandIds.h"
 #include "browser/BrowserTestSupport.h"
+#include "browser/CellTestSupport.h"
 #include "browser/ImgThumbsBrowser.h"
 #include "common/RecordingTargets.h"
 #include "common/TestFiles.h"
@@ -82,6 +83,25 @@ TEST_F(FolderBrowser, ReadsTheSupportedImagesOfAFolderAndKeepsTheSelection) {
     browser->OnCommand(CommandId::ID_VIEW_REFRESH);
     EXPECT_EQ(browser->items().size(), 4u);
     EXPECT_EQ(browser->items().SelectedCount(), 0u);
+}
+
+TEST_F(FolderBrowser, ReadingAFolderMergesTheCellsOfItsCacheFileWhoseImagesRemain) {
+    Write(dir / "album/gone.jpg", 100);
+    const std::vector<fs::path> kept{dir / "album/A.JPG", dir / "album/b.jpg", dir / "album/notes.txt"};
+    for (const fs::path& path : kept) cache.Store(path.string(), test::MakeCell());
+    cache.Store((dir / "album/gone.jpg").string(), test::MakeCell());
+    cache.SaveAll();
+    cache.RemoveAll();
+    fs::remove(dir / "album/gone.jpg");
+
+    auto browser = Make();
+    browser->SetFolder(dir / "album");
+    browser->ReadFolder();
+    // The images listed, and a file the listing passes over but that still exists, keep their
+    // cells; the cell of the image deleted since is dropped.
+    EXPECT_EQ(cache.GetCount(), 3u);
+    for (const fs::path& path : kept) EXPECT_NE(browser->CachedCell(path), nullptr) << path;
+    EXPECT_EQ(browser->CachedCell(dir / "album/gone.jpg"), nullptr);
 }
 
 TEST_F(FolderBrowser, TheTreesChoiceIsWatchedAndReadAndALibraryShowsAllItsFolders) {

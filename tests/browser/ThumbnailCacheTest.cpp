@@ -137,14 +137,55 @@ TEST_F(ThumbnailCacheTest, LookupMergesTheFolderFileKeepingCellsInMemory) {
     Cell other;
     EXPECT_FALSE(cache.Lookup(Image("elsewhere", "x.jpg"), other));
 
-    // Read ahead of any lookup (a browser does so while it lists the folder), with or without
-    // the folder's last slash, the file's cells are in memory.
+    // Read ahead of any lookup, with or without the folder's last slash, the file's cells are in
+    // memory.
     for (const fs::path& folder : {fs::path(a).parent_path(), fs::path(a).parent_path() / ""}) {
         CMapStringToObPlus ahead(Temporary());
         ASSERT_TRUE(ahead.LoadIndex(Legacy()));
         ahead.ReadFolderFile(folder);
         EXPECT_EQ(ahead.GetCount(), 2u) << folder;
     }
+}
+
+TEST_F(ThumbnailCacheTest, CellsReadAsideMergeAsALookupWouldUnlessAFileWasWrittenMeanwhile) {
+    const std::string a = Image("p", "a.jpg"), b = Image("p", "b.jpg"), c = Image("p", "c.jpg");
+    const fs::path folder = fs::path(a).parent_path();
+    {
+        CMapStringToObPlus cache(Temporary());
+        for (const auto& path : {a, b, c}) cache.Store(path, MakeCell());
+        cache.SaveAll();
+    }
+
+    // A browser reads the file while it lists the folder, and tells which images it listed.
+    CMapStringToObPlus cache(Temporary());
+    ASSERT_TRUE(cache.LoadIndex(Legacy()));
+    EXPECT_TRUE(cache.HasFolderFileToRead(folder));
+    EXPECT_FALSE(cache.HasFolderFileToRead(fs::path(Folder("elsewhere"))));
+    auto read = cache.ReadFolderFileAside(folder);
+    EXPECT_EQ(cache.GetCount(), 0u);  // nothing merged yet
+    const auto fresh = MakeCell(123, 165);
+    cache.Store(a, fresh);  // built meanwhile
+    cache.MergeFolderCells(std::move(read), [&](const std::string& path) { return path != c; });
+    Cell cell;
+    EXPECT_TRUE(cache.Lookup(a, cell));
+    EXPECT_EQ(cell, fresh);  // the cell in memory wins over the file's
+    EXPECT_TRUE(cache.Lookup(b, cell));
+    EXPECT_FALSE(cache.Lookup(c, cell));  // not listed: gone
+    EXPECT_EQ(cache.GetCount(), 2u);
+    EXPECT_FALSE(cache.HasFolderFileToRead(folder));  // and not read again by a lookup
+
+    // A cache file written between the reading and the merging may hold cells the reading
+    // missed: the file is read again.
+    CMapStringToObPlus again(Temporary());
+    ASSERT_TRUE(again.LoadIndex(Legacy()));
+    read = again.ReadFolderFileAside(folder);
+    const std::string d = Image("p", "d.jpg");
+    again.Store(d, MakeCell());
+    again.SaveAll();
+    again.RemoveAll();
+    again.MergeFolderCells(std::move(read), [](const std::string&) { return true; });
+    EXPECT_TRUE(again.Lookup(d, cell));
+    EXPECT_EQ(again.GetCount(), 4u);
 }
 
 TEST_F(ThumbnailCacheTest, DeletedFolderLosesItsCacheFile) {

@@ -23,21 +23,19 @@ namespace {
 // notification does not wait for that very notification.
 thread_local const void* t_notifyingPool = nullptr;
 
-// Where the system refuses the second stage the idle policy, it runs this much nicer than the
-// first, so that full decodes still yield to the quick thumbnails and to the rest of the program.
+// The second stage runs this much nicer than the first, so that full decodes yield to the quick
+// thumbnails and to the rest of the program. Not at the idle policy: the stage takes the cache's
+// lock, and a busy machine (a batch on every core) could keep an idle-policy thread from running
+// while it holds it, and the window's paint with it.
 constexpr int kSecondStageNiceIncrement = 5;
 
-// The first stage runs at normal priority, but as a batch job: waking with new files, it does not
-// take the processor from the thread that handed them over (the window's thread, about to paint).
-// The second stage runs only on a processor that nothing else wants, as a below-normal thread does
-// under a strict-priority scheduler; where that is refused, it runs nicer.
+// Both stages run as batch jobs: waking with new files, a stage does not take the processor from
+// the thread that handed them over (the window's thread, about to paint). The batch policy keeps
+// the thread's share of the processor.
 void SetStagePolicy(BuildStage which) {
     sched_param none{};
-    if (which == BuildStage::First) {
-        (void)::sched_setscheduler(0, SCHED_BATCH, &none);
-        return;
-    }
-    if (::sched_setscheduler(0, SCHED_IDLE, &none) == 0) return;
+    (void)::sched_setscheduler(0, SCHED_BATCH, &none);
+    if (which != BuildStage::Second) return;
     errno = 0;
     const auto self = static_cast<id_t>(::gettid());
     const int nice = ::getpriority(PRIO_PROCESS, self);

@@ -299,14 +299,16 @@ TEST_F(ThumbsBuilderThreadsTest, ListenersAreCalledInRegistrationOrderAndRemoved
     EXPECT_EQ(log, (std::vector<std::string>{"a", "b", "a", "a", "a"}));
 }
 
-TEST_F(ThumbsBuilderThreadsTest, TheFirstStageRunsAsABatchJobAndTheSecondOnlyWhenNothingElseWants) {
+TEST_F(ThumbsBuilderThreadsTest, BothStagesRunAsBatchJobsTheSecondNicer) {
     CThumbsBuilderThreads& pool = Pool();
     const pid_t first = pool.StageThreadId(BuildStage::First), second = pool.StageThreadId(BuildStage::Second);
     EXPECT_EQ(::sched_getscheduler(first), SCHED_BATCH);
-    EXPECT_EQ(::sched_getscheduler(second), SCHED_IDLE);
-    // Both at the program's own nice value: the batch policy takes no priority away.
+    EXPECT_EQ(::sched_getscheduler(second), SCHED_BATCH);
+    // The batch policy takes no priority away: the first stage keeps the program's nice value.
     errno = 0;
-    EXPECT_EQ(::getpriority(PRIO_PROCESS, static_cast<id_t>(first)), ::getpriority(PRIO_PROCESS, 0));
+    const int program = ::getpriority(PRIO_PROCESS, 0);
+    EXPECT_EQ(::getpriority(PRIO_PROCESS, static_cast<id_t>(first)), program);
+    EXPECT_EQ(::getpriority(PRIO_PROCESS, static_cast<id_t>(second)), std::min(program + 5, 19));
     EXPECT_EQ(errno, 0);
 }
 

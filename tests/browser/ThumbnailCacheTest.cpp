@@ -243,6 +243,9 @@ TEST_F(ThumbnailCacheTest, UnreadableFolderFileIsAMissAndIsRewritten) {
 
         CMapStringToObPlus cache(Temporary());
         ASSERT_TRUE(cache.LoadIndex(Legacy()));
+        // Read aside by a browser listing the folder, the damaged file merges nothing either.
+        cache.MergeFolderCells(cache.ReadFolderFileAside(fs::path(a).parent_path()), [](const std::string&) { return true; });
+        EXPECT_EQ(cache.GetCount(), 0u);
         Cell cell;
         EXPECT_FALSE(cache.Lookup(a, cell));
         EXPECT_FALSE(cache.Lookup(b, cell));

@@ -3,9 +3,9 @@
 #include <utility>
 
 #include <tbb/blocked_range.h>
-#include <tbb/task_group.h>
 #include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
+#include <tbb/task_group.h>
 
 #include <cstdint>
 

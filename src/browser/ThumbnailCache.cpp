@@ -49,6 +49,13 @@ bool ReadCells(const std::string& file, CellMap& cells) {
     return true;
 }
 
+// Reads a folder's cache file; an empty one is a name reserved for cells not yet written and holds
+// none. False when the file is gone or cannot be read.
+bool ReadFolderCells(const std::string& file, CellMap& cells) {
+    const auto status = GetFileStatus(file);
+    return status && (status->size == 0 || ReadCells(file, cells));
+}
+
 uint64_t FileSize(const std::string& file) {
     const auto status = GetFileStatus(file);
     return status ? status->size : 0;
@@ -91,19 +98,12 @@ bool CMapStringToObPlus::MergeFolderFile(const std::string& folder) {
     }
     const std::string& file = entry->second;
     if (file == mergedFile_) return true;
-    const auto status = GetFileStatus(file);
-    if (!status) {
+    CellMap loaded;
+    if (!ReadFolderCells(file, loaded)) {
         mergedFile_.clear();
         return false;
     }
-    if (status->size > 0) {
-        CellMap loaded;
-        if (!ReadCells(file, loaded)) {
-            mergedFile_.clear();
-            return false;
-        }
-        MergeCells(std::move(loaded), [](const std::string& path) { return FileExists(path); });
-    }
+    MergeCells(std::move(loaded), [](const std::string& path) { return FileExists(path); });
     mergedFile_ = file;
     return true;
 }
@@ -113,10 +113,15 @@ void CMapStringToObPlus::MergeCells(CellMap loaded, const std::function<bool(con
         if (!cells_.contains(path) && imageExists(path)) cells_.emplace(path, std::move(cell));
 }
 
+std::string CMapStringToObPlus::FileToRead(const std::string& folder) const {
+    const auto entry = index_.find(folder);
+    if (entry == index_.end() || entry->second == mergedFile_) return {};
+    return entry->second;
+}
+
 bool CMapStringToObPlus::HasFolderFileToRead(const std::filesystem::path& folder) const {
     const auto guard = Lock();
-    const auto entry = index_.find(FolderOf((folder / "").native()));
-    return entry != index_.end() && !entry->second.empty() && entry->second != mergedFile_;
+    return !FileToRead(FolderOf((folder / "").native())).empty();
 }
 
 CMapStringToObPlus::FolderCells CMapStringToObPlus::ReadFolderFileAside(const std::filesystem::path& folder) const {
@@ -124,15 +129,10 @@ CMapStringToObPlus::FolderCells CMapStringToObPlus::ReadFolderFileAside(const st
     read.folder = FolderOf((folder / "").native());
     {
         const auto guard = Lock();
-        const auto entry = index_.find(read.folder);
-        if (entry == index_.end() || entry->second.empty() || entry->second == mergedFile_) return read;
-        read.file = entry->second;
+        read.file = FileToRead(read.folder);
         read.writes = fileWrites_;
     }
-    // An empty file is a name reserved for cells not yet written: there is nothing to read, and
-    // the merge only records the file as merged.
-    const auto status = GetFileStatus(read.file);
-    read.read = status && (status->size == 0 || ReadCells(read.file, read.cells));
+    if (!read.file.empty()) read.read = ReadFolderCells(read.file, read.cells);
     return read;
 }
 

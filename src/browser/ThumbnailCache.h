@@ -94,6 +94,9 @@ private:
     // Merges the folder's cache file unless it was the one merged last. False when the folder has
     // no cache file or it cannot be read.
     bool MergeFolderFile(const std::string& folder);
+    // The folder's cache file unless it is the one merged last; empty when there is none to read.
+    // The caller holds the lock.
+    std::string FileToRead(const std::string& folder) const;
     // Enters the cells of a folder's file whose paths are not in memory and whose images exist.
     void MergeCells(CellMap loaded, const std::function<bool(const std::string&)>& imageExists);
     // The folder's cache file, allocating the first free "FLD<n>.tmp" when it has none.

@@ -23,12 +23,6 @@ namespace {
 // notification does not wait for that very notification.
 thread_local const void* t_notifyingPool = nullptr;
 
-// The second stage runs this much nicer than the first, so that full decodes yield to the quick
-// thumbnails and to the rest of the program. Not at the idle policy: the stage takes the cache's
-// lock, and a busy machine (a batch on every core) could keep an idle-policy thread from running
-// while it holds it, and the window's paint with it.
-constexpr int kSecondStageNiceIncrement = 5;
-
 // Both stages run as batch jobs: waking with new files, a stage does not take the processor from
 // the thread that handed them over (the window's thread, about to paint). The batch policy keeps
 // the thread's share of the processor.

@@ -34,6 +34,12 @@ struct ThumbsBuilderOptions {
     std::function<void(const std::string& path, int attempt)> onStillBeingWritten;
 };
 
+// The second stage runs this much nicer than the first, so that full decodes yield to the quick
+// thumbnails and to the rest of the program. Not at the idle policy: the stage takes the cache's
+// lock, and a busy machine (a batch on every core) could keep an idle-policy thread from running
+// while it holds it, and the window's paint with it.
+inline constexpr int kSecondStageNiceIncrement = 5;
+
 // Turns the files a browser shows into cells of the thumbnail cache, in the background and in two
 // stages with a thread each: the first stage makes every missing cell, from the thumbnail embedded
 // in the file where there is one; the second, at a lower priority and once the first has run dry,

@@ -308,7 +308,7 @@ TEST_F(ThumbsBuilderThreadsTest, BothStagesRunAsBatchJobsTheSecondNicer) {
     errno = 0;
     const int program = ::getpriority(PRIO_PROCESS, 0);
     EXPECT_EQ(::getpriority(PRIO_PROCESS, static_cast<id_t>(first)), program);
-    EXPECT_EQ(::getpriority(PRIO_PROCESS, static_cast<id_t>(second)), std::min(program + 5, 19));
+    EXPECT_EQ(::getpriority(PRIO_PROCESS, static_cast<id_t>(second)), std::min(program + kSecondStageNiceIncrement, 19));
     EXPECT_EQ(errno, 0);
 }
 

@@ -115,8 +115,7 @@ int32_t BitsPerPixelOf(PixelFormat format) {
 }
 
 std::optional<std::filesystem::path> SoundNoteOf(const std::filesystem::path& path) {
-    const std::string extension = LowerExtension(path);
-    if (extension != ".jpg" && extension != ".tif") return std::nullopt;
+    if (!HasFormatExtension(path, ImageFormat::Jpeg) && !HasFormatExtension(path, ImageFormat::Tiff)) return std::nullopt;
     for (const char* noteExtension : {".wav", ".WAV"}) {
         std::filesystem::path note = path;
         if (FileExists(note.replace_extension(noteExtension))) return note;

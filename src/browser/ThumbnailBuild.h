@@ -32,7 +32,7 @@ PixelSize FitIntoCellBox(int32_t width, int32_t height, int32_t boxWidth, int32_
 // The colour depth a cell shows for a decoder's pixel format.
 int32_t BitsPerPixelOf(PixelFormat format);
 
-// Whether a sound file belongs to the image: a JPEG or TIFF named "*.jpg" or "*.tif" (any case)
+// Whether a sound file belongs to the image: a JPEG or TIFF named with one of their extensions
 // with a ".wav" (or ".WAV", as cameras name them) of the same name beside it.
 bool HasSoundNote(const std::filesystem::path& path);
 // That sound file, or nothing.

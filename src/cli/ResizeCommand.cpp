@@ -10,6 +10,7 @@
 #include "document/IDocumentHost.h"
 #include "document/KVScaleCrafterDoc.h"
 #include "document/SaveImage.h"
+#include "imageio/ImageFiles.h"
 
 namespace kv::cli {
 
@@ -45,8 +46,7 @@ ResizeRequest ParseResize(Arguments& args) {
     }
     if (r.input.empty()) throw UsageError{"resize needs an input image"};
     if (r.output.empty()) throw UsageError{"resize needs -o OUT"};
-    if (OutputMimeType(r.output).empty())
-        throw UsageError{"the output " + r.output.string() + " has no image extension (.jpg, .tif, .bmp, .gif, .png)"};
+    if (const std::string unwritable = UnwritableExtensionText(r.output); !unwritable.empty()) throw UsageError{unwritable};
     CheckSizeOptions(r.size);
     return r;
 }

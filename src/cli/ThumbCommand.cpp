@@ -8,6 +8,7 @@
 #include "document/SaveImage.h"
 #include "imageio/Bitmap.h"
 #include "imageio/ExifThumbnail.h"
+#include "imageio/ImageFiles.h"
 
 namespace kv::cli {
 
@@ -39,8 +40,7 @@ ThumbRequest ParseThumb(Arguments& args) {
     }
     if (r.input.empty()) throw UsageError{"thumb needs an image"};
     if (r.output.empty()) throw UsageError{"thumb needs -o OUT"};
-    if (OutputMimeType(r.output).empty())
-        throw UsageError{"the output " + r.output.string() + " has no image extension (.jpg, .tif, .bmp, .gif, .png)"};
+    if (const std::string unwritable = UnwritableExtensionText(r.output); !unwritable.empty()) throw UsageError{unwritable};
     return r;
 }
 

@@ -9,6 +9,7 @@
 #include "document/NeighbourFiles.h"
 #include "document/OutputCheck.h"
 #include "document/SaveImage.h"
+#include "imageio/ImageFiles.h"
 #include "imageio/ResizeBitmap.h"
 #include "imageio/ResizeJobMemory.h"
 
@@ -155,6 +156,11 @@ bool CKVScaleCrafterDoc::OnResizeAndSave(const std::filesystem::path& output, CR
     failureReason_.clear();
     failureFromMemory_ = false;
     if (!image_) return false;
+    // A name the program cannot write says so and which names it can, before anything is made.
+    if (const std::string unwritable = UnwritableExtensionText(output); !unwritable.empty()) {
+        Say(unwritable);
+        return false;
+    }
     SaveOutcome outcome = SaveOutcome::Failed;
     try {
         outcome = ResizeAndSave(output, progress);

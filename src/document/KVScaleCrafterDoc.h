@@ -71,7 +71,8 @@ public:
     // "Resize and Save" once the user chose the output path: the image resized to the output
     // settings (a plain copy when the size is the image's own) and written with SaveImage. Nothing
     // is created at the path unless the whole result is written. A resize whose memory would not
-    // fit the budget is refused before it starts. Pixels that do not decode say "Can't open file";
+    // fit the budget is refused before it starts. A path whose extension no format is written under
+    // says so and names those that are. Pixels that do not decode say "Can't open file";
     // any other failure tells why (memory, a stop) and then "Can't create output image!". progress
     // may watch the resize.
     bool OnResizeAndSave(const std::filesystem::path& output, CRSProgress* progress = nullptr);

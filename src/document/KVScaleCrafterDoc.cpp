@@ -10,6 +10,7 @@
 #include "document/OutputCheck.h"
 #include "document/SaveImage.h"
 #include "imageio/ImageFiles.h"
+#include "imageio/JpegQuality.h"
 #include "imageio/ResizeBitmap.h"
 #include "imageio/ResizeJobMemory.h"
 
@@ -147,6 +148,16 @@ void CKVScaleCrafterDoc::OnSettingsChanged() {
 
 // ---- Saving ----
 
+std::optional<int32_t> CKVScaleCrafterDoc::OriginalJpegQuality() const {
+    return image_ ? EstimateJpegQuality(*image_) : std::nullopt;
+}
+
+int32_t CKVScaleCrafterDoc::SaveJpegQuality() const {
+    if (settings_.sameJpegQuality)
+        if (const std::optional<int32_t> original = OriginalJpegQuality()) return *original;
+    return settings_.jpegQuality;
+}
+
 int CKVScaleCrafterDoc::SaveImage(Bitmap& result, std::filesystem::path path, int quiet, Bitmap& source,
                                   int32_t quality) {
     return kv::SaveImage(result, std::move(path), quiet, source, quality, settings_.dpi, prompt_);
@@ -231,7 +242,7 @@ CKVScaleCrafterDoc::SaveOutcome CKVScaleCrafterDoc::ResizeAndSave(const std::fil
             return SaveOutcome::Failed;
         }
     }
-    if (SaveImage(*result, output, 0, *image_, settings_.jpegQuality) == 1) return SaveOutcome::Saved;
+    if (SaveImage(*result, output, 0, *image_, SaveJpegQuality()) == 1) return SaveOutcome::Saved;
     failureReason_ = result->GetLastErrorMessage();
     return SaveOutcome::Failed;
 }

@@ -84,6 +84,13 @@ public:
     // is then the cause, not a guess).
     bool LastFailureWasMemory() const { return failureFromMemory_; }
 
+    // The quality the open image's JPEG file was written at, as far as its quantisation tables tell;
+    // nothing when no JPEG is open.
+    std::optional<int32_t> OriginalJpegQuality() const;
+    // The quality "Resize and Save" writes a JPEG at: the original's when the settings ask for the
+    // same quality and the original is a JPEG, else the settings' own.
+    int32_t SaveJpegQuality() const;
+
     // Writes a resized image of this document's source with the output settings' resolution.
     int SaveImage(Bitmap& result, std::filesystem::path path, int quiet, Bitmap& source, int32_t quality);
 

@@ -29,6 +29,9 @@ inline constexpr uint64_t kMaxThumbnailSourceBytes = uint64_t{1} << 30;
 // below 1). A picture of unknown size (a side of 0) takes 10 x 10.
 PixelSize FitIntoCellBox(int32_t width, int32_t height, int32_t boxWidth, int32_t boxHeight);
 
+// How the pictures of cells are made now: upright, or as the files store them.
+int32_t PictureStandingNow();
+
 // The colour depth a cell shows for a decoder's pixel format.
 int32_t BitsPerPixelOf(PixelFormat format);
 
@@ -50,6 +53,7 @@ struct CellFacts {
     int32_t hasSoundNote = 0;
     int32_t fullQuality = 0;
     uint8_t keepMetadata = 1;
+    int32_t pictureStanding = kPictureAsStored;  // of the picture the build made
 
     static CellFacts Of(const CPaletteItemImg& cell);
 };

@@ -11,6 +11,7 @@
 #include "document/KVScaleCrafterDoc.h"
 #include "document/SaveImage.h"
 #include "imageio/ImageFiles.h"
+#include "imageio/Orientation.h"
 
 namespace kv::cli {
 
@@ -21,6 +22,7 @@ struct ResizeRequest {
     std::filesystem::path output;
     SizeOptions size;
     int32_t quality = ResizeSettings::kDefaultJpegQuality;
+    bool keepOrientation = false;
 };
 
 ResizeRequest ParseResize(Arguments& args) {
@@ -40,6 +42,8 @@ ResizeRequest ParseResize(Arguments& args) {
             r.quality = ParseQuality(args.TakeValue(word), word);
         } else if (word == "--max-memory") {
             SetMemoryBudgetOption(args.TakeValue(word), word);
+        } else if (word == "--keep-orientation") {
+            r.keepOrientation = true;
         } else {
             throw UsageError{"unknown option " + std::string(word)};
         }
@@ -103,6 +107,7 @@ void SayReason(const CKVScaleCrafterDoc& document) {
 int RunResize(Arguments& args) {
     const ResizeRequest request = ParseResize(args);
     const InterruptGuard interrupts;
+    const TurnPicturesUprightScope orientation(!request.keepOrientation);
 
     ResizeSettings settings;
     settings.jpegQuality = request.quality;

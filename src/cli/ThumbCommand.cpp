@@ -9,6 +9,7 @@
 #include "imageio/Bitmap.h"
 #include "imageio/ExifThumbnail.h"
 #include "imageio/ImageFiles.h"
+#include "imageio/Orientation.h"
 
 namespace kv::cli {
 
@@ -18,6 +19,7 @@ struct ThumbRequest {
     std::filesystem::path input;
     std::filesystem::path output;
     ThumbSize box = kDefaultThumbnailBox;
+    bool keepOrientation = false;
 };
 
 ThumbRequest ParseThumb(Arguments& args) {
@@ -34,6 +36,8 @@ ThumbRequest ParseThumb(Arguments& args) {
             if (w > int32_t{kMaxThumbnailSide} || h > int32_t{kMaxThumbnailSide})
                 throw UsageError{"--box sides go up to " + std::to_string(kMaxThumbnailSide)};
             r.box = {static_cast<uint32_t>(w), static_cast<uint32_t>(h)};
+        } else if (word == "--keep-orientation") {
+            r.keepOrientation = true;
         } else {
             throw UsageError{"unknown option " + std::string(word)};
         }
@@ -64,6 +68,7 @@ std::unique_ptr<Bitmap> BitmapOf(const DibImage& dib) {
 int RunThumb(Arguments& args) {
     const ThumbRequest request = ParseThumb(args);
     const InterruptGuard interrupts;
+    const TurnPicturesUprightScope orientation(!request.keepOrientation);
     if (!FileReader::Open(request.input)) {
         std::fprintf(stderr, "kvscale: cannot open %s: %s\n", request.input.c_str(), std::strerror(errno));
         return kExitFailed;

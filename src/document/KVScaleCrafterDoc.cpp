@@ -11,6 +11,7 @@
 #include "document/SaveImage.h"
 #include "imageio/ImageFiles.h"
 #include "imageio/JpegQuality.h"
+#include "imageio/Orientation.h"
 #include "imageio/ResizeBitmap.h"
 #include "imageio/ResizeJobMemory.h"
 
@@ -61,6 +62,7 @@ void CKVScaleCrafterDoc::Say(const std::string& text) {
 
 PreparedImage PrepareImage(const std::filesystem::path& path, bool decode) {
     PreparedImage prepared;
+    prepared.upright = TurnPicturesUpright();
     auto bytes = std::make_shared<std::vector<uint8_t>>();
     prepared.read = ReadWholeFile(path, *bytes);
     if (!prepared.read.ok()) return prepared;
@@ -99,6 +101,9 @@ bool CKVScaleCrafterDoc::OnOpenDocument(const std::filesystem::path& path, Prepa
         dpiX_ = 0;
 
         const uint64_t fileBytes = prepared.bytes->size();
+        // Made ahead before the user's choice of how pictures stand was known, and the other way:
+        // opened again from the same bytes.
+        if (prepared.upright != TurnPicturesUpright()) prepared.bitmap.reset();
         std::unique_ptr<Bitmap> bitmap =
             prepared.bitmap ? std::move(prepared.bitmap) : Bitmap::FromMemory(std::move(prepared.bytes));
         if (bitmap->GetLastStatus() != Status::Ok || bitmap->GetPixelFormat() == PixelFormatUndefined) {

@@ -35,6 +35,7 @@ struct PreparedImage {
     IoResult read;
     std::shared_ptr<const std::vector<uint8_t>> bytes;
     std::unique_ptr<Bitmap> bitmap;  // made from the bytes; decoded when asked for
+    bool upright = true;             // whether pictures were turned upright when it was made
 };
 // Reads a file whole and opens it from memory; with decode, its pixels are decoded too. Safe to run
 // on any thread.

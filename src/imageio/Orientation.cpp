@@ -42,7 +42,7 @@ bool WholeBytes(PixelFormat format) { return GetPixelFormatSize(format) % 8 == 0
 
 // Rows are turned in square tiles: a quarter turn reads the source down its columns, and a tile of
 // this many rows keeps the source rows it walks in the cache.
-constexpr int32_t kTile = 64;
+constexpr int32_t kTile = 32;
 
 // One destination row range of a turn of N-byte pixels: each destination row is a walk through the
 // source with a fixed step (a pixel along a row, or a row down a column).

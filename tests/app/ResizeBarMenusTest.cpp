@@ -250,7 +250,7 @@ TEST_F(BarTest, UnitSelectorsTakeEffectOnlyWithAnImage) {
     bar.OnSelect(IDC_ALGORITHM, 9);
     EXPECT_EQ(settings.algorithm, 9);
     EXPECT_EQ(document.Restarts(), 1u);
-    EXPECT_EQ(bar.SelectorItems(IDC_ALGORITHM).front(), "Nearest Neigbor");
+    EXPECT_EQ(bar.SelectorItems(IDC_ALGORITHM).front(), "Nearest Neighbor");
     EXPECT_EQ(bar.SelectorItems(IDC_ALGORITHM).back(), "KARVO Super-Resolution");
 }
 

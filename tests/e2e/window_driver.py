@@ -190,7 +190,7 @@ class Window:
     def size_in_percent(self, percent):
         """Percent in the units selector (a click opens its list, the keys choose in it), then the width;
         the height follows under Keep aspect."""
-        self.choose(self.find_described("Sets unuts for above fields", pyatspi.ROLE_COMBO_BOX), "Down")
+        self.choose(self.find_described("Sets units for above fields", pyatspi.ROLE_COMBO_BOX), "Down")
         self.type_into("Width", str(percent))
         wait_for("the height to follow", lambda: (self.text_of("Width"), self.text_of("Height")) == (str(percent),) * 2)
 

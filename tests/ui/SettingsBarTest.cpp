@@ -191,7 +191,7 @@ TEST_F(SettingsBar, EveryControlHasAnAccessibleNameAndATooltip) {
     EXPECT_EQ(AccessibleName(Field(IDC_OUT_WIDTH)), "Width");
     EXPECT_EQ(AccessibleName(Field(IDC_OUT_PRNWIDTH)), "Print width");
     EXPECT_EQ(AccessibleName(Bar().Control(IDC_EDIT_PRINT)), "Edit print size");
-    EXPECT_EQ(Bar().Control(IDC_OUT_UNIT)->toolTip(), "Sets unuts for above fields");
+    EXPECT_EQ(Bar().Control(IDC_OUT_UNIT)->toolTip(), "Sets units for above fields");
 }
 
 }  // namespace

@@ -10,6 +10,20 @@ using namespace ResizeBarControl;
 
 bool ResizeBarPresenter::OnTextChanged(int fieldId, std::string_view text) {
     if (!IsEditField(fieldId) || updating_ || !IsEnabled(fieldId)) return false;
+    if (typing_ && typing_->fieldId == fieldId && typing_->after == settings_) {
+        // The next key of the same value: the bar goes back to where the typing began, and the
+        // field's whole text is applied from there.
+        settings_ = typing_->before;
+        texts_ = typing_->textsBefore;
+    } else {
+        typing_ = Typing{fieldId, settings_, texts_, {}};
+    }
+    const bool accepted = ApplyText(fieldId, text);
+    if (typing_) typing_->after = settings_;
+    return accepted;
+}
+
+bool ResizeBarPresenter::ApplyText(int fieldId, std::string_view text) {
     texts_[fieldId] = std::string(text);
     bool accepted = false;
     if (IsPixelField(fieldId)) accepted = OnPixelFieldChanged(fieldId == IDC_OUT_WIDTH);
@@ -130,6 +144,7 @@ void ResizeBarPresenter::SetResolution(float dpi, bool showInField) {
 }
 
 void ResizeBarPresenter::OnFieldLeft(int fieldId) {
+    EndTyping();
     if (!IsPixelField(fieldId) && !IsPrintField(fieldId)) return;
     {
         Updating updating(updating_);

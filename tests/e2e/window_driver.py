@@ -137,6 +137,10 @@ class Window:
             return self._search(lambda a: a.name == name and (role is None or a.getRole() == role))
         return wait_for("a control named " + repr(name), search, timeout)
 
+    def find_where(self, predicate):
+        """The first control of the program's windows for which predicate holds, or None."""
+        return self._search(predicate)
+
     def find_labelled(self, label, role, timeout=DEFAULT_WAIT):
         """The control a label names (a selector's accessible name is its current entry)."""
         def search():

@@ -3,12 +3,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTimer>
+#include <fstream>
+#include <functional>
+#include <iterator>
 
 #include "UiTestSupport.h"
+#include "app/ImageFactsReader.h"
 #include "app/ResizeBarControls.h"
 #include "ui/frame/MainFrame.h"
 #include "ui/resizebar/ResizeDlgBar.h"
@@ -79,6 +84,91 @@ TEST_F(SettingsBar, TypingAWidthKeepsTheAspectAndARejectedOneComesBackOnLeaving)
     EXPECT_TRUE(WaitUntil([&] { return FieldText(IDC_OUT_WIDTH) == "400"; }));
 }
 
+std::string FileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Every field typed into key by key, as a user types, in both edit modes and under each correction:
+// the bar ends where kvscale, given the same values on its command line, does, and "Resize and
+// Save" writes the very file kvscale writes.
+TEST_F(SettingsBar, ValuesTypedKeyByKeyGiveWhatKvscaleGivesForTheSameValues) {
+    const std::filesystem::path photo = Copy("DSCN0010.jpg");  // 640 x 480 at 300 dots per inch
+    const auto choose = [&](int selector, int index) { emit Selector(selector)->activated(index); };
+    const auto editPrint = [&] { QTest::mouseClick(Bar().Control(IDC_EDIT_PRINT), Qt::LeftButton); };
+    const struct {
+        const char* name;
+        std::function<void()> setup;
+        std::vector<std::pair<int, QString>> keys;  // field, keys ('\b' for Backspace)
+        QStringList kvscale;
+        int width, height;
+    } cases[] = {
+        {"resolution", [] {}, {{IDC_OUT_RES, "150"}}, {"--dpi", "150"}, 320, 240},
+        {"resolution corrected", [] {}, {{IDC_OUT_RES, "1500\b"}}, {"--dpi", "150"}, 320, 240},
+        {"resolution while editing the print size", editPrint, {{IDC_OUT_RES, "600"}},
+         {"--dpi", "600", "--size", "640x480"}, 640, 480},
+        {"width under Crop", [&] { choose(IDC_CORRECTION, 1); }, {{IDC_OUT_WIDTH, "1000"}},
+         {"--correction", "crop", "--width", "1000"}, 1000, 480},
+        {"height under None", [&] { choose(IDC_CORRECTION, 2); }, {{IDC_OUT_HEIGHT, "1200"}},
+         {"--correction", "none", "--height", "1200"}, 640, 1200},
+        {"percent under Keep aspect", [&] { choose(IDC_OUT_UNIT, 1); }, {{IDC_OUT_WIDTH, "150"}},
+         {"--percent", "150"}, 960, 720},
+        {"percents under None",
+         [&] {
+             choose(IDC_CORRECTION, 2);
+             choose(IDC_OUT_UNIT, 1);
+         },
+         {{IDC_OUT_WIDTH, "75"}, {IDC_OUT_HEIGHT, "75"}}, {"--correction", "none", "--percent", "75"}, 480, 360},
+        {"print size in inches", editPrint, {{IDC_OUT_PRNWIDTH, "4"}, {IDC_OUT_PRNHEIGHT, "3"}},
+         {"--print", "4x3", "--unit", "in"}, 1200, 900},
+        {"print size in centimetres under Crop",
+         [&] {
+             choose(IDC_CORRECTION, 1);
+             choose(IDC_UNITS_SIZE, static_cast<int>(PrintUnit::Centimeters));
+             editPrint();
+         },
+         {{IDC_OUT_PRNWIDTH, "10"}, {IDC_OUT_PRNHEIGHT, "5"}}, {"--correction", "crop", "--print", "10x5", "--unit", "cm"},
+         1181, 590},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Each case starts from the photo as it opens, with the bar's choices back at their defaults.
+        choose(IDC_CORRECTION, 0);
+        choose(IDC_OUT_UNIT, 0);
+        choose(IDC_UNITS_SIZE, 0);
+        QTest::mouseClick(Bar().Control(IDC_EDIT_PIXEL), Qt::LeftButton);
+        ASSERT_TRUE(app->OpenDocumentFile(photo));
+        c.setup();
+        for (const auto& [field, keys] : c.keys) {
+            ui::SpinField* edit = Field(field);
+            edit->setFocus();
+            edit->Editor()->selectAll();
+            for (const QChar key : keys) {
+                if (key == u'\b') QTest::keyClick(edit->Editor(), Qt::Key_Backspace);
+                else QTest::keyClicks(edit->Editor(), QString(key));
+            }
+        }
+        Selector(IDC_ALGORITHM)->setFocus();  // the last field is left
+        EXPECT_EQ(std::pair(app->Settings().width, app->Settings().height), std::pair(c.width, c.height));
+
+        const std::filesystem::path saved = dir / ("window" + std::to_string(n) + ".png");
+        const std::filesystem::path written = dir / ("kvscale" + std::to_string(n++) + ".png");
+        dialogs.answers.push_back(saved);
+        Run(CommandId::ID_FILE_SAVE);
+        QProcess kvscale;
+        kvscale.start(QStringLiteral(KVSCALE_PATH), QStringList{"resize", QString::fromStdString(photo.string()), "-o",
+                                                                QString::fromStdString(written.string())} + c.kvscale);
+        ASSERT_TRUE(kvscale.waitForFinished(60000));
+        ASSERT_EQ(kvscale.exitCode(), 0) << kvscale.readAllStandardError().toStdString();
+        const std::optional<ImageFacts> facts = ReadImageFacts(saved);
+        ASSERT_TRUE(facts);
+        EXPECT_EQ(std::pair(facts->width, facts->height), std::pair(c.width, c.height));
+        EXPECT_FLOAT_EQ(facts->dpiX, app->Settings().dpi);
+        EXPECT_TRUE(FileBytes(saved) == FileBytes(written));
+    }
+}
+
 TEST_F(SettingsBar, SpinStepsWaitForTheReleaseBeforeThePreviewRestarts) {
     Open();
     ui::SpinField* width = Field(IDC_OUT_WIDTH);
@@ -134,7 +224,7 @@ TEST_F(SettingsBar, UnitSelectorsChangeWhatTheFieldsShow) {
     sizeUnits->setFocus();
     QTest::keyClick(sizeUnits, Qt::Key_Down);  // millimetres
     EXPECT_EQ(app->Settings().printUnit, PrintUnit::Millimeters);
-    EXPECT_EQ(qobject_cast<QLabel*>(Bar().Control(IDC_PRNWIDTH_UNIT))->text(), "mm");
+    EXPECT_EQ(qobject_cast<QLabel*>(Bar().Control(IDC_PRNHEIGHT_UNIT))->text(), "mm");
 
     QComboBox* algorithm = Selector(IDC_ALGORITHM);
     algorithm->setFocus();

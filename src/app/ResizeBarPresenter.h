@@ -138,6 +138,10 @@ private:
     bool OnResolutionChanged();
     void LinkAspect(bool fromWidth);
     void SetResolution(float dpi, bool showInField);
+    // Whether a size field still shows the record as the bar wrote it. Such a text is not read
+    // back when the other field of its pair is edited: the rounding of what is shown (a percent to
+    // two decimals, a print size to four) would move a side the user did not touch by a pixel.
+    bool ShowsRecord(int fieldId) const;
     void WritePixelField(bool width);
     void WritePixelFields();
     void WritePrintField(bool width);

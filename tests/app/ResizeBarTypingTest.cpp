@@ -136,6 +136,28 @@ TEST(ResizeBarTyping, APercentTypedForABatchWithoutAPhotoIsTakenWhole) {
     EXPECT_DOUBLE_EQ(bars.typedSettings.percentHeight, 250);
 }
 
+TEST_F(BarTest, TheSideNotTypedIntoKeepsItsPixelsThoughItsFieldShowsThemRounded) {
+    FakeDocument document(640, 480, 300);
+    Open(document);
+    bar.OnSelect(IDC_CORRECTION, static_cast<int>(SizeCorrection::None));
+    // 359 pixels show as 74.79 %, which is 358.99 pixels.
+    bar.OnTextChanged(IDC_OUT_HEIGHT, "359");
+    bar.OnFieldLeft(IDC_OUT_HEIGHT);
+    bar.OnSelect(IDC_OUT_UNIT, 1);
+    EXPECT_EQ(Text(IDC_OUT_HEIGHT), "74.79");
+    bar.OnTextChanged(IDC_OUT_WIDTH, "50");
+    EXPECT_EQ(std::pair(settings.width, settings.height), std::pair(320, 359));
+
+    // 10 cm at 300 dpi are 1181 pixels, shown again as 9.9991 cm once the field is left.
+    bar.OnSelect(IDC_UNITS_SIZE, static_cast<int>(PrintUnit::Centimeters));
+    bar.OnEditPrints(true);
+    bar.OnTextChanged(IDC_OUT_PRNWIDTH, "10");
+    bar.OnFieldLeft(IDC_OUT_PRNWIDTH);
+    EXPECT_EQ(Text(IDC_OUT_PRNWIDTH), "9.9991");
+    bar.OnTextChanged(IDC_OUT_PRNHEIGHT, "5");
+    EXPECT_EQ(std::pair(settings.width, settings.height), std::pair(1181, 590));
+}
+
 TEST_F(BarTest, StepsMenusAndOtherFieldsActOnWhatWasTypedBeforeThem) {
     FakeDocument document(640, 480, 300);
     Open(document);

@@ -94,8 +94,7 @@ TEST_F(Browse, BrowseAndDoneSwapTheLayoutAndTheButtonsAndKeepTheTreesWidth) {
 }
 
 TEST_F(Browse, TheTreeOpensWideEnoughForItsNamesAndKeepsItsParentsInSight) {
-    const fs::path deep = dir / "Photographs of the family" / "Holidays in the mountains, summer 2023" /
-                          "Day three, up to the glacier";
+    const fs::path deep = dir / "Family photographs" / "Holidays in the mountains" / "Day three, the glacier";
     fs::create_directories(deep);
     app->Stored().browseDefault = deep.string();
     ui::CBrowseWnd& browse = OpenBrowse();

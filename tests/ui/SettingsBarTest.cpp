@@ -32,9 +32,11 @@ protected:
     QComboBox* Selector(int id) { return qobject_cast<QComboBox*>(Bar().Control(id)); }
     QString FieldText(int id) { return Field(id)->Editor()->text(); }
 
-    // Types into a field as a user does: focus, select all, keys.
+    // Types into a field as a user does: focus, select all, keys. A value typed before into the
+    // same field was entered with Enter.
     void Type(int id, const QString& text) {
         ui::SpinField* field = Field(id);
+        if (field->hasFocus()) QTest::keyClick(field->Editor(), Qt::Key_Return);
         field->setFocus();
         field->Editor()->selectAll();
         QTest::keyClicks(field->Editor(), text);
@@ -95,7 +97,12 @@ std::string FileBytes(const std::filesystem::path& path) {
 TEST_F(SettingsBar, ValuesTypedKeyByKeyGiveWhatKvscaleGivesForTheSameValues) {
     const std::filesystem::path photo = Copy("DSCN0010.jpg");  // 640 x 480 at 300 dots per inch
     const auto choose = [&](int selector, int index) { emit Selector(selector)->activated(index); };
-    const auto editPrint = [&] { QTest::mouseClick(Bar().Control(IDC_EDIT_PRINT), Qt::LeftButton); };
+    // A click on a radio button's mark.
+    const auto click = [&](int radio) {
+        QWidget* button = Bar().Control(radio);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    };
+    const auto editPrint = [&] { click(IDC_EDIT_PRINT); };
     const struct {
         const char* name;
         std::function<void()> setup;
@@ -137,7 +144,7 @@ TEST_F(SettingsBar, ValuesTypedKeyByKeyGiveWhatKvscaleGivesForTheSameValues) {
         choose(IDC_CORRECTION, 0);
         choose(IDC_OUT_UNIT, 0);
         choose(IDC_UNITS_SIZE, 0);
-        QTest::mouseClick(Bar().Control(IDC_EDIT_PIXEL), Qt::LeftButton);
+        click(IDC_EDIT_PIXEL);
         ASSERT_TRUE(app->OpenDocumentFile(photo));
         c.setup();
         for (const auto& [field, keys] : c.keys) {
@@ -164,7 +171,8 @@ TEST_F(SettingsBar, ValuesTypedKeyByKeyGiveWhatKvscaleGivesForTheSameValues) {
         const std::optional<ImageFacts> facts = ReadImageFacts(saved);
         ASSERT_TRUE(facts);
         EXPECT_EQ(std::pair(facts->width, facts->height), std::pair(c.width, c.height));
-        EXPECT_FLOAT_EQ(facts->dpiX, app->Settings().dpi);
+        // A PNG keeps its resolution in whole dots per metre.
+        EXPECT_NEAR(facts->dpiX, app->Settings().dpi, 0.02);
         EXPECT_TRUE(FileBytes(saved) == FileBytes(written));
     }
 }
@@ -234,7 +242,7 @@ TEST_F(SettingsBar, UnitSelectorsChangeWhatTheFieldsShow) {
 
     // Editing the print size instead of the pixels.
     auto* editPrint = qobject_cast<QRadioButton*>(Bar().Control(IDC_EDIT_PRINT));
-    QTest::mouseClick(editPrint, Qt::LeftButton);
+    QTest::mouseClick(editPrint, Qt::LeftButton, {}, QPoint(6, editPrint->height() / 2));
     EXPECT_TRUE(app->Settings().editPrints);
     EXPECT_FALSE(Field(IDC_OUT_WIDTH)->isEnabled());
     EXPECT_TRUE(Field(IDC_OUT_PRNWIDTH)->isEnabled());

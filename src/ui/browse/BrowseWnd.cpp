@@ -1,13 +1,13 @@
 #include "ui/browse/BrowseWnd.h"
 
 #include <QApplication>
-#include <algorithm>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QProgressDialog>
 #include <QTimer>
+#include <algorithm>
 
 #include "base/CommandIds.h"
 #include "ui/browser/QtFileClipboard.h"

@@ -1,8 +1,6 @@
 #include "ui/resizebar/ResizeDlgBar.h"
 
 #include <QApplication>
-#include <array>
-#include <tuple>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCursor>
@@ -16,6 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <array>
+#include <tuple>
 
 #include "app/CommandTable.h"
 #include "document/KVScaleCrafterDoc.h"

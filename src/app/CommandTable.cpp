@@ -31,13 +31,13 @@ constexpr CommandEntry kCommands[] = {
     {ID_VIEW_NEXT,            Menu::View,       "&Next",                   "Alt+Right", Plain,       "Opens the next photo of the folder"},
 
     {ID_BATCH_MODE,           Menu::Batch,      "&Batch Mode",             {},          Checkable,   "Switches batch mode on or off"},
-    {ID_BROWSE,               Menu::Batch,      "&Browse",                 {},          Checkable,   "Browses folders for photos to add to the batch list"},
+    {ID_BROWSE,               Menu::Batch,      "Br&owse",                 {},          Checkable,   "Browses folders for photos to add to the batch list"},
     {0,                       Menu::Batch,      {},                        {}},
     {ID_BATCH_LOAD,           Menu::Batch,      "&Load...",                {},          Plain,       "Loads a batch list saved under a name"},
     {ID_BATCH_SAVE,           Menu::Batch,      "&Save...",                {},          Plain,       "Saves the batch list under a name"},
     {0,                       Menu::Batch,      {},                        {}},
     {ID_BATCH_RUN,            Menu::Batch,      "&Run",                    "Enter",     Plain,       "Resizes every photo of the batch list"},
-    {ID_REMOVE_SELECTED,      Menu::Batch,      "&Remove Selected",        {},          Plain,       "Removes the selected photos from the batch list"},
+    {ID_REMOVE_SELECTED,      Menu::Batch,      "Re&move Selected",        {},          Plain,       "Removes the selected photos from the batch list"},
 
     {ID_HELP_TOPICS,          Menu::Help,       "&Help Topics",            "F1",        Plain,       "Opens the manual"},
     {ID_CONTEXT_HELP,         Menu::Help,       "What's &This?",           "Shift+F1",  Plain,       "Click a control to see what it does"},

@@ -8,7 +8,7 @@
 namespace kv {
 
 // clang-format off
-const std::array<SizePreset, 19> kSizePresets{{
+const std::array<SizePreset, 24> kSizePresets{{
     {kOriginalSizeLabel, 0, 0},
     {{}, 0, 0},
     {"Multimedia (320x240)", 320, 240},
@@ -28,9 +28,14 @@ const std::array<SizePreset, 19> kSizePresets{{
     {"Desktop (1152x864)", 1152, 864},
     {"Desktop (1280x1024)", 1280, 1024},
     {"Desktop (1600x1200)", 1600, 1200},
+    {"Desktop (1920x1080)", 1920, 1080},
+    {"Desktop (1920x1200)", 1920, 1200},
+    {"Desktop (2560x1440)", 2560, 1440},
+    {"Desktop (3840x2160)", 3840, 2160},
+    {"Desktop (5120x2880)", 5120, 2880},
 }};
 
-const std::array<std::string_view, 53> kPaperPresets{
+const std::array<std::string_view, 59> kPaperPresets{
     "A0 (841x1189 mm)",
     "A1 (594x841 mm)",
     "A2 (420x594 mm)",
@@ -84,11 +89,18 @@ const std::array<std::string_view, 53> kPaperPresets{
     "Photo (12x12 inch)",
     "Photo (14x11 inch)",
     "Photo (16x12 inch)",
+    "",
+    "Photo print (10x15 cm)",
+    "Photo print (13x18 cm)",
+    "Photo print (4x6 inch)",
+    "Photo print (5x7 inch)",
+    "Photo print (8x10 inch)",
 };
 
-const std::array<std::string_view, 11> kResolutionPresets{
+const std::array<std::string_view, 14> kResolutionPresets{
     kDefaultPrinterLabel, kOriginalResolutionLabel, "",
-    "72 DPI", "96 DPI", "120 DPI", "300 DPI", "600 DPI", "1200 DPI", "2400 DPI", "4800 DPI",
+    "72 DPI", "96 DPI", "120 DPI", "150 DPI", "240 DPI", "300 DPI", "360 DPI", "600 DPI", "1200 DPI", "2400 DPI",
+    "4800 DPI",
 };
 // clang-format on
 
@@ -130,15 +142,22 @@ std::optional<PaperSize> ParsePaperLabel(std::string_view label) {
     const std::string_view inside = label.substr(open + 1, close - open - 1);
 
     PaperSize paper;
-    paper.millimetres = !inside.empty() && inside.back() == 'm';
-    const size_t unit = inside.find(paper.millimetres ? " mm" : " inch");
+    std::string_view unitText = " inch";
+    if (inside.ends_with(" cm")) {
+        paper.unit = PrintUnit::Centimeters;
+        unitText = " cm";
+    } else if (!inside.empty() && inside.back() == 'm') {
+        paper.unit = PrintUnit::Millimeters;
+        unitText = " mm";
+    }
+    const size_t unit = inside.find(unitText);
     if (unit == std::string_view::npos) return std::nullopt;
     const std::string_view size = inside.substr(0, unit);
     const size_t x = size.find('x');
     if (x == std::string_view::npos) return std::nullopt;
 
     const auto parse = [&](std::string_view part) {
-        return paper.millimetres ? ParseDecimal(part) : ParseInchPart(part);
+        return paper.unit == PrintUnit::Inches ? ParseInchPart(part) : ParseDecimal(part);
     };
     const auto width = parse(size.substr(0, x));
     const auto height = parse(size.substr(x + 1));

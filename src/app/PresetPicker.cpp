@@ -1,6 +1,8 @@
 #include "app/PresetPicker.h"
 
 #include <algorithm>
+#include <climits>
+#include <optional>
 #include <system_error>
 
 #include "platform/SpecialFolders.h"
@@ -22,9 +24,18 @@ bool LessIgnoringCase(const std::string& a, const std::string& b) {
     return la != lb ? la < lb : a < b;
 }
 
-bool UsableName(std::string_view name) {
-    return name != "." && name != ".." && name.find('/') == std::string_view::npos &&
-           name.find('\0') == std::string_view::npos;
+// Why a name cannot be the file name of a preset (it is the file's name without its extension),
+// or nothing when it can.
+std::optional<std::string> NameProblem(std::string_view name, std::string_view extension) {
+    const std::string quoted = "The name \"" + std::string(name.substr(0, name.find('\0'))) + "\" cannot be used:\n";
+    if (name == "." || name == "..") return quoted + "\".\" and \"..\" name folders, not files.";
+    if (name.find('/') != std::string_view::npos)
+        return quoted + "it becomes a file name, and a file name can't contain \"/\".";
+    if (name.find('\0') != std::string_view::npos) return quoted + "it holds a character a file name can't hold.";
+    const size_t longest = NAME_MAX - 1 - extension.size();
+    if (name.size() > longest)
+        return quoted + "it is too long for a file name (at most " + std::to_string(longest) + " bytes).";
+    return std::nullopt;
 }
 
 }  // namespace
@@ -68,8 +79,8 @@ std::filesystem::path PresetPicker::PathOf(const std::string& name) const { retu
 bool PresetPicker::Accept(std::string_view name) {
     chosen_.clear();
     if (name.empty()) return false;
-    if (!UsableName(name)) {
-        prompt_.Beep();
+    if (const std::optional<std::string> problem = NameProblem(name, extension_)) {
+        prompt_.ShowMessage(*problem);
         return false;
     }
     const std::string* listed = Find(name);

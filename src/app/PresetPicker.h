@@ -32,8 +32,8 @@ public:
     // preset's file. An empty name does nothing. Loading needs a listed name ("No such name
     // exists."); saving over a listed name asks first. A name matches a listed one without regard
     // to case and then takes the listed spelling, so it names the file that is there. A name that
-    // could not be a file name in the folder (a slash, "." or "..") gets the beep and keeps the
-    // dialog open.
+    // could not be a file name in the folder (a slash, "." or "..", too long) is explained and
+    // keeps the dialog open.
     bool Accept(std::string_view name);
     const std::filesystem::path& chosenPath() const { return chosen_; }
 

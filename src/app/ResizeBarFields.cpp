@@ -10,6 +10,20 @@ using namespace ResizeBarControl;
 
 bool ResizeBarPresenter::OnTextChanged(int fieldId, std::string_view text) {
     if (!IsEditField(fieldId) || updating_ || !IsEnabled(fieldId)) return false;
+    if (typing_ && typing_->fieldId == fieldId && typing_->after == settings_) {
+        // The next key of the same value: the bar goes back to where the typing began, and the
+        // field's whole text is applied from there.
+        settings_ = typing_->before;
+        texts_ = typing_->textsBefore;
+    } else {
+        typing_ = Typing{fieldId, settings_, texts_, {}};
+    }
+    const bool accepted = ApplyText(fieldId, text);
+    if (typing_) typing_->after = settings_;
+    return accepted;
+}
+
+bool ResizeBarPresenter::ApplyText(int fieldId, std::string_view text) {
     texts_[fieldId] = std::string(text);
     bool accepted = false;
     if (IsPixelField(fieldId)) accepted = OnPixelFieldChanged(fieldId == IDC_OUT_WIDTH);
@@ -22,6 +36,7 @@ bool ResizeBarPresenter::OnTextChanged(int fieldId, std::string_view text) {
 bool ResizeBarPresenter::OnPixelFieldChanged(bool widthEdited) {
     bool accepted = false;
     const auto read = [&](int id, int32_t imageSide, int32_t& pixels, double& percent) {
+        if ((id == IDC_OUT_WIDTH) != widthEdited && ShowsRecord(id)) return;
         const std::string& text = texts_[id];
         bool ok = false;
         if (!settings_.inPercents) {
@@ -74,7 +89,9 @@ bool ResizeBarPresenter::OnPrintFieldChanged(bool widthEdited) {
     const double perInch = Info(settings_.printUnit).perInch;
     bool accepted = false;
     for (const bool width : {true, false}) {
-        const std::optional<double> value = ParseDecimal(texts_[width ? IDC_OUT_PRNWIDTH : IDC_OUT_PRNHEIGHT]);
+        const int id = width ? IDC_OUT_PRNWIDTH : IDC_OUT_PRNHEIGHT;
+        if (width != widthEdited && ShowsRecord(id)) continue;
+        const std::optional<double> value = ParseDecimal(texts_[id]);
         if (!value || !range.Contains(*value)) continue;
         (width ? settings_.width : settings_.height) = TruncPixels(settings_.dpi * *value / perInch);
         if (width == widthEdited) accepted = true;
@@ -130,6 +147,7 @@ void ResizeBarPresenter::SetResolution(float dpi, bool showInField) {
 }
 
 void ResizeBarPresenter::OnFieldLeft(int fieldId) {
+    EndTyping();
     if (!IsPixelField(fieldId) && !IsPrintField(fieldId)) return;
     {
         Updating updating(updating_);
@@ -140,6 +158,18 @@ void ResizeBarPresenter::OnFieldLeft(int fieldId) {
 }
 
 // ---- What the fields show ----
+
+bool ResizeBarPresenter::ShowsRecord(int fieldId) const {
+    const auto it = texts_.find(fieldId);
+    if (it == texts_.end()) return false;
+    const bool width = fieldId == IDC_OUT_WIDTH || fieldId == IDC_OUT_PRNWIDTH;
+    const int32_t pixels = width ? settings_.width : settings_.height;
+    if (IsPrintField(fieldId)) return imageOpen_ && it->second == PrintFieldText(pixels);
+    if (!settings_.inPercents) return it->second == std::to_string(pixels);
+    if (!imageOpen_) return it->second == FormatG(width ? settings_.percentWidth : settings_.percentHeight);
+    const int32_t imageSide = width ? image_.width : image_.height;
+    return it->second == FormatG(RoundToDecimals(pixels * 100.0 / imageSide, 2));
+}
 
 void ResizeBarPresenter::WritePixelField(bool width) {
     const int id = width ? IDC_OUT_WIDTH : IDC_OUT_HEIGHT;

@@ -11,12 +11,14 @@ ResizeBarPresenter::ResizeBarPresenter(ResizeSettings& settings) : settings_(set
 // ---- Operations of the rest of the program ----
 
 void ResizeBarPresenter::SetDocument(IResizeDocument* document) {
+    EndTyping();
     document_ = document;
     Refresh();
     Notify();
 }
 
 void ResizeBarPresenter::OnBatchModeChanged() {
+    EndTyping();
     // The check box text, its check and the visibility of "Apply to All" follow the record's mode.
     Refresh();
     Notify();
@@ -87,6 +89,7 @@ void ResizeBarPresenter::WriteText(int controlId, std::string text) { texts_[con
 // ---- Selectors, radio buttons, check box ----
 
 void ResizeBarPresenter::OnSelect(int selectorId, int index) {
+    EndTyping();
     const std::vector<std::string_view> items = SelectorItems(selectorId);
     if (index < 0 || static_cast<size_t>(index) >= items.size()) return;
     switch (selectorId) {
@@ -124,11 +127,13 @@ void ResizeBarPresenter::OnSelect(int selectorId, int index) {
 }
 
 void ResizeBarPresenter::OnEditPrints(bool editPrints) {
+    EndTyping();
     settings_.editPrints = editPrints;
     Notify();
 }
 
 void ResizeBarPresenter::OnCheckBox(bool checked) {
+    EndTyping();
     (settings_.batchMode ? settings_.applyToNew : settings_.lockSettings) = checked;
     Notify();
 }

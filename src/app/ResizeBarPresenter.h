@@ -60,10 +60,15 @@ public:
     void ApplyToAll();
 
     // The user changed the text of one of the five fields. Returns whether that field's value was
-    // accepted into the record.
+    // accepted into the record. While the user goes on typing into the same field, each change is
+    // worked out from the bar as it was before the typing began, so that a value typed key by key
+    // ends exactly where the same value entered at once does (the keys on the way, such as the "1"
+    // of "150", leave no trace). Any other action ends the typing.
     bool OnTextChanged(int fieldId, std::string_view text);
     // The user left a field: a size field shows the record again, the resolution keeps its text.
     void OnFieldLeft(int fieldId);
+    // The user pressed Enter in a field: its value is entered, and the next key begins another.
+    void OnFieldEntered() { EndTyping(); }
     // A spin button stepped its field (by field or spin button id) by steps units, +1 up, -1 down.
     void OnSpin(int controlId, int steps);
     // The user let go of a spin button.
@@ -126,11 +131,17 @@ private:
     void WriteText(int controlId, std::string text);
 
     // Typing into and leaving the fields, and how the fields show the record (ResizeBarFields.cpp).
+    bool ApplyText(int fieldId, std::string_view text);
+    void EndTyping() { typing_.reset(); }
     bool OnPixelFieldChanged(bool widthEdited);
     bool OnPrintFieldChanged(bool widthEdited);
     bool OnResolutionChanged();
     void LinkAspect(bool fromWidth);
     void SetResolution(float dpi, bool showInField);
+    // Whether a size field still shows the record as the bar wrote it. Such a text is not read
+    // back when the other field of its pair is edited: the rounding of what is shown (a percent to
+    // two decimals, a print size to four) would move a side the user did not touch by a pixel.
+    bool ShowsRecord(int fieldId) const;
     void WritePixelField(bool width);
     void WritePixelFields();
     void WritePrintField(bool width);
@@ -154,6 +165,16 @@ private:
     bool imageShown_ = false;
     bool updating_ = false;  // see Updating
     std::map<int, std::string> texts_;
+
+    // The field the user is typing into, with the bar as it was before the first key and the record
+    // as the last key left it (a record changed since by anyone else ends the typing).
+    struct Typing {
+        int fieldId = 0;
+        ResizeSettings before;
+        std::map<int, std::string> textsBefore;
+        ResizeSettings after;
+    };
+    std::optional<Typing> typing_;
 };
 
 }  // namespace kv

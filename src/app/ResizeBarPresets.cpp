@@ -33,6 +33,7 @@ std::vector<MenuItem> ResizeBarPresenter::MenuItems(PresetMenu menu) const {
 }
 
 void ResizeBarPresenter::OnMenuItem(PresetMenu menu, size_t position) {
+    EndTyping();
     switch (menu) {
         case PresetMenu::Sizes: {
             if (position >= kSizePresets.size() || kSizePresets[position].label.empty()) return;
@@ -71,6 +72,7 @@ void ResizeBarPresenter::OnMenuItem(PresetMenu menu, size_t position) {
 }
 
 void ResizeBarPresenter::ChooseSizePreset(PixelSize box) {
+    EndTyping();
     if (imageOpen_ && settings_.correction == SizeCorrection::KeepAspect)
         box = FitToImage(box, image_.width, image_.height);
     settings_.width = ClampPixels(box.width);
@@ -79,6 +81,7 @@ void ResizeBarPresenter::ChooseSizePreset(PixelSize box) {
 }
 
 void ResizeBarPresenter::ChooseOriginalSize() {
+    EndTyping();
     if (!imageOpen_) return;
     settings_.width = image_.width;
     settings_.height = image_.height;
@@ -86,6 +89,7 @@ void ResizeBarPresenter::ChooseOriginalSize() {
 }
 
 void ResizeBarPresenter::ChoosePaper(const PaperSize& label) {
+    EndTyping();
     PrintSize paper{label.width, label.height};
     // The paper turns to the image open, or else to the image last shown. Before any image was
     // shown it stays as its label writes it.
@@ -95,7 +99,7 @@ void ResizeBarPresenter::ChoosePaper(const PaperSize& label) {
     }
     if (imageOpen_ && settings_.correction == SizeCorrection::KeepAspect)
         paper = FitToImage(paper, image_.width, image_.height);
-    const PaperSize chosen{paper.width, paper.height, label.millimetres};
+    const PaperSize chosen{paper.width, paper.height, label.unit};
     const double inchWidth = chosen.WidthInches();
     const double inchHeight = chosen.HeightInches();
     // Held to 3 pixels like every other size of the bar: a narrow paper fitted to a wide image at

@@ -23,9 +23,11 @@ void ResizeBarPresenter::OnSpin(int controlId, int steps) {
     const std::optional<ValueRange> range = FieldRange(fieldId);
     if (!range || updating_ || !IsEnabled(fieldId)) return;
     const double value = range->Clamp(LeadingNumber(texts_[fieldId]) + steps);
+    // A step acts on the value the field shows now, whatever was typed before it.
+    EndTyping();
     // Keeps the preview from restarting on every step; the release or the timer runs the change.
     if (document_) document_->SetAdjusting(true);
-    OnTextChanged(fieldId, FormatG(value));
+    ApplyText(fieldId, FormatG(value));
 }
 
 void ResizeBarPresenter::OnSpinReleased() {

@@ -35,12 +35,12 @@ inline constexpr int ID_VIEW_UPRIGHT = 33261;          // "Turn Photos &Upright"
 
 // The Batch menu and the browse window.
 inline constexpr int ID_BATCH_MODE = 32861;        // "&Batch Mode"
-inline constexpr int ID_BROWSE = 32852;            // "&Browse"
+inline constexpr int ID_BROWSE = 32852;            // "Br&owse"
 inline constexpr int ID_BROWSE_DONE = 33110;       // the browse toolbar's "Done"
 inline constexpr int ID_BATCH_LOAD = 32853;        // "&Load..."
 inline constexpr int ID_BATCH_SAVE = 32854;        // "&Save..."
 inline constexpr int ID_BATCH_RUN = 32862;         // "&Run"
-inline constexpr int ID_REMOVE_SELECTED = 32863;   // "&Remove Selected"
+inline constexpr int ID_REMOVE_SELECTED = 32863;   // "Re&move Selected"
 
 // The Help menu.
 inline constexpr int ID_HELP_TOPICS = 57670;   // "&Help Topics"

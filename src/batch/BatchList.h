@@ -20,7 +20,7 @@ namespace kv {
 // The texts the batch list shows the user.
 namespace BatchListText {
 inline constexpr const char* kDuplicateQuestion =
-    "File\n%s\nis already selected for batch.\nDo you want have multiple copies of this file?";
+    "File\n%s\nis already selected for batch.\nDo you want to have multiple copies of this file?";
 inline constexpr const char* kWrongFile = "Wrong file!";
 inline constexpr const char* kCantOpenFile = "Can't open file\n%s!";
 inline constexpr const char* kCantWriteFile = "Can't write file\n%s!";

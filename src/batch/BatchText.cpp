@@ -72,7 +72,7 @@ std::string BatchLogEntry(const BatchReport& r) {
                 "Skip resizing!\r\n\r\n",
                 r.fileNumber, r.total, in.folder.c_str(), in.name.c_str(), out.name.c_str());
         case BatchStatus::CantCreate:
-            return "Can't create output image!\r\nMay be not enough memory!\r\n\r\n";
+            return "Can't create output image!\r\nMaybe not enough memory!\r\n\r\n";
         case BatchStatus::Stopped:
             return "Operation canceled by user!\r\n\r\n";
         case BatchStatus::CantWrite:

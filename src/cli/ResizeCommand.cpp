@@ -56,7 +56,7 @@ ResizeRequest ParseResize(Arguments& args) {
 }
 
 // The document's messages on stderr, one line each. The closing "Can't create output image!" keeps
-// its guess "May be not enough memory!" only where memory was the cause: otherwise the lines before
+// its guess "Maybe not enough memory!" only where memory was the cause: otherwise the lines before
 // it already said what failed, with the system's reason and the file.
 class LinePrompt final : public IUserPrompt {
 public:

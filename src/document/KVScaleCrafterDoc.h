@@ -26,7 +26,7 @@ namespace DocumentText {
 inline constexpr const char* kCantOpenFile = "Can't open file\n%s!";                // string 23
 inline constexpr const char* kCantSaveFile = "Can't save file %s.";                 // string 147
 inline constexpr const char* kCantCreateOutput =
-    "Can't create output image!\r\nMay be not enough memory!\r\n\r\n";  // string 122
+    "Can't create output image!\r\nMaybe not enough memory!\r\n\r\n";  // string 122
 }  // namespace DocumentText
 
 // An image file read, and possibly decoded, before the document takes it: start-up reads the photo
@@ -81,7 +81,7 @@ public:
     // Why the last open or save failed, as the imaging layer or the file system put it, where the
     // message shown names the file only ("Can't open file", "Can't save file"); empty otherwise.
     const std::string& LastFailureReason() const { return failureReason_; }
-    // Whether the last "Resize and Save" failed for want of memory (its "May be not enough memory!"
+    // Whether the last "Resize and Save" failed for want of memory (its "Maybe not enough memory!"
     // is then the cause, not a guess).
     bool LastFailureWasMemory() const { return failureFromMemory_; }
 

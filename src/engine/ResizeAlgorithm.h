@@ -40,7 +40,7 @@ struct ResizeAlgorithmInfo {
 
 // clang-format off
 inline constexpr std::array<ResizeAlgorithmInfo, kResizeAlgorithmCount> kResizeAlgorithms = {{
-    {"Nearest Neigbor",                "Nearest Neighbor",               ResizeRoutine::Standard,     InterpolationMode::NearestNeighbor,     0,  0,                     0, 0, false},
+    {"Nearest Neighbor",               "Nearest Neighbor",               ResizeRoutine::Standard,     InterpolationMode::NearestNeighbor,     0,  0,                     0, 0, false},
     {"Bilinear",                       "Bilinear",                       ResizeRoutine::Standard,     InterpolationMode::Bilinear,            0,  0,                     0, 0, false},
     {"High Quality Bilinear",          "High Quality Bilinear",          ResizeRoutine::Standard,     InterpolationMode::HighQualityBilinear, 0,  0,                     0, 0, false},
     {"Bicubic",                        "Bicubic",                        ResizeRoutine::Standard,     InterpolationMode::Bicubic,             0,  0,                     0, 0, false},

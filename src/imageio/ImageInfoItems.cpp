@@ -33,9 +33,9 @@ constexpr ValueWord kOrientation[] = {{1, "Normal"},
                                       {2, "Horizontal flip"},
                                       {3, "180"},
                                       {4, "Horizontal flip + 180"},
-                                      {5, "Horzizontal flip + 90 left"},
+                                      {5, "Horizontal flip + 90 left"},
                                       {6, "90 left"},
-                                      {7, "Horzizontal flip + 90 right"},
+                                      {7, "Horizontal flip + 90 right"},
                                       {8, "90 right"}};
 constexpr ValueWord kResolutionUnits[] = {{2, "Inches"}, {3, "Centimeters"}};
 constexpr ValueWord kExposurePrograms[] = {{1, "Manual"},           {2, "Normal"}, {3, "Aperture priority"},

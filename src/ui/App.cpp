@@ -53,6 +53,8 @@ using namespace CommandId;
 constexpr std::string_view kBatchPresetFolder = "Batches";
 // A batch that ran longer than this tells the desktop when it ends while the window is not active.
 constexpr qint64 kNotifyAfterMs = 10000;
+// How long the status bar says where the manual is, after F1.
+constexpr int kManualMessageMs = 15000;
 
 QString ToQt(const std::filesystem::path& path) { return QFile::decodeName(path.string().c_str()); }
 
@@ -409,7 +411,7 @@ void CKVScaleCrafterApp::OnResizeAndSave() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool saved = document_->OnResizeAndSave(*path);
     QApplication::restoreOverrideCursor();
-    if (saved) frame_->statusBar()->showMessage(QStringLiteral("Saved ") + ToQt(*path), 10000);
+    if (saved) frame_->ShowPassingMessage(QStringLiteral("Saved ") + ToQt(*path), 10000);
 }
 
 std::optional<std::filesystem::path> CKVScaleCrafterApp::ChoosePreset(const std::string& title,
@@ -461,7 +463,7 @@ void CKVScaleCrafterApp::OnBatchRun() {
         return fileDialogs_->ChooseFolder(parent, start);
     };
     CBatchDlg settingsDialog(stored_.batch, DefaultOutputFolder(environment_.folders), *prompt_, std::move(picker),
-                             frame_.get());
+                             frame_.get(), environment_.folders.home);
     if (settingsDialog.exec() != QDialog::Accepted) return;
     stored_.batch = settingsDialog.Result();
 
@@ -500,9 +502,19 @@ bool CKVScaleCrafterApp::OpenUrl(const QUrl& url) {
 }
 
 void CKVScaleCrafterApp::OnHelp() {
-    // The page that explains the part of the window with the focus.
+    // The page that explains the part of the window with the focus. Where it cannot be shown, the
+    // user is told where the manual is (or should be), so that it can be opened by hand.
     const QUrl page = HelpPage(HelpPageFor(QApplication::focusWidget()));
-    if (page.isEmpty() || !OpenUrl(page)) prompt_->Beep();
+    if (page.isEmpty()) {
+        prompt_->ShowMessage("The manual is not installed; it belongs in the folder\n" +
+                             environment_.folders.HelpFolder().string());
+        return;
+    }
+    const QString file = page.toLocalFile();
+    frame_->ShowPassingMessage(QStringLiteral("The manual: ") + file, kManualMessageMs);
+    if (!OpenUrl(page))
+        prompt_->ShowMessage("No web browser could be started to show the manual.\nThe manual is the file\n" +
+                             file.toStdString() + "\nwhich any web browser opens.");
 }
 
 void CKVScaleCrafterApp::OnHomePage() {

@@ -94,6 +94,7 @@ TEST_F(BarTest, PercentOfTheOpenImage) {
     EXPECT_EQ(settings.height, 250);
     EXPECT_DOUBLE_EQ(settings.percentHeight, 50);
     EXPECT_EQ(Text(IDC_OUT_HEIGHT), "50");
+    bar.OnFieldLeft(IDC_OUT_WIDTH);
 
     // 0.3% of 1000 pixels is the smallest width; the linked height is held to 3 pixels.
     EXPECT_FALSE(bar.OnTextChanged(IDC_OUT_WIDTH, "0.29"));
@@ -125,6 +126,7 @@ TEST_F(BarTest, PrintSizeEditsSetThePixels) {
     EXPECT_EQ(Text(IDC_OUT_HEIGHT), "300");
     EXPECT_EQ(Text(IDC_OUT_PRNHEIGHT), "1");
     EXPECT_EQ(Text(IDC_OUT_PRNWIDTH), "2");
+    bar.OnFieldLeft(IDC_OUT_PRNWIDTH);
 
     // Less than one pixel at 300 dpi is rejected.
     EXPECT_FALSE(bar.OnTextChanged(IDC_OUT_PRNWIDTH, "0.003"));

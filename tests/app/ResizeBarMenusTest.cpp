@@ -31,6 +31,18 @@ TEST_F(BarTest, A4OnALandscapeImageTurnsAndFitsThePaper) {
     EXPECT_EQ(document.Restarts(), 1u);
 }
 
+TEST_F(BarTest, APhotoPrintInCentimetresTurnsAndFitsAsAPaperDoes) {
+    FakeDocument document(3000, 2000, 300);
+    Open(document);
+    bar.OnSelect(IDC_UNITS_SIZE, static_cast<int>(PrintUnit::Centimeters));
+    bar.OnMenuItem(PresetMenu::Papers, PaperPosition("Photo print (10x15 cm)"));
+    // 15 x 10 cm, the image's own aspect, at 300 dpi: 5.9055 x 3.937 inches.
+    EXPECT_EQ(settings.width, 1771);
+    EXPECT_EQ(settings.height, 1181);
+    EXPECT_EQ(Text(IDC_OUT_PRNWIDTH), "15");
+    EXPECT_EQ(Text(IDC_OUT_PRNHEIGHT), "10");
+}
+
 TEST_F(BarTest, PaperTurnsToTheImageOpenOrLastShown) {
     const struct {
         const char* name;
@@ -127,8 +139,10 @@ TEST_F(BarTest, MenuEntriesAndTheirStates) {
                                         "DVD PAL Full-D1 (720x576)", "DVD PAL (704x576)", "DVD NTSC Full-D1 (720x480)",
                                         "DVD NTSC (704x480)", "HD (1920x1080)", "-", "Desktop (640x480)",
                                         "Desktop (800x600)", "Desktop (1024x768)", "Desktop (1152x864)",
-                                        "Desktop (1280x1024)", "Desktop (1600x1200)"}));
-    EXPECT_EQ(bar.MenuItems(PresetMenu::Papers).size(), 53u);
+                                        "Desktop (1280x1024)", "Desktop (1600x1200)", "Desktop (1920x1080)",
+                                        "Desktop (1920x1200)", "Desktop (2560x1440)", "Desktop (3840x2160)",
+                                        "Desktop (5120x2880)"}));
+    EXPECT_EQ(bar.MenuItems(PresetMenu::Papers).size(), 59u);
 
     const struct {
         bool image;
@@ -147,12 +161,12 @@ TEST_F(BarTest, MenuEntriesAndTheirStates) {
         FakePrinter printer(c.printerDpi);
         presenter.SetDefaultPrinter(&printer);
         const std::vector<MenuItem> items = presenter.MenuItems(PresetMenu::Resolutions);
-        ASSERT_EQ(items.size(), 11u);
+        ASSERT_EQ(items.size(), 14u);
         EXPECT_EQ(items[0], (MenuItem{"Default Printer", false, c.printerEnabled}));
         EXPECT_EQ(items[1], (MenuItem{"Original", false, c.originalEnabled}));
         EXPECT_TRUE(items[2].separator);
         EXPECT_EQ(items[3], (MenuItem{"72 DPI", false, true}));
-        EXPECT_EQ(items[10], (MenuItem{"4800 DPI", false, true}));
+        EXPECT_EQ(items[13], (MenuItem{"4800 DPI", false, true}));
     }
 }
 
@@ -250,7 +264,7 @@ TEST_F(BarTest, UnitSelectorsTakeEffectOnlyWithAnImage) {
     bar.OnSelect(IDC_ALGORITHM, 9);
     EXPECT_EQ(settings.algorithm, 9);
     EXPECT_EQ(document.Restarts(), 1u);
-    EXPECT_EQ(bar.SelectorItems(IDC_ALGORITHM).front(), "Nearest Neigbor");
+    EXPECT_EQ(bar.SelectorItems(IDC_ALGORITHM).front(), "Nearest Neighbor");
     EXPECT_EQ(bar.SelectorItems(IDC_ALGORITHM).back(), "KARVO Super-Resolution");
 }
 

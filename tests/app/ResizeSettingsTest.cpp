@@ -82,7 +82,7 @@ TEST(ResizeBarControls, TooltipIsTheFirstLineCutAtEightyCharacters) {
     EXPECT_EQ(TooltipText(umlauts), umlauts.substr(0, 160));
 
     using namespace ResizeBarControl;
-    EXPECT_EQ(ControlTooltip(IDC_OUT_UNIT, false), "Sets unuts for above fields");
+    EXPECT_EQ(ControlTooltip(IDC_OUT_UNIT, false), "Sets units for above fields");
     EXPECT_EQ(ControlTooltip(IDC_LOCK_SETTINGS, false), "Select this item to apply current settings to next open image");
     EXPECT_EQ(ControlTooltip(IDC_LOCK_SETTINGS, true),
               "Select this item to apply current settings to next selected for batch image");

@@ -47,7 +47,7 @@ TEST_F(BatchListTest, AddingStampsEachImageAndAsksAboutCopies) {
     ASSERT_EQ(list.size(), 2u);  // the second wide.png was declined
     EXPECT_EQ(prompt.questions, (std::vector<std::string>{
                                     "File\n" + wide.string() +
-                                    "\nis already selected for batch.\nDo you want have multiple copies of this file?"}));
+                                    "\nis already selected for batch.\nDo you want to have multiple copies of this file?"}));
     // Apply to new: the 640 x 480 box fitted to each image, the record's resolution.
     EXPECT_EQ(list.item(0).batch, (StampedSettings{640, 320, 150, 4, SizeCorrection::KeepAspect}));
     EXPECT_EQ(list.item(1).batch, (StampedSettings{240, 480, 150, 4, SizeCorrection::KeepAspect}));

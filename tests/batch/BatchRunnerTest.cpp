@@ -63,7 +63,7 @@ TEST_F(BatchRunnerTest, EachFileIsLoggedAndAFileThatFailsAloneLetsTheRunGoOn) {
                               outFolder + "\r\nName:a.tif\r\nSize: 30x20 pixels, 150 DPI\r\nAlgorithm: High Quality Bicubic\r\n\r\n");
     EXPECT_EQ(u[1].entry, "File 2 from 4\r\nInput file\r\nFolder: " + inFolder + "\r\nName: gone.tif\r\nCan't open file\r\n" +
                               (in / "gone.tif").string() + "!\r\n\r\n");
-    EXPECT_EQ(u[3].entry, "Can't create output image!\r\nMay be not enough memory!\r\n\r\n");
+    EXPECT_EQ(u[3].entry, "Can't create output image!\r\nMaybe not enough memory!\r\n\r\n");
     EXPECT_EQ(u[4].statusText, "Processing 4 from 4");
 
     ExpectImage(out / "a.tif", 30, 20, 150);

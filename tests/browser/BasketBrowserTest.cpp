@@ -60,7 +60,7 @@ TEST_F(BasketBrowserTest, DroppedFilesAreAddedAndASecondCopyIsAskedFor) {
     basket.Drop({10, 10}, FileList{{photos[1], more}, false}, DropEffect::Copy);
     ASSERT_EQ(prompt.questions.size(), 1u);
     EXPECT_EQ(prompt.questions[0], "File\n" + photos[1].string() +
-                                       "\nis already selected for batch.\nDo you want have multiple copies of this file?");
+                                       "\nis already selected for batch.\nDo you want to have multiple copies of this file?");
     EXPECT_EQ(Paths(), (std::vector<fs::path>{photos[0], photos[1], photos[2], photos[3], more}));
     EXPECT_EQ(list.item(4).batch.width, 150);  // the square fitted into 200 x 150: "apply to new" is on
     EXPECT_EQ(view.content, (PixelSize{928, 394}));

@@ -165,7 +165,7 @@ TEST_F(HardeningTest, ABatchItemBeyondTheBudgetIsLoggedAndTheRunGoesOn) {
         const ProcessRun run = Run({"batch", "--list", (dir / "list.qzb").string(), "--out", (dir / "out").string(),
                                     "--jobs", jobs, "--max-memory", "1G"});
         EXPECT_EQ(run.status, 1);
-        EXPECT_TRUE(Contains(run.out, "Can't create output image!\nMay be not enough memory!")) << run.out;
+        EXPECT_TRUE(Contains(run.out, "Can't create output image!\nMaybe not enough memory!")) << run.out;
         EXPECT_EQ(NamesIn(dir / "out"), std::vector<std::string>{"b.tif"});
         if (kPlainBuild) { EXPECT_LT(run.peakKilobytes, 200 << 10); }
     }

@@ -156,7 +156,7 @@ TEST_F(NothingLostTest, AFailedWriteSaysTheSystemsReasonAndTheFileInsteadOfGuess
     const ProcessRun run = Run({"resize", DataPath("small.jpg").string(), "-o", out.string(), "--percent", "50"});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(Contains(run.err, "Can't save file " + out.string() + ". No such file or directory")) << run.err;
-    EXPECT_FALSE(Contains(run.err, "May be not enough memory")) << run.err;
+    EXPECT_FALSE(Contains(run.err, "Maybe not enough memory")) << run.err;
 }
 
 TEST_F(NothingLostTest, TheSameNameFromTwoFoldersInOneBatchKeepsBothResults) {

@@ -315,8 +315,70 @@ def batch_unique_names(journey):
         raise AssertionError("the log tells of a failure:\n" + log)
 
 
+def resolution_key_by_key(journey):
+    """A 640x480 photo of 300 dpi, and 150 typed into Resolution one key after the other, as a person
+    types: the print size stays, so the photo becomes 320x240 (not the 450x450 that applying "1",
+    then "15", then "150" on their own would make), and it is saved so, as kvscale --dpi 150 makes it."""
+    photo = journey.path("photo.jpg")
+    shutil.copy(journey.photos["DSCN0010.jpg"], photo)
+    output = journey.path("photo_150dpi.jpg")
+    window = journey.start(photo)
+    wait_for("the photo", lambda: opened(window, "photo.jpg", 640, 480))
+    window.type_into("Resolution", "150")
+    wait_for("the size to follow", lambda: (window.text_of("Width"), window.text_of("Height")) == ("320", "240"))
+    if window.text_of("Resolution") != "150":
+        raise AssertionError("the resolution field shows " + window.text_of("Resolution"))
+    window.resize_and_save(output)
+    wait_for("the saved photo", lambda: os.path.exists(output) and jpeg_size(output) is not None, timeout=40)
+    expected = journey.path("kvscale.jpg")
+    subprocess.run([journey.program("kvscale"), "resize", photo, "-o", expected, "--dpi", "150"], check=True)
+    if jpeg_size(output) != jpeg_size(expected) or jpeg_size(output) != (320, 240):
+        raise AssertionError("saved %s, kvscale made %s" % (jpeg_size(output), jpeg_size(expected)))
+    window.exit()
+
+
+def batch_empty_folder(journey):
+    """A batch run whose output folder field has been emptied: "Batch Settings" refuses it with a
+    message that says so and stays open for a folder; cancelled, nothing was written anywhere, and
+    the root of the file system was never taken for the folder nor remembered as it."""
+    source = journey.path("Photos")
+    os.makedirs(source)
+    photos = []
+    for name in ("DSCN0010.jpg", "kodak-dc240.jpg"):
+        photos.append(os.path.join(source, name))
+        shutil.copy(journey.photos[name], photos[-1])
+    names = sorted(os.path.basename(p) for p in photos)
+    in_root_before = [n for n in names if os.path.exists(os.path.join("/", n))]
+    window = journey.start(*photos)
+    batch_list = window.find("Batch list")
+    wait_for("two photos in the batch list", lambda: batch_list.description == "Total 2 files")
+    window.apply_to_all()
+    window.keys("Return")
+    field = window.find("Output folder", pyatspi.ROLE_TEXT, timeout=15)
+    wait_for("the folder field focused", lambda: field.getState().contains(pyatspi.STATE_FOCUSED))
+    window.keys("ctrl+a", "BackSpace", "Return")
+    wait_for("the message that no folder is given", lambda: window.find_where(
+        lambda a: a.getRole() == pyatspi.ROLE_LABEL and a.name.startswith("No output folder is given")), timeout=15)
+    window.keys("Return")
+    wait_for("the message closed", lambda: not any(window.app.getChildAtIndex(i).getRole() == pyatspi.ROLE_ALERT
+                                                   for i in range(window.app.childCount)))
+    # "Batch Settings" is still there, its folder field waiting.
+    wait_for("the field focused again", lambda: field.getState().contains(pyatspi.STATE_FOCUSED))
+    window.keys("Escape")
+    wait_for("Batch Settings closed", lambda: not window.dialog_open())
+    window.exit()
+    if sorted(os.listdir(source)) != names:
+        raise AssertionError("the photos' folder holds " + str(os.listdir(source)))
+    if [n for n in names if os.path.exists(os.path.join("/", n))] != in_root_before:
+        raise AssertionError("results were written into /")
+    with open(journey.settings_file()) as f:
+        if re.search(r"^OUTFOLDER=/$", f.read(), re.M | re.I):
+            raise AssertionError("the root was remembered as the output folder")
+
+
 JOURNEYS = {"print-size-to-tiff": print_size_to_tiff, "named-setting": named_setting,
             "next-previous": next_previous, "manual": manual, "batch-unique-names": batch_unique_names,
+            "resolution-key-by-key": resolution_key_by_key, "batch-empty-folder": batch_empty_folder,
             "upright-portrait": upright_portrait, "jpeg-spellings": jpeg_spellings}
 
 

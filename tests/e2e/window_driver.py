@@ -137,6 +137,10 @@ class Window:
             return self._search(lambda a: a.name == name and (role is None or a.getRole() == role))
         return wait_for("a control named " + repr(name), search, timeout)
 
+    def find_where(self, predicate):
+        """The first control of the program's windows for which predicate holds, or None."""
+        return self._search(predicate)
+
     def find_labelled(self, label, role, timeout=DEFAULT_WAIT):
         """The control a label names (a selector's accessible name is its current entry)."""
         def search():
@@ -190,7 +194,7 @@ class Window:
     def size_in_percent(self, percent):
         """Percent in the units selector (a click opens its list, the keys choose in it), then the width;
         the height follows under Keep aspect."""
-        self.choose(self.find_described("Sets unuts for above fields", pyatspi.ROLE_COMBO_BOX), "Down")
+        self.choose(self.find_described("Sets units for above fields", pyatspi.ROLE_COMBO_BOX), "Down")
         self.type_into("Width", str(percent))
         wait_for("the height to follow", lambda: (self.text_of("Width"), self.text_of("Height")) == (str(percent),) * 2)
 

@@ -15,7 +15,7 @@ TEST(RatioClass, WholeRatiosInBothDirectionsOnly) {
 }
 
 TEST(ResizeAlgorithmTable, NamesAndRoutines) {
-    EXPECT_EQ(kResizeAlgorithms[0].selectorText, "Nearest Neigbor");
+    EXPECT_EQ(kResizeAlgorithms[0].selectorText, "Nearest Neighbor");
     EXPECT_EQ(kResizeAlgorithms[0].descriptionName, "Nearest Neighbor");
     EXPECT_EQ(kResizeAlgorithms[8].selectorText, "Advanced for Artificial Scenes");
     EXPECT_EQ(kResizeAlgorithms[8].descriptionName, "KARVO for Artificial Scenes");

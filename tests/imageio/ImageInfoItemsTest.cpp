@@ -58,7 +58,7 @@ TEST(ImageInfoItemsTest, ValueTexts) {
         const char* text;  // "" when the item is not shown
     } cases[] = {
         {Short(0x0112, {6}), "90 left"},
-        {Short(0x0112, {5}), "Horzizontal flip + 90 left"},
+        {Short(0x0112, {5}), "Horizontal flip + 90 left"},
         {Short(0x0112, {9}), ""},  // no word, and no digits either
         {Short(0x0106, {2}), "RGB"},
         {Short(0x0106, {6}), "YCbCr"},

@@ -345,13 +345,47 @@ TEST_F(BatchMode, AnOwnAlgorithmShowsItsProgressAndCancelEndsTheFileItIsOn) {
     EXPECT_FALSE(std::filesystem::exists(dir / "out" / "p0.jpg"));
 }
 
-TEST_F(BatchMode, AnOutputFolderThatCannotBeMadeEndsTheRunWithItsMessage) {
+TEST_F(BatchMode, AnOutputFolderTheRunCannotWriteToIsRefusedBeforeItStarts) {
     List().AddFiles(Photos(2));
     std::ofstream(dir / "plain-file") << "x";
-    const RunResult run = RunBatch(dir / "plain-file" / "out");
-    EXPECT_EQ(run.button, "Done");
-    EXPECT_NE(run.log.find("Can't open output folder!"), std::string::npos);
-    EXPECT_EQ(std::count(prompt.messages.begin(), prompt.messages.end(), std::string("Can't create output folder!")), 1);
+    const std::string before = app->Stored().batch.outputFolder;
+    bool started = false;
+    const QMetaObject::Connection opened = QObject::connect(
+        app.get(), &ui::CKVScaleCrafterApp::BatchRunOpened, [&](ui::CBatchProgressDlg* dialog) {
+            started = true;
+            dialog->reject();
+        });
+    const struct {
+        std::string typed;
+        std::string message;
+    } cases[] = {
+        {"", "No output folder is given.\nPlease choose the folder the resized images go to."},
+        {"results", "Output folder\nresults\nis not a full path.\nPlease give the whole path, beginning with \"/\"."},
+        {(dir / "plain-file" / "out").string(),
+         "Can't create folder\n" + (dir / "plain-file" / "out").string() + ".\nPlease check folder name."},
+    };
+    std::vector<std::string> refusedWith;
+    QTimer::singleShot(0, [&] {
+        ui::CBatchDlg* settings = WaitForModal<ui::CBatchDlg>();
+        ASSERT_NE(settings, nullptr);
+        for (const auto& c : cases) {
+            prompt.messages.clear();
+            settings->FolderField().setText(QString::fromStdString(c.typed));
+            settings->OkButton().click();
+            EXPECT_TRUE(settings->isVisible()) << c.typed;
+            // The folder field takes the focus, its text chosen for typing over.
+            EXPECT_EQ(settings->focusWidget(), &settings->FolderField()) << c.typed;
+            refusedWith.push_back(prompt.messages.empty() ? std::string() : prompt.messages.back());
+        }
+        settings->reject();
+    });
+    Run(ID_BATCH_RUN);
+    QObject::disconnect(opened);
+    EXPECT_FALSE(started);
+    ASSERT_EQ(refusedWith.size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(refusedWith[i], cases[i].message);
+    EXPECT_EQ(app->Stored().batch.outputFolder, before);
+    EXPECT_FALSE(std::filesystem::exists("/p0.jpg"));
 }
 
 // "Batch Settings" on its own.

@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QThread>
 #include <QTimer>
 #include <QToolBar>
@@ -65,7 +66,7 @@ TEST_F(Browse, BrowseAndDoneSwapTheLayoutAndTheButtonsAndKeepTheTreesWidth) {
     EXPECT_FALSE(frame.Actions().Action(ID_VIEW_RESIZE_SETTINGS)->isEnabled());
     EXPECT_TRUE(frame.Actions().Action(ID_BROWSE)->isChecked());
     EXPECT_EQ(ToolbarTexts(frame.ToolBar()), (std::vector<QString>{"Done", "", "Remove", "", "View"}));
-    EXPECT_EQ(browse.Splitter().sizes().value(0), ui::CBrowseWnd::kDefaultLeftWidth);
+    EXPECT_GE(browse.Splitter().sizes().value(0), ui::CBrowseWnd::kDefaultLeftWidth);
     // The browse window stays where the main view is when bars come and go.
     Run(ID_VIEW_TOOLBAR);
     EXPECT_TRUE(test::WaitUntil([&] { return browse.geometry() == browse.parentWidget()->rect(); }));
@@ -90,6 +91,40 @@ TEST_F(Browse, BrowseAndDoneSwapTheLayoutAndTheButtonsAndKeepTheTreesWidth) {
     Run(ID_BATCH_MODE);
     EXPECT_EQ(frame.BrowseWindow(), nullptr);
     EXPECT_EQ(frame.ButtonSet(), ToolbarSet::Single);
+}
+
+TEST_F(Browse, TheTreeOpensWideEnoughForItsNamesAndKeepsItsParentsInSight) {
+    const fs::path deep = dir / "Family photographs" / "Holidays in the mountains" / "Day three, the glacier";
+    fs::create_directories(deep);
+    app->Stored().browseDefault = deep.string();
+    ui::CBrowseWnd& browse = OpenBrowse();
+    ui::CShellTree& tree = browse.Tree();
+    ASSERT_TRUE(test::WaitUntil([&] { return tree.SelectedItem() && tree.SelectedItem()->path == deep; }));
+    ASSERT_TRUE(test::WaitUntil([&] { return browse.Splitter().sizes().value(0) > ui::CBrowseWnd::kDefaultLeftWidth; }));
+    // Every row from the chosen folder up to the top shows its whole name, with nothing scrolled.
+    const auto wholeNames = [&] {
+        for (QModelIndex index = tree.currentIndex(); index.isValid(); index = index.parent()) {
+            const QRect rect = tree.visualRect(index);
+            const int text = tree.fontMetrics().horizontalAdvance(index.data().toString());
+            if (rect.left() < 0 || rect.left() + text > tree.viewport()->width()) return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(test::WaitUntil(wholeNames));
+    EXPECT_EQ(tree.horizontalScrollBar()->value(), 0);
+
+    // A narrower pane is remembered; a deep folder chosen in it leaves its parents' names whole
+    // at their start, where the eye looks for them.
+    browse.Splitter().setSizes({150, browse.width() - 150});
+    Run(ID_BROWSE_DONE);
+    ui::CBrowseWnd& again = OpenBrowse();
+    EXPECT_EQ(again.Splitter().sizes().value(0), 150);
+    ui::CShellTree& narrow = again.Tree();
+    ASSERT_TRUE(test::WaitUntil([&] { return narrow.SelectedItem() && narrow.SelectedItem()->path == deep; }));
+    QCoreApplication::processEvents();
+    for (QModelIndex index = narrow.currentIndex().parent(); index.isValid(); index = index.parent())
+        EXPECT_GE(narrow.visualRect(index).left(), 0) << index.data().toString().toStdString();
+    EXPECT_EQ(again.Splitter().sizes().value(0), 150);
 }
 
 TEST_F(Browse, TheTreeSelectsRenamesAndDeletesFoldersAndTheBrowserFollows) {

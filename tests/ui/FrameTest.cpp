@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
@@ -15,11 +16,14 @@
 
 #include "UiTestSupport.h"
 #include "browser/BasketBrowser.h"
+#include "browser/ImgThumbsBrowser.h"
 #include "base/CommandIds.h"
 #include "engine/Progress.h"
 #include "imageio/Bitmap.h"
 #include "ui/commands/CommandActions.h"
+#include "ui/browse/BrowseWnd.h"
 #include "ui/frame/MainFrame.h"
+#include "ui/frame/StatusText.h"
 #include "ui/resizebar/ResizeDlgBar.h"
 #include "ui/view/KVScaleCrafterView.h"
 
@@ -62,6 +66,54 @@ TEST_F(Frame, StartsInSingleModeWithItsButtonsAndMenus) {
     for (QAction* action : frame.ToolBar().actions()) {
         if (action->isSeparator()) continue;
         EXPECT_EQ(AccessibleName(frame.ToolBar().widgetForAction(action)), action->iconText());
+    }
+}
+
+// The access keys of one menu's entries must all differ, or Alt and the letter reaches only the first.
+void ExpectUniqueAccessKeys(const QString& menu, const std::vector<QString>& texts) {
+    std::map<QKeySequence, QString> taken;
+    for (const QString& text : texts) {
+        const QKeySequence key = QKeySequence::mnemonic(text);
+        if (key.isEmpty()) continue;
+        const auto [at, fresh] = taken.emplace(key, text);
+        EXPECT_TRUE(fresh) << menu.toStdString() << ": " << text.toStdString() << " and " << at->second.toStdString();
+    }
+}
+
+void ExpectUniqueAccessKeys(QMenu& menu) {
+    std::vector<QString> texts;
+    for (QAction* action : menu.actions()) {
+        texts.push_back(action->text());
+        if (action->menu()) ExpectUniqueAccessKeys(*action->menu());
+    }
+    ExpectUniqueAccessKeys(menu.title(), texts);
+}
+
+void ExpectUniqueAccessKeys(const QString& menu, const std::vector<ContextMenuEntry>& entries) {
+    std::vector<QString> texts;
+    for (const ContextMenuEntry& entry : entries) {
+        texts.push_back(QString::fromStdString(entry.text));
+        ExpectUniqueAccessKeys(QString::fromStdString(entry.text), entry.submenu);
+    }
+    ExpectUniqueAccessKeys(menu, texts);
+}
+
+TEST_F(Frame, NoTwoEntriesOfAMenuShareAnAccessKey) {
+    ui::CMainFrame& frame = app->Frame();
+    ASSERT_TRUE(app->OpenDocumentFile(Copy("DSCN0010.jpg")));  // the File menu with a recent file
+    Run(ID_BATCH_MODE);
+    Run(ID_BROWSE);
+    ASSERT_NE(frame.BrowseWindow(), nullptr);
+    std::vector<QString> titles;
+    for (QAction* menu : frame.menuBar()->actions()) {
+        titles.push_back(menu->text());
+        ExpectUniqueAccessKeys(*menu->menu());
+    }
+    ExpectUniqueAccessKeys(QStringLiteral("menu bar"), titles);
+    ExpectUniqueAccessKeys(frame.Actions().IconsPopup());
+    for (const ContextMenuKind kind : {ContextMenuKind::EmptySpace, ContextMenuKind::OneItem, ContextMenuKind::SeveralItems}) {
+        ExpectUniqueAccessKeys(QStringLiteral("batch list"), app->Basket().MenuFor(kind).entries);
+        ExpectUniqueAccessKeys(QStringLiteral("browse window"), frame.BrowseWindow()->Browser().MenuFor(kind).entries);
     }
 }
 
@@ -248,6 +300,55 @@ TEST_F(Frame, AboutShowsTheVersionAndHelpAndHomePageOpenTheBrowser) {
     correction.setFragment("correction");
     EXPECT_EQ(helpFor(app->Frame().SettingsBar().Control(ResizeBarControl::IDC_CORRECTION)), correction);
     EXPECT_EQ(helpFor(app->Frame().SettingsBar().Control(ResizeBarControl::IDC_ALGORITHM)), page("index.html"));
+}
+
+TEST_F(Frame, WithoutAWebBrowserF1SaysWhereTheManualIs) {
+    browserStarts = false;
+    Run(ID_HELP_TOPICS);
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(prompt.messages[0], "The manual is not installed; it belongs in the folder\n" + (dir / "program/help").string());
+
+    std::filesystem::create_directories(dir / "program/help");
+    WriteBytes(dir / "program/help/index.html", {'<', 'p', '>'});
+    Run(ID_HELP_TOPICS);
+    const std::string manual = (dir / "program/help/index.html").string();
+    ASSERT_EQ(prompt.messages.size(), 2u);
+    EXPECT_EQ(prompt.messages[1], "No web browser could be started to show the manual.\nThe manual is the file\n" +
+                                      manual + "\nwhich any web browser opens.");
+    EXPECT_EQ(prompt.beeps, 0);
+    // The status bar says it as well, for a while.
+    EXPECT_EQ(app->Frame().StatusText().text().toStdString(), "The manual: " + manual);
+}
+
+TEST_F(Frame, TheStatusTextIsReadOutAsStatusWithWhatItShows) {
+    ui::CMainFrame& frame = app->Frame();
+    QAccessibleInterface* status = QAccessible::queryAccessibleInterface(&frame.StatusText());
+    ASSERT_NE(status, nullptr);
+    const auto read = [&] {
+        return std::pair(status->text(QAccessible::Name), status->text(QAccessible::Value));
+    };
+    EXPECT_EQ(read(), std::pair(QStringLiteral("Status"), QStringLiteral("Ready")));
+    EXPECT_EQ(status->text(QAccessible::Description), "Ready");
+
+    // A menu entry's prompt while it is highlighted, then the standing text again.
+    QStatusTipEvent tip(QStringLiteral("Opens a photo"));
+    QApplication::sendEvent(&frame, &tip);
+    EXPECT_EQ(read(), std::pair(QStringLiteral("Status"), QStringLiteral("Opens a photo")));
+    QStatusTipEvent none{QString()};
+    QApplication::sendEvent(&frame, &none);
+    EXPECT_EQ(read().second, "Ready");
+
+    // What a save says, which passes after a while.
+    const std::filesystem::path output = dir / "saved.jpg";
+    ASSERT_TRUE(app->OpenDocumentFile(Copy("DSCN0010.jpg")));
+    dialogs.answers.push_back(output);
+    Run(ID_FILE_SAVE);
+    ASSERT_TRUE(std::filesystem::exists(output));
+    EXPECT_EQ(read().second.toStdString(), "Saved " + output.string());
+    frame.ShowMessage(QStringLiteral("3 files"));
+    EXPECT_EQ(read().second.toStdString(), "Saved " + output.string());
+    frame.ShowPassingMessage({}, 0);
+    EXPECT_EQ(read().second, "3 files");
 }
 
 TEST_F(Frame, SettingsWrittenAtExitAreReadAtTheNextStart) {

@@ -3,12 +3,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTimer>
+#include <fstream>
+#include <functional>
+#include <iterator>
 
 #include "UiTestSupport.h"
+#include "app/ImageFactsReader.h"
 #include "app/ResizeBarControls.h"
 #include "ui/frame/MainFrame.h"
 #include "ui/resizebar/ResizeDlgBar.h"
@@ -27,9 +32,11 @@ protected:
     QComboBox* Selector(int id) { return qobject_cast<QComboBox*>(Bar().Control(id)); }
     QString FieldText(int id) { return Field(id)->Editor()->text(); }
 
-    // Types into a field as a user does: focus, select all, keys.
+    // Types into a field as a user does: focus, select all, keys. A value typed before into the
+    // same field was entered with Enter.
     void Type(int id, const QString& text) {
         ui::SpinField* field = Field(id);
+        if (field->hasFocus()) QTest::keyClick(field->Editor(), Qt::Key_Return);
         field->setFocus();
         field->Editor()->selectAll();
         QTest::keyClicks(field->Editor(), text);
@@ -77,6 +84,97 @@ TEST_F(SettingsBar, TypingAWidthKeepsTheAspectAndARejectedOneComesBackOnLeaving)
     EXPECT_EQ(FieldText(IDC_OUT_WIDTH), "2");
     Field(IDC_OUT_HEIGHT)->setFocus();
     EXPECT_TRUE(WaitUntil([&] { return FieldText(IDC_OUT_WIDTH) == "400"; }));
+}
+
+std::string FileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Every field typed into key by key, as a user types, in both edit modes and under each correction:
+// the bar ends where kvscale, given the same values on its command line, does, and "Resize and
+// Save" writes the very file kvscale writes.
+TEST_F(SettingsBar, ValuesTypedKeyByKeyGiveWhatKvscaleGivesForTheSameValues) {
+    const std::filesystem::path photo = Copy("DSCN0010.jpg");  // 640 x 480 at 300 dots per inch
+    const auto choose = [&](int selector, int index) { emit Selector(selector)->activated(index); };
+    // A click on a radio button's mark.
+    const auto click = [&](int radio) {
+        QWidget* button = Bar().Control(radio);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    };
+    const auto editPrint = [&] { click(IDC_EDIT_PRINT); };
+    const struct {
+        const char* name;
+        std::function<void()> setup;
+        std::vector<std::pair<int, QString>> keys;  // field, keys ('\b' for Backspace)
+        QStringList kvscale;
+        int width, height;
+    } cases[] = {
+        {"resolution", [] {}, {{IDC_OUT_RES, "150"}}, {"--dpi", "150"}, 320, 240},
+        {"resolution corrected", [] {}, {{IDC_OUT_RES, "1500\b"}}, {"--dpi", "150"}, 320, 240},
+        {"resolution while editing the print size", editPrint, {{IDC_OUT_RES, "600"}},
+         {"--dpi", "600", "--size", "640x480"}, 640, 480},
+        {"width under Crop", [&] { choose(IDC_CORRECTION, 1); }, {{IDC_OUT_WIDTH, "1000"}},
+         {"--correction", "crop", "--width", "1000"}, 1000, 480},
+        {"height under None", [&] { choose(IDC_CORRECTION, 2); }, {{IDC_OUT_HEIGHT, "1200"}},
+         {"--correction", "none", "--height", "1200"}, 640, 1200},
+        {"percent under Keep aspect", [&] { choose(IDC_OUT_UNIT, 1); }, {{IDC_OUT_WIDTH, "150"}},
+         {"--percent", "150"}, 960, 720},
+        {"percents under None",
+         [&] {
+             choose(IDC_CORRECTION, 2);
+             choose(IDC_OUT_UNIT, 1);
+         },
+         {{IDC_OUT_WIDTH, "75"}, {IDC_OUT_HEIGHT, "75"}}, {"--correction", "none", "--percent", "75"}, 480, 360},
+        {"print size in inches", editPrint, {{IDC_OUT_PRNWIDTH, "4"}, {IDC_OUT_PRNHEIGHT, "3"}},
+         {"--print", "4x3", "--unit", "in"}, 1200, 900},
+        {"print size in centimetres under Crop",
+         [&] {
+             choose(IDC_CORRECTION, 1);
+             choose(IDC_UNITS_SIZE, static_cast<int>(PrintUnit::Centimeters));
+             editPrint();
+         },
+         {{IDC_OUT_PRNWIDTH, "10"}, {IDC_OUT_PRNHEIGHT, "5"}}, {"--correction", "crop", "--print", "10x5", "--unit", "cm"},
+         1181, 590},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Each case starts from the photo as it opens, with the bar's choices back at their defaults.
+        choose(IDC_CORRECTION, 0);
+        choose(IDC_OUT_UNIT, 0);
+        choose(IDC_UNITS_SIZE, 0);
+        click(IDC_EDIT_PIXEL);
+        ASSERT_TRUE(app->OpenDocumentFile(photo));
+        c.setup();
+        for (const auto& [field, keys] : c.keys) {
+            ui::SpinField* edit = Field(field);
+            edit->setFocus();
+            edit->Editor()->selectAll();
+            for (const QChar key : keys) {
+                if (key == u'\b') QTest::keyClick(edit->Editor(), Qt::Key_Backspace);
+                else QTest::keyClicks(edit->Editor(), QString(key));
+            }
+        }
+        Selector(IDC_ALGORITHM)->setFocus();  // the last field is left
+        EXPECT_EQ(std::pair(app->Settings().width, app->Settings().height), std::pair(c.width, c.height));
+
+        const std::filesystem::path saved = dir / ("window" + std::to_string(n) + ".png");
+        const std::filesystem::path written = dir / ("kvscale" + std::to_string(n++) + ".png");
+        dialogs.answers.push_back(saved);
+        Run(CommandId::ID_FILE_SAVE);
+        QProcess kvscale;
+        kvscale.start(QStringLiteral(KVSCALE_PATH), QStringList{"resize", QString::fromStdString(photo.string()), "-o",
+                                                                QString::fromStdString(written.string())} + c.kvscale);
+        ASSERT_TRUE(kvscale.waitForFinished(60000));
+        ASSERT_EQ(kvscale.exitCode(), 0) << kvscale.readAllStandardError().toStdString();
+        const std::optional<ImageFacts> facts = ReadImageFacts(saved);
+        ASSERT_TRUE(facts);
+        EXPECT_EQ(std::pair(facts->width, facts->height), std::pair(c.width, c.height));
+        // A PNG keeps its resolution in whole dots per metre.
+        EXPECT_NEAR(facts->dpiX, app->Settings().dpi, 0.02);
+        EXPECT_TRUE(FileBytes(saved) == FileBytes(written));
+    }
 }
 
 TEST_F(SettingsBar, SpinStepsWaitForTheReleaseBeforeThePreviewRestarts) {
@@ -134,7 +232,7 @@ TEST_F(SettingsBar, UnitSelectorsChangeWhatTheFieldsShow) {
     sizeUnits->setFocus();
     QTest::keyClick(sizeUnits, Qt::Key_Down);  // millimetres
     EXPECT_EQ(app->Settings().printUnit, PrintUnit::Millimeters);
-    EXPECT_EQ(qobject_cast<QLabel*>(Bar().Control(IDC_PRNWIDTH_UNIT))->text(), "mm");
+    EXPECT_EQ(qobject_cast<QLabel*>(Bar().Control(IDC_PRNHEIGHT_UNIT))->text(), "mm");
 
     QComboBox* algorithm = Selector(IDC_ALGORITHM);
     algorithm->setFocus();
@@ -144,7 +242,7 @@ TEST_F(SettingsBar, UnitSelectorsChangeWhatTheFieldsShow) {
 
     // Editing the print size instead of the pixels.
     auto* editPrint = qobject_cast<QRadioButton*>(Bar().Control(IDC_EDIT_PRINT));
-    QTest::mouseClick(editPrint, Qt::LeftButton);
+    QTest::mouseClick(editPrint, Qt::LeftButton, {}, QPoint(6, editPrint->height() / 2));
     EXPECT_TRUE(app->Settings().editPrints);
     EXPECT_FALSE(Field(IDC_OUT_WIDTH)->isEnabled());
     EXPECT_TRUE(Field(IDC_OUT_PRNWIDTH)->isEnabled());
@@ -191,7 +289,7 @@ TEST_F(SettingsBar, EveryControlHasAnAccessibleNameAndATooltip) {
     EXPECT_EQ(AccessibleName(Field(IDC_OUT_WIDTH)), "Width");
     EXPECT_EQ(AccessibleName(Field(IDC_OUT_PRNWIDTH)), "Print width");
     EXPECT_EQ(AccessibleName(Bar().Control(IDC_EDIT_PRINT)), "Edit print size");
-    EXPECT_EQ(Bar().Control(IDC_OUT_UNIT)->toolTip(), "Sets unuts for above fields");
+    EXPECT_EQ(Bar().Control(IDC_OUT_UNIT)->toolTip(), "Sets units for above fields");
 }
 
 }  // namespace

@@ -97,7 +97,7 @@ protected:
         environment.fileDialogs = &dialogs;
         environment.openUrl = [this](const QUrl& url) {
             openedUrls.push_back(url);
-            return true;
+            return browserStarts;
         };
         app = std::make_unique<ui::CKVScaleCrafterApp>(std::move(environment));
         ASSERT_TRUE(app->InitInstance(arguments));
@@ -126,6 +126,7 @@ protected:
     RecordingUserPrompt prompt;
     QueuedFileDialogs dialogs;
     std::vector<QUrl> openedUrls;
+    bool browserStarts = true;  // whether the desktop has a web browser to open addresses in
     std::unique_ptr<ui::CKVScaleCrafterApp> app;
 };
 

@@ -7,7 +7,7 @@ namespace kv::ui {
 
 // The batch list's view in batch mode's lower row: the thumbnail view over the batch list's
 // browser, which says "Drag'n'drop images into this area" while it is empty and takes Delete for
-// "&Remove Selected".
+// "Re&move Selected".
 class CBasketView final : public CThumbsView {
     Q_OBJECT
 public:

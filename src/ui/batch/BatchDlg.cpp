@@ -35,8 +35,13 @@ QString WithFinalSlash(QString folder) {
 }  // namespace
 
 CBatchDlg::CBatchDlg(const BatchSettings& settings, const std::string& defaultFolder, IUserPrompt& prompt,
-                     FolderPicker picker, QWidget* parent)
-    : QDialog(parent), result_(settings), prompt_(prompt), picker_(std::move(picker)) {
+                     FolderPicker picker, QWidget* parent, std::filesystem::path home)
+    : QDialog(parent),
+      result_(settings),
+      defaultFolder_(defaultFolder),
+      home_(std::move(home)),
+      prompt_(prompt),
+      picker_(std::move(picker)) {
     setWindowTitle(QStringLiteral("Batch Settings"));
     setAccessibleName(windowTitle());
 
@@ -125,11 +130,17 @@ void CBatchDlg::accept() {
     values.sameFolder = sameFolder_->isChecked();
     values.policy = ValidCollisionPolicy(policy_->checkedId());
     values.format = ValidOutputFormat(format_->currentIndex());
-    const bool valid = AcceptBatchSettings(values, quality_->Text().trimmed().toStdString(), prompt_);
+    const BatchSettingsVerdict verdict =
+        AcceptBatchSettings(values, quality_->Text().trimmed().toStdString(), prompt_, defaultFolder_, home_);
     if (!values.sameFolder) folder_->setText(QString::fromStdString(values.outputFolder));
-    if (!valid) {
+    if (!verdict.qualityAccepted) {
         quality_->setFocus();
         quality_->selectAll();
+        return;
+    }
+    if (!verdict.folderAccepted) {
+        folder_->setFocus();
+        folder_->selectAll();
         return;
     }
     result_ = values;

@@ -27,9 +27,10 @@ using FolderPicker = std::function<std::optional<std::filesystem::path>(QWidget*
 class CBatchDlg final : public QDialog {
     Q_OBJECT
 public:
-    // settings: the values it opens with. defaultFolder: the folder shown when none is set yet.
+    // settings: the values it opens with. defaultFolder: the folder shown when none is set yet,
+    // made without a question when it is missing. home: what "~" in a typed folder stands for.
     CBatchDlg(const BatchSettings& settings, const std::string& defaultFolder, IUserPrompt& prompt, FolderPicker picker,
-              QWidget* parent = nullptr);
+              QWidget* parent = nullptr, std::filesystem::path home = {});
 
     const BatchSettings& Result() const { return result_; }
 
@@ -49,6 +50,8 @@ private:
     void Browse();
 
     BatchSettings result_;
+    std::string defaultFolder_;
+    std::filesystem::path home_;
     IUserPrompt& prompt_;
     FolderPicker picker_;
     QLineEdit* folder_ = nullptr;

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QProgressDialog>
 #include <QTimer>
+#include <algorithm>
 
 #include "base/CommandIds.h"
 #include "ui/browser/QtFileClipboard.h"
@@ -60,16 +61,33 @@ CBrowseWnd::CBrowseWnd(BrowseServices services, BrowseMemory memory, QWidget* pa
     tree_->SetSelectionHandler([this](const std::string& text) { OnTreeSelection(text); });
 
     browser_->StartMonitor();
+    // The remembered width; without one the tree's column takes the width its names need, once
+    // the item it opens on is shown (unless the user has moved the divider by then).
+    const std::optional<int> stored = memory_.readLeftWidth ? memory_.readLeftWidth() : std::nullopt;
+    fitTree_ = !stored;
+    connect(splitter_, &QSplitter::splitterMoved, this, [this] { fitTree_ = false; });
+    const int left = stored.value_or(kDefaultLeftWidth);
+    splitter_->setSizes({left, std::max(1, width() - left)});
     // The remembered item, else the start folder. The tree looks for either without holding up
     // the window: a folder on the way may lie on a slow or dead mount.
     const std::string record = memory_.readTreeSelection ? memory_.readTreeSelection() : std::string();
     tree_->RestoreSelectionLater(record, [this, start = services.startFolder](bool found) {
-        if (found || start.empty()) return;
+        if (found || start.empty()) return FitTreeLater();
         SetFolder(start);
-        tree_->SelectPathLater(start);
+        tree_->SelectPathLater(start, [this](bool) { FitTreeLater(); });
     });
-    const int left = memory_.readLeftWidth ? memory_.readLeftWidth().value_or(kDefaultLeftWidth) : kDefaultLeftWidth;
-    splitter_->setSizes({left, std::max(1, width() - left)});
+}
+
+void CBrowseWnd::FitTreeLater() {
+    // After the tree has laid out the rows just shown.
+    QTimer::singleShot(0, this, [this] {
+        if (!fitTree_) return;
+        fitTree_ = false;
+        const int total = splitter_->width() - splitter_->handleWidth();
+        const int most = std::max(kDefaultLeftWidth, total * kMostTreeShare / 100);
+        const int left = std::clamp(tree_->NamesWidth(), kDefaultLeftWidth, most);
+        splitter_->setSizes({left, std::max(1, total - left)});
+    });
 }
 
 CBrowseWnd::~CBrowseWnd() {

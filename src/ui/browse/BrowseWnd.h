@@ -52,7 +52,10 @@ struct BrowseServices {
 class CBrowseWnd final : public QWidget, public ICommandHandler {
     Q_OBJECT
 public:
+    // The narrowest the tree opens; and the share of the window the tree's names may take at most
+    // when it is fitted to them.
     static constexpr int kDefaultLeftWidth = 200;
+    static constexpr int kMostTreeShare = 45;
 
     CBrowseWnd(BrowseServices services, BrowseMemory memory, QWidget* parent = nullptr);
     ~CBrowseWnd() override;
@@ -75,6 +78,7 @@ signals:
     void StatusChanged(const QString& text);
 
 private:
+    void FitTreeLater();
     TransferOutcome RunTransfer(TransferKind kind, const std::vector<std::filesystem::path>& files,
                                 const std::filesystem::path& folder);
 
@@ -85,6 +89,8 @@ private:
     QSplitter* splitter_ = nullptr;
     CShellTree* tree_ = nullptr;
     CThumbsView* view_ = nullptr;
+    // Set until the tree's column has been fitted to its names or sized by the user.
+    bool fitTree_ = false;
 };
 
 }  // namespace kv::ui

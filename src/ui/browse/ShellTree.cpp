@@ -83,14 +83,32 @@ void CShellTree::Select(ShellItem* item, bool report) {
     }
     quiet_ = wasQuiet;
     scrollTo(index);
-    // The chosen folder's name is in sight, not only its row: once the names just listed have
-    // widened the column, the pane scrolls sideways to where the name begins.
+    // Once the names just listed have widened the column, the chosen name is brought into sight.
     QTimer::singleShot(0, this, [this, shown = QPersistentModelIndex(index)] {
-        if (!shown.isValid()) return;
-        const QRect rect = visualRect(shown);
-        if (rect.left() < 0 || rect.left() > viewport()->width() / 2)
-            horizontalScrollBar()->setValue(horizontalScrollBar()->value() + rect.left() - indentation());
+        if (shown.isValid()) ScrollSidewaysTo(shown);
     });
+}
+
+void CShellTree::ScrollSidewaysTo(const QModelIndex& index) {
+    QScrollBar& bar = *horizontalScrollBar();
+    const QRect rect = visualRect(index);
+    if (rect.left() >= 0 && rect.right() <= viewport()->width()) return;
+    // Where the chosen name begins, with its expansion mark; but never so far that a parent in
+    // sight loses the start of its name ("ystem" for "System"): the parents say where it is.
+    int offset = bar.value() + rect.left() - indentation();
+    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) {
+        const QRect parentRect = visualRect(up);
+        if (parentRect.bottom() < 0 || parentRect.top() > viewport()->height()) continue;
+        offset = std::min(offset, bar.value() + parentRect.left() - indentation());
+    }
+    bar.setValue(std::max(0, offset));
+}
+
+int CShellTree::NamesWidth() const {
+    // The names in sight and those listed near them, with the tree's frame and its scroll bar.
+    const int names = std::max(0, sizeHintForColumn(0));
+    const int scrollBar = verticalScrollBar()->isVisible() ? verticalScrollBar()->width() : 0;
+    return names + 2 * frameWidth() + scrollBar;
 }
 
 void CShellTree::Report() {

@@ -50,6 +50,8 @@ public:
     void CheckSelection();
     // From the libraries' watcher thread: the tree is brought up to date on its own thread.
     void UpdateLibraries() override;
+    // How wide the pane must be to show the names of the rows it shows, whole.
+    int NamesWidth() const;
 
 signals:
     void LibrariesChanged();
@@ -61,6 +63,7 @@ protected:
 
 private:
     void Select(ShellItem* item, bool report = true);
+    void ScrollSidewaysTo(const QModelIndex& index);
     void SelectLater(ShellTreeModel::Search search, std::function<void(bool)> found);
     void OnLibrariesChanged();
     void Report();

@@ -11,6 +11,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -26,6 +27,7 @@
 #include "ui/browse/BrowseWnd.h"
 #include "ui/browse/TabstopNavigator.h"
 #include "ui/commands/CommandActions.h"
+#include "ui/frame/StatusText.h"
 #include "ui/frame/ToolbarIcons.h"
 #include "ui/resizebar/ResizeDlgBar.h"
 #include "ui/view/KVScaleCrafterView.h"
@@ -76,13 +78,9 @@ CMainFrame::CMainFrame(CommandRouter& router, ResizeSettings& settings, ResizeBa
         more->setAccessibleName(QStringLiteral("More buttons"));
     InstallButtonSet(ToolbarSet::Single);
 
-    message_ = new QLabel(QStringLiteral("Ready"), this);
-    message_->setAccessibleName(QStringLiteral("Status"));
+    message_ = new CStatusText(this);
     statusBar()->addWidget(message_, 1);
     statusBar()->setAccessibleName(QStringLiteral("Status Bar"));
-    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& text) {
-        message_->setVisible(text.isEmpty());
-    });
     // A child of the status bar placed by hand, so that it stands where the status text leaves room.
     progress_ = new QProgressBar(statusBar());
     progress_->setAccessibleName(QStringLiteral("Progress"));
@@ -140,7 +138,7 @@ void CMainFrame::AttachBatchList(CBasketBrowser& browser, const BrowserColors& c
         QStringList parts;
         for (const std::string* part : {&status.files, &status.date, &status.size, &status.image})
             if (!part->empty()) parts << QString::fromStdString(*part);
-        message_->setText(parts.isEmpty() ? QStringLiteral("Ready") : parts.join(QStringLiteral("    ")));
+        message_->SetStatus(parts.join(QStringLiteral("    ")));
     });
     batchRow_->layout()->addWidget(basketView_);
 }
@@ -232,7 +230,19 @@ void CMainFrame::StoreRightHeight() {
     if (memory_.writeRightHeight) memory_.writeRightHeight(splitter_->sizes().value(0));
 }
 
-void CMainFrame::ShowMessage(const QString& text) { message_->setText(text.isEmpty() ? QStringLiteral("Ready") : text); }
+void CMainFrame::ShowMessage(const QString& text) { message_->SetStatus(text); }
+
+void CMainFrame::ShowPassingMessage(const QString& text, int timeoutMs) { message_->ShowPassing(text, timeoutMs); }
+
+bool CMainFrame::event(QEvent* event) {
+    // A menu entry's prompt is shown in the message pane, where screen readers find it, rather
+    // than painted over the status bar.
+    if (event->type() == QEvent::StatusTip) {
+        message_->ShowPassing(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
 
 void CMainFrame::ToggleBrowse() {
     if (browse_) {

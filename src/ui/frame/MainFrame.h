@@ -28,6 +28,7 @@ class CBasketView;
 class CKVScaleCrafterView;
 class CBrowseWnd;
 class CResizeDlgBar;
+class CStatusText;
 class CommandActions;
 
 // Where the frame keeps the height of the main view's row in batch mode between runs.
@@ -75,7 +76,7 @@ public:
     void ToggleBatchMode();
     bool InBatchMode() const;
 
-    // Puts the batch list's view into the batch row. Its browser answers "&Remove Selected".
+    // Puts the batch list's view into the batch row. Its browser answers "Re&move Selected".
     void AttachBatchList(CBasketBrowser& browser, const BrowserColors& colors);
     // The thumbnails changed size: the batch list takes the zoom and, when it is shown, its row is
     // sized to show exactly one row of cells.
@@ -88,14 +89,17 @@ public:
     // Opens the browse window over the main view, or closes it.
     void ToggleBrowse();
     CBrowseWnd* BrowseWindow() const { return browse_; }
-    // The status bar's message pane.
+    // The status bar's message pane: its standing text, and a passing message shown for a while.
     void ShowMessage(const QString& text);
+    void ShowPassingMessage(const QString& text, int timeoutMs);
+    CStatusText& StatusText() { return *message_; }
 
 signals:
     void Closing();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -112,7 +116,7 @@ private:
     CommandActions* actions_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     QProgressBar* progress_ = nullptr;
-    QLabel* message_ = nullptr;
+    CStatusText* message_ = nullptr;
     QDockWidget* dock_ = nullptr;
     CResizeDlgBar* bar_ = nullptr;
     QSplitter* splitter_ = nullptr;

@@ -7,11 +7,15 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <array>
+#include <tuple>
 
 #include "app/CommandTable.h"
 #include "document/KVScaleCrafterDoc.h"
@@ -27,11 +31,19 @@ using namespace ResizeBarControl;
 namespace {
 
 constexpr int kSpinCheckMs = 500;
+// Room between the rows, and the smallest the navigator gets when the screen is short.
+constexpr int kSpacing = 4;
+constexpr int kNavigatorMinimumHeight = 60;
 
 QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 // The field a label names; its accessible name is the label without the mnemonic and the colon.
 void Name(QWidget* widget, std::string_view label) { widget->setAccessibleName(Q(AccessibleText(label))); }
+
+void Tighten(QGridLayout* grid) {
+    grid->setContentsMargins(6, 4, 6, 6);
+    grid->setVerticalSpacing(kSpacing);
+}
 
 QLabel* Caption(std::string_view text, QWidget* buddy) {
     auto* label = new QLabel(Q(text));
@@ -70,6 +82,7 @@ SpinField* CResizeDlgBar::AddField(int fieldId, int spinId) {
     connect(field, &SpinField::Stepped, this, [this, spinId](int steps) { presenter_.OnSpin(spinId, steps); });
     connect(field, &SpinField::Released, this, [this] { presenter_.OnSpinReleased(); });
     connect(field, &SpinField::Left, this, [this, fieldId] { presenter_.OnFieldLeft(fieldId); });
+    connect(field->Editor(), &QLineEdit::returnPressed, this, [this] { presenter_.OnFieldEntered(); });
     controls_[fieldId] = field;
     fields_[fieldId] = field;
     return field;
@@ -88,46 +101,52 @@ QComboBox* CResizeDlgBar::AddSelector(int selectorId) {
 }
 
 void CResizeDlgBar::Build() {
+    // Laid out to fit a laptop's screen without scrolling: the navigator takes the height that is
+    // left (and shrinks first), the open image's facts share lines, each unit selector stands
+    // beside the field it names, and each preset button beside its group.
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(6, 6, 6, 6);
+    column->setContentsMargins(4, 4, 4, 4);
+    column->setSpacing(kSpacing);
 
     // The open image: the navigator in the place of the picture, then its facts.
     auto* original = new QGroupBox(QStringLiteral("Original image"), this);
-    auto* originalColumn = new QVBoxLayout(original);
+    auto* originalGrid = new QGridLayout(original);
+    Tighten(originalGrid);
+    originalGrid->setVerticalSpacing(1);
     navigator_ = new CNavigatorWnd(original);
-    navigator_->setMinimumHeight(130);
-    originalColumn->addWidget(navigator_, 1);
-    const std::array<std::pair<int, const char*>, 5> facts{{{IDC_ORIG_PIXELS, "Pixel size"},
-                                                            {IDC_ORIG_BITS, "Bits per pixel"},
-                                                            {IDC_ORIG_RAWSIZE, "Raw size"},
-                                                            {IDC_ORIG_PRINTSIZE, "Print size"},
-                                                            {IDC_ORIG_RES, "Resolution"}}};
-    for (const auto& [id, name] : facts) {
+    navigator_->setMinimumHeight(kNavigatorMinimumHeight);
+    navigator_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    originalGrid->addWidget(navigator_, 0, 0, 1, 2);
+    originalGrid->setRowStretch(0, 1);
+    // Pixel size and bits per pixel, the raw size, then the print size and the resolution.
+    const std::array<std::tuple<int, const char*, int, int, int>, 5> facts{{{IDC_ORIG_PIXELS, "Pixel size", 1, 0, 1},
+                                                                           {IDC_ORIG_BITS, "Bits per pixel", 1, 1, 1},
+                                                                           {IDC_ORIG_RAWSIZE, "Raw size", 2, 0, 2},
+                                                                           {IDC_ORIG_PRINTSIZE, "Print size", 3, 0, 1},
+                                                                           {IDC_ORIG_RES, "Resolution", 3, 1, 1}}};
+    for (const auto& [id, name, row, col, span] : facts) {
         // A screen reader reads the value as the label's name (a name of its own would hide the
         // text) and says what it is from the description.
         auto* text = new QLabel(original);
         text->setAccessibleDescription(QStringLiteral("Original image ") + QString::fromLatin1(name).toLower());
         text->setTextInteractionFlags(Qt::TextSelectableByMouse);
         controls_[id] = text;
-        originalColumn->addWidget(text);
+        originalGrid->addWidget(text, row, col, 1, span);
     }
-    column->addWidget(original);
+    column->addWidget(original, 1);
 
-    // The new size: pixels or percent, print size, resolution.
+    // The new size: pixels or percent, print size, resolution; each group under its radio button,
+    // with its presets and units at the right.
     auto* output = new QGroupBox(QStringLiteral("New size"), this);
     auto* grid = new QGridLayout(output);
+    Tighten(grid);
     grid->setColumnStretch(1, 1);
     int row = 0;
-    const auto addField = [&](int fieldId, int spinId, int unitId) {
+    const auto addField = [&](int fieldId, int spinId) {
         SpinField* field = AddField(fieldId, spinId);
         grid->addWidget(Caption(ControlLabel(fieldId), field), row, 0);
         grid->addWidget(field, row, 1);
-        if (unitId) {
-            auto* unit = new QLabel(output);
-            controls_[unitId] = unit;
-            grid->addWidget(unit, row, 2);
-        }
-        ++row;
+        return field;
     };
     const auto addButton = [&](int id) {
         auto* button = new QPushButton(Q(ControlLabel(id)), output);
@@ -144,41 +163,43 @@ void CResizeDlgBar::Build() {
             if (!showing_) presenter_.OnEditPrints(editPrints);
         });
         controls_[id] = radio;
+        grid->addWidget(radio, row, 0, 1, 2);
         return radio;
     };
 
-    addField(IDC_OUT_WIDTH, IDC_SPIN_WIDTH, 0);
-    addField(IDC_OUT_HEIGHT, IDC_SPIN_HEIGHT, 0);
-    QComboBox* unit = AddSelector(IDC_OUT_UNIT);
-    unit->setAccessibleName(QStringLiteral("Pixels or percent"));
-    grid->addWidget(unit, row, 1);
+    addRadio(IDC_EDIT_PIXEL, false);
     QPushButton* sizes = addButton(IDC_OUT_PREDIFINED);
     grid->addWidget(sizes, row++, 2);
-    grid->addWidget(addRadio(IDC_EDIT_PIXEL, false), row++, 0, 1, 3);
+    addField(IDC_OUT_WIDTH, IDC_SPIN_WIDTH);
+    QComboBox* unit = AddSelector(IDC_OUT_UNIT);
+    unit->setAccessibleName(QStringLiteral("Pixels or percent"));
+    grid->addWidget(unit, row++, 2);
+    addField(IDC_OUT_HEIGHT, IDC_SPIN_HEIGHT);
+    ++row;
 
-    auto* printLine = new QFrame(output);
-    printLine->setFrameShape(QFrame::HLine);
-    printLine->setFrameShadow(QFrame::Sunken);
-    grid->addWidget(printLine, row++, 0, 1, 3);
-    addField(IDC_OUT_PRNWIDTH, IDC_SPIN_PRNWIDTH, IDC_PRNWIDTH_UNIT);
-    addField(IDC_OUT_PRNHEIGHT, IDC_SPIN_PRNHEIGHT, IDC_PRNHEIGHT_UNIT);
-    fields_[IDC_OUT_PRNWIDTH]->setAccessibleName(QStringLiteral("Print width"));
-    fields_[IDC_OUT_PRNHEIGHT]->setAccessibleName(QStringLiteral("Print height"));
+    addRadio(IDC_EDIT_PRINT, true);
     QPushButton* paper = addButton(IDC_OUT_PRN_PREDIFINED);
-    grid->addWidget(paper, row, 2);
-    grid->addWidget(addRadio(IDC_EDIT_PRINT, true), row++, 0, 1, 2);
+    grid->addWidget(paper, row++, 2);
+    addField(IDC_OUT_PRNWIDTH, IDC_SPIN_PRNWIDTH)->setAccessibleName(QStringLiteral("Print width"));
+    QComboBox* sizeUnits = AddSelector(IDC_UNITS_SIZE);
+    sizeUnits->setAccessibleName(QStringLiteral("Size units"));
+    grid->addWidget(sizeUnits, row++, 2);
+    addField(IDC_OUT_PRNHEIGHT, IDC_SPIN_PRNHEIGHT)->setAccessibleName(QStringLiteral("Print height"));
+    // The unit once more beside the height, as a word: the selector above names it for both.
+    auto* heightUnit = new QLabel(output);
+    controls_[IDC_PRNHEIGHT_UNIT] = heightUnit;
+    grid->addWidget(heightUnit, row++, 2);
 
-    auto* resolutionLine = new QFrame(output);
-    resolutionLine->setFrameShape(QFrame::HLine);
-    resolutionLine->setFrameShadow(QFrame::Sunken);
-    grid->addWidget(resolutionLine, row++, 0, 1, 3);
-    addField(IDC_OUT_RES, IDC_SPIN_RES, IDC_RES_UNIT);
-    QPushButton* standard = addButton(IDC_OUT_RES_PREDIFINED);
-    grid->addWidget(standard, row++, 2);
+    addField(IDC_OUT_RES, IDC_SPIN_RES);
+    QComboBox* resolutionUnits = AddSelector(IDC_UNITS_RES);
+    resolutionUnits->setAccessibleName(QStringLiteral("Resolution units"));
+    grid->addWidget(resolutionUnits, row++, 2);
     auto* newRawSize = new QLabel(output);
     newRawSize->setAccessibleName(QStringLiteral("New raw size"));
     controls_[IDC_NEW_RAWSIZE] = newRawSize;
-    grid->addWidget(newRawSize, row++, 0, 1, 3);
+    grid->addWidget(newRawSize, row, 0, 1, 2);
+    QPushButton* standard = addButton(IDC_OUT_RES_PREDIFINED);
+    grid->addWidget(standard, row++, 2);
     column->addWidget(output);
 
     connect(sizes, &QPushButton::clicked, this, [this, sizes] { ShowPresetMenu(PresetMenu::Sizes, sizes); });
@@ -188,6 +209,8 @@ void CResizeDlgBar::Build() {
 
     // How the box is honoured and which algorithm runs.
     auto* choices = new QFormLayout;
+    choices->setContentsMargins(2, 0, 2, 0);
+    choices->setVerticalSpacing(kSpacing);
     choices->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     QComboBox* correction = AddSelector(IDC_CORRECTION);
     Name(correction, ControlLabel(IDC_CORRECTION));
@@ -199,30 +222,22 @@ void CResizeDlgBar::Build() {
     choices->addRow(Caption(ControlLabel(IDC_ALGORITHM), algorithm), algorithm);
     column->addLayout(choices);
 
-    auto* units = new QGroupBox(QStringLiteral("Units"), this);
-    auto* unitsForm = new QFormLayout(units);
-    unitsForm->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    QComboBox* sizeUnits = AddSelector(IDC_UNITS_SIZE);
-    sizeUnits->setAccessibleName(QStringLiteral("Size units"));
-    QComboBox* resolutionUnits = AddSelector(IDC_UNITS_RES);
-    resolutionUnits->setAccessibleName(QStringLiteral("Resolution units"));
-    unitsForm->addRow(Caption(ControlLabel(IDC_UNITS_SIZE), sizeUnits), sizeUnits);
-    unitsForm->addRow(Caption(ControlLabel(IDC_UNITS_RES), resolutionUnits), resolutionUnits);
-    column->addWidget(units);
-
+    // The check box and, in batch mode, "Apply to All" share the last line.
+    auto* last = new QHBoxLayout;
+    last->setContentsMargins(2, 0, 2, 0);
     auto* lock = new QCheckBox(this);
     connect(lock, &QCheckBox::clicked, this, [this](bool checked) {
         if (!showing_) presenter_.OnCheckBox(checked);
     });
     controls_[IDC_LOCK_SETTINGS] = lock;
-    column->addWidget(lock);
+    last->addWidget(lock, 1);
     auto* applyToAll = new QPushButton(Q(ControlLabel(IDC_APPLY_TO_ALL)), this);
     Name(applyToAll, ControlLabel(IDC_APPLY_TO_ALL));
     applyToAll->setToolTip(Q(ControlTooltip(IDC_APPLY_TO_ALL, false)));
     connect(applyToAll, &QPushButton::clicked, this, [this] { presenter_.ApplyToAll(); });
     controls_[IDC_APPLY_TO_ALL] = applyToAll;
-    column->addWidget(applyToAll);
-    column->addStretch(1);
+    last->addWidget(applyToAll);
+    column->addLayout(last);
 
     // What's This? shows each control's tooltip text in a tool-tip-style pop-up.
     for (const auto& [id, control] : controls_)

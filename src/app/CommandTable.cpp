@@ -25,6 +25,8 @@ constexpr CommandEntry kCommands[] = {
     {ID_VIEW_STATUS_BAR,      Menu::View,       "&Status Bar",             {},          Checkable,   "Shows or hides the status bar"},
     {ID_VIEW_RESIZE_SETTINGS, Menu::View,       "&Resize Settings",        {},          Checkable,   "Shows or hides the resize settings"},
     {0,                       Menu::View,       {},                        {}},
+    {ID_VIEW_UPRIGHT,         Menu::View,       "Turn Photos &Upright",    {},          Checkable,   "Shows and resizes photos upright, as their camera's orientation says; off keeps them as their files store them"},
+    {0,                       Menu::View,       {},                        {}},
     {ID_VIEW_PREVIOUS,        Menu::View,       "&Previous",               "Alt+Left",  Plain,       "Opens the previous photo of the folder"},
     {ID_VIEW_NEXT,            Menu::View,       "&Next",                   "Alt+Right", Plain,       "Opens the next photo of the folder"},
 

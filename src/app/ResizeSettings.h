@@ -91,6 +91,9 @@ struct ResizeSettings {
     // Quality of single saves; it plays no part in the size arithmetic. The batch settings are
     // persisted beside this record but kept in their own structure.
     int32_t jpegQuality = kDefaultJpegQuality;
+    // A single save of a JPEG original takes the original's quality instead (as far as it can be
+    // told from the file; any other original takes jpegQuality).
+    bool sameJpegQuality = false;
 
     // Brings values that came from outside (the settings store, a settings file, a command line)
     // into the ranges the arithmetic relies on: table indices and the algorithm out of range take

@@ -37,12 +37,16 @@ constexpr auto kMainSettings = std::make_tuple(
     Setting{kMain, "EDITPRINTS", &ResizeSettings::editPrints},
     Setting{kMain, "LOCKSETTINGS", &ResizeSettings::lockSettings},
     Setting{kMain, "JPEGQUALITY", &ResizeSettings::jpegQuality},
+    Setting{kMain, "SAMEJPEGQUALITY", &ResizeSettings::sameJpegQuality},
     Setting{kMain, "APPLYTOALL", &ResizeSettings::applyToNew},
     Setting{kMain, "WIDTH", &ResizeSettings::width},
     Setting{kMain, "HEIGHT", &ResizeSettings::height},
     Setting{kMain, "DPI", &ResizeSettings::dpi},
     Setting{kMain, "PERCENTW", &ResizeSettings::percentWidth},
     Setting{kMain, "PERCENTH", &ResizeSettings::percentHeight});
+
+constexpr auto kPictureSettings = std::make_tuple(
+    Setting{kMain, "KEEPORIENTATION", &StoredSettings::keepOrientation});
 
 constexpr auto kBrowserSettings = std::make_tuple(
     Setting{kBrowser, "DEFAULT", &StoredSettings::browseDefault});
@@ -119,6 +123,7 @@ void SettingsStore::LoadMain(ResizeSettings& s) const {
 
 void SettingsStore::LoadInterface(StoredSettings& s) const {
     ReadSettings(profile_, kInterfaceSettings, s);
+    ReadSettings(profile_, kPictureSettings, s);
     // The menus offer exactly two zooms; any other number would size the cells oddly.
     if (s.iconsZoom != kSmallIconsZoom) s.iconsZoom = kLargeIconsZoom;
 }
@@ -148,6 +153,7 @@ StoredSettings SettingsStore::LoadAll() const {
 bool SettingsStore::Save(const StoredSettings& s) {
     if (skipSave_) return true;
     WriteSettings(profile_, kMainSettings, s.resize);
+    WriteSettings(profile_, kPictureSettings, s);
     WriteSettings(profile_, kBrowserSettings, s);
     WriteSettings(profile_, kInterfaceSettings, s);
     WriteSettings(profile_, kBatchSettings, s.batch);

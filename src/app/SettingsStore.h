@@ -22,6 +22,9 @@ struct StoredSettings {
     BatchSettings batch;
     int32_t iconsZoom = kLargeIconsZoom;
     std::string browseDefault;  // the folder the browser starts in; empty for none
+    // Pictures are shown and resized as their files store them, not turned upright by their
+    // orientation tag (the tag is then carried into results unchanged).
+    bool keepOrientation = false;
     InternetSettings internet;
 };
 
@@ -33,6 +36,7 @@ public:
     explicit SettingsStore(const std::filesystem::path& file) : profile_(file) {}
 
     void LoadMain(ResizeSettings& settings) const;
+    // The interface section, and how pictures stand (kept in MAIN).
     void LoadInterface(StoredSettings& settings) const;
     void LoadBatch(BatchSettings& settings) const;
     void LoadBrowser(StoredSettings& settings) const;

@@ -31,6 +31,7 @@ inline constexpr int ID_VIEW_PREVIOUS = 32859;         // "&Previous"
 inline constexpr int ID_VIEW_LARGE_ICONS = 33107;      // "&Large Icons"
 inline constexpr int ID_VIEW_SMALL_ICONS = 33106;      // "&Small Icons"
 inline constexpr int ID_VIEW_ICONS_POPUP = 33108;      // the toolbar's "View" button
+inline constexpr int ID_VIEW_UPRIGHT = 33261;          // "Turn Photos &Upright"
 
 // The Batch menu and the browse window.
 inline constexpr int ID_BATCH_MODE = 32861;        // "&Batch Mode"

@@ -2,6 +2,7 @@
 
 #include <linux/limits.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -29,6 +30,18 @@ bool SameStemBeside(const std::filesystem::path& file, std::initializer_list<con
     return false;
 }
 
+// Whether a JPEG or TIFF of the same name lies beside a file, its extension in lower or upper case.
+bool PhotoBeside(const std::filesystem::path& file) {
+    for (const ImageFileType& type : ImageFileTypes()) {
+        if (type.format != ImageFormat::Jpeg && type.format != ImageFormat::Tiff) continue;
+        std::string upper(type.extension);
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        std::filesystem::path other = file;
+        if (FileExists(other.replace_extension(type.extension)) || FileExists(other.replace_extension(upper))) return true;
+    }
+    return false;
+}
+
 bool IsWav(const std::filesystem::path& file) {
     const std::string extension = file.extension().string();
     return extension == ".wav" || extension == ".WAV";
@@ -36,7 +49,7 @@ bool IsWav(const std::filesystem::path& file) {
 
 // Whether the renamed file now pairs with a note or an image of its new name.
 bool MeetsItsPair(const std::filesystem::path& file) {
-    if (IsWav(file)) return SameStemBeside(file, {".jpg", ".JPG", ".tif", ".TIF"});
+    if (IsWav(file)) return PhotoBeside(file);
     return IsSupportedImage(file) && SameStemBeside(file, {".wav", ".WAV"});
 }
 

@@ -74,7 +74,7 @@ void CPaletteItem::CopyFrom(const CPaletteItem& other) {
     imageHeight = other.imageHeight;
     bitsPerPixel = other.bitsPerPixel;
     userValue1 = other.userValue1;
-    userValue2 = other.userValue2;
+    pictureStanding = other.pictureStanding;
     displayWidth = other.displayWidth;
     displayHeight = other.displayHeight;
     userText1 = other.userText1;
@@ -173,7 +173,7 @@ void CPaletteItemImg::Serialize(ArchiveWriter& archive) {
     } else {
         archive.WriteI32(0);
     }
-    for (const int32_t value : {imageWidth, imageHeight, bitsPerPixel, userValue1, userValue2, fullQuality})
+    for (const int32_t value : {imageWidth, imageHeight, bitsPerPixel, userValue1, pictureStanding, fullQuality})
         archive.WriteI32(value);
     archive.WriteStringUtf8(userText1);
     archive.WriteStringUtf8(userText2);
@@ -212,7 +212,7 @@ void CPaletteItemImg::Serialize(ArchiveReader& archive) {
     imageHeight = archive.ReadI32();
     bitsPerPixel = archive.ReadI32();
     userValue1 = archive.ReadI32();
-    userValue2 = archive.ReadI32();
+    pictureStanding = archive.ReadI32();
     fullQuality = archive.ReadI32();
     userText1 = archive.ReadStringUtf8();
     userText2 = archive.ReadStringUtf8();

@@ -27,6 +27,11 @@ inline constexpr int32_t kLabelInset = 10;
 // Each tick of the browser's label timer moves a scrolling name this far.
 inline constexpr int32_t kLabelScrollStep = 5;
 
+// How a cell's picture was made: as the image file stores its pixels, or turned upright by the
+// file's orientation (see imageio/Orientation.h).
+inline constexpr int32_t kPictureAsStored = 0;
+inline constexpr int32_t kPictureUpright = 1;
+
 // The class name and schema under which image cells are archived.
 inline constexpr const char* kPaletteItemImgClass = "CPaletteItemImg";
 inline constexpr uint16_t kPaletteItemImgSchema = 1;
@@ -86,9 +91,12 @@ public:
     int64_t lastSeenTime = 0;
     int32_t displayWidth = kThumbBoxWidth;  // the stored picture's size
     int32_t displayHeight = kThumbBoxHeight;
-    // Kept, copied and stored with the cell; the program gives them no meaning.
+    // Kept, copied and stored with the cell; the program gives it no meaning.
     int32_t userValue1 = 0;
-    int32_t userValue2 = 0;
+    // How the picture stands: kPictureAsStored or kPictureUpright. Stored in the record's second
+    // integer field that has no other use, which cells of older programs leave 0: their pictures
+    // were made as the files store them.
+    int32_t pictureStanding = 0;
     std::string userText1;
     std::string userText2;
 

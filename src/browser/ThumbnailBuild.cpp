@@ -14,6 +14,7 @@
 #include "imageio/DecodableImage.h"
 #include "imageio/ExifThumbnail.h"
 #include "imageio/ImageFiles.h"
+#include "imageio/Orientation.h"
 #include "imageio/ResizeBitmap.h"
 
 namespace kv {
@@ -115,8 +116,7 @@ int32_t BitsPerPixelOf(PixelFormat format) {
 }
 
 std::optional<std::filesystem::path> SoundNoteOf(const std::filesystem::path& path) {
-    const std::string extension = LowerExtension(path);
-    if (extension != ".jpg" && extension != ".tif") return std::nullopt;
+    if (!HasFormatExtension(path, ImageFormat::Jpeg) && !HasFormatExtension(path, ImageFormat::Tiff)) return std::nullopt;
     for (const char* noteExtension : {".wav", ".WAV"}) {
         std::filesystem::path note = path;
         if (FileExists(note.replace_extension(noteExtension))) return note;
@@ -125,6 +125,8 @@ std::optional<std::filesystem::path> SoundNoteOf(const std::filesystem::path& pa
 }
 
 bool HasSoundNote(const std::filesystem::path& path) { return SoundNoteOf(path).has_value(); }
+
+int32_t PictureStandingNow() { return TurnPicturesUpright() ? kPictureUpright : kPictureAsStored; }
 
 CellFacts CellFacts::Of(const CPaletteItemImg& cell) {
     CellFacts facts;
@@ -138,6 +140,7 @@ CellFacts CellFacts::Of(const CPaletteItemImg& cell) {
     facts.hasSoundNote = cell.hasSoundNote;
     facts.fullQuality = cell.fullQuality;
     facts.keepMetadata = cell.keepMetadata;
+    facts.pictureStanding = cell.pictureStanding;
     return facts;
 }
 
@@ -148,6 +151,8 @@ std::optional<ThumbnailUpdate> ProduceThumbnail(const CellFacts& current, const 
     if (ProbeFileAccess(path, probe) != FileAccess::Free) return std::nullopt;
 
     CellFacts facts = current;
+    // Read once, before the picture is made: the choice may change while it is being made.
+    facts.pictureStanding = PictureStandingNow();
     // A full-quality cell asked to keep its facts is only checked against its file.
     const bool refreshMetadata = !(stage == BuildStage::Second && facts.fullQuality && facts.keepMetadata);
     if (refreshMetadata) {
@@ -193,6 +198,7 @@ void ApplyThumbnail(CPaletteItemImg& cell, ThumbnailUpdate update) {
     if (update.thumbnail) {
         cell.SetThumbnail(std::move(update.thumbnail));
         cell.SetCompressedThumbnail(std::move(update.compressed));
+        cell.pictureStanding = facts.pictureStanding;
     }
 }
 

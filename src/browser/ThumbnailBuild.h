@@ -29,10 +29,13 @@ inline constexpr uint64_t kMaxThumbnailSourceBytes = uint64_t{1} << 30;
 // below 1). A picture of unknown size (a side of 0) takes 10 x 10.
 PixelSize FitIntoCellBox(int32_t width, int32_t height, int32_t boxWidth, int32_t boxHeight);
 
+// How the pictures of cells are made now: upright, or as the files store them.
+int32_t PictureStandingNow();
+
 // The colour depth a cell shows for a decoder's pixel format.
 int32_t BitsPerPixelOf(PixelFormat format);
 
-// Whether a sound file belongs to the image: a JPEG or TIFF named "*.jpg" or "*.tif" (any case)
+// Whether a sound file belongs to the image: a JPEG or TIFF named with one of their extensions
 // with a ".wav" (or ".WAV", as cameras name them) of the same name beside it.
 bool HasSoundNote(const std::filesystem::path& path);
 // That sound file, or nothing.
@@ -50,6 +53,7 @@ struct CellFacts {
     int32_t hasSoundNote = 0;
     int32_t fullQuality = 0;
     uint8_t keepMetadata = 1;
+    int32_t pictureStanding = kPictureAsStored;  // of the picture the build made
 
     static CellFacts Of(const CPaletteItemImg& cell);
 };

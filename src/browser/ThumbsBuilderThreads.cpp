@@ -195,7 +195,9 @@ CThumbsBuilderThreads::Next CThumbsBuilderThreads::ProcessPath(Stage& stage, con
         bool stale, fullQuality;
         {
             const auto guard = cache_.Lock();
-            stale = cached->fileTime != fileTime ||
+            // A picture made the other way than pictures are made now (upright, or as stored) is
+            // made again.
+            stale = cached->fileTime != fileTime || cached->pictureStanding != PictureStandingNow() ||
                     (stage.which == BuildStage::First && !cached->HasThumbnail() && !cached->HasCompressedThumbnail());
             fullQuality = cached->fullQuality != 0;
         }

@@ -28,6 +28,7 @@
 #include "cli/Commands.h"
 #include "cli/SizeOptions.h"
 #include "engine/Progress.h"
+#include "imageio/Orientation.h"
 
 namespace kv::cli {
 
@@ -41,6 +42,7 @@ struct BatchRequest {
     BatchSettings batch;
     bool policyGiven = false;
     int32_t jobs = 0;  // 0: one per core
+    bool keepOrientation = false;
 };
 
 CollisionPolicy ParsePolicy(std::string_view text) {
@@ -90,6 +92,8 @@ BatchRequest ParseBatch(Arguments& args) {
             r.jobs = ParseInt(args.TakeValue(word), word, 1, 256);
         } else if (word == "--max-memory") {
             SetMemoryBudgetOption(args.TakeValue(word), word);
+        } else if (word == "--keep-orientation") {
+            r.keepOrientation = true;
         } else {
             throw UsageError{"unknown option " + std::string(word)};
         }
@@ -297,6 +301,7 @@ std::vector<CItem> ItemsOf(const BatchList& list) {
 
 int RunBatch(Arguments& args) {
     BatchRequest request = ParseBatch(args);
+    const TurnPicturesUprightScope orientation(!request.keepOrientation);
     AnswerYesPrompt prompt;
 
     std::optional<ResizeSettings> loaded;

@@ -12,16 +12,18 @@ constexpr std::string_view kOverall =
     "\n"
     "  kvscale resize IN -o OUT [SIZE] [--settings FILE.qzr] [--algorithm 0-9]\n"
     "                 [--correction keep|crop|none] [--dpi R] [--quality Q] [--max-memory M]\n"
+    "                 [--keep-orientation]\n"
     "  kvscale batch (FILE... | --list LIST.qzb) --out DIR [SIZE] [--settings FILE.qzr]\n"
     "                 [--algorithm 0-9] [--correction keep|crop|none] [--dpi R]\n"
     "                 [--policy skip|overwrite|unique] [--format keep|jpg|tif|bmp|png]\n"
     "                 [--new-name] [--same-folder] [--quality Q] [--jobs N] [--max-memory M]\n"
+    "                 [--keep-orientation]\n"
     "     SIZE: --size WxH | --width W | --height H | --percent P\n"
     "           | --print WxH --unit in|mm|cm|picas|pt\n"
     "     M: the memory a resize may take, such as 512M or 2G (default: what is available)\n"
     "     --  ends the options: every word after it is a file name\n"
-    "  kvscale info IMAGE\n"
-    "  kvscale thumb IMAGE -o OUT [--box WxH]\n"
+    "  kvscale info IMAGE [--keep-orientation]\n"
+    "  kvscale thumb IMAGE -o OUT [--box WxH] [--keep-orientation]\n"
     "  kvscale jpeg decode IN.jpg OUT.ppm\n"
     "  kvscale jpeg encode IN OUT.jpg [--quality Q]\n"
     "\n"
@@ -44,11 +46,15 @@ constexpr std::string_view kOverall =
     "                      8 Advanced for Artificial Scenes, 9 KARVO Super-Resolution\n"           \
     "  --settings FILE.qzr a named settings file of the window, loaded before the options above\n" \
     "  --quality Q         JPEG quality, 1 to 100 (default 75)\n"                                  \
-    "  --max-memory M      the memory a resize may take, such as 512M or 2G\n"
+    "  --max-memory M      the memory a resize may take, such as 512M or 2G\n"                   \
+    "  --keep-orientation  keeps each image as its file stores it: a photo whose EXIF orientation\n" \
+    "                      says it is turned is resized sideways and keeps its tag (by default it\n" \
+    "                      is turned upright and written upright)\n"
 
 constexpr std::string_view kResize =
     "usage: kvscale resize IN -o OUT [SIZE] [OPTION...]\n"
-    "Resizes IN into OUT; OUT's extension (.jpg, .tif, .bmp, .gif, .png) gives its format.\n"
+    "Resizes IN into OUT; OUT's extension (.jpg, .jpeg, .jpe, .tif, .tiff, .bmp, .gif, .png) gives its\n"
+    "format.\n"
     "The result keeps IN's EXIF details with the new resolution, and is put in place only when whole.\n"
     "\n"
     "  -o, --output OUT    the file to write\n" KV_SIZE_OPTIONS
@@ -77,19 +83,21 @@ constexpr std::string_view kBatch =
 #undef KV_SIZE_OPTIONS
 
 constexpr std::string_view kInfo =
-    "usage: kvscale info IMAGE\n"
+    "usage: kvscale info IMAGE [--keep-orientation]\n"
     "Prints the image's dimensions, its colours and the camera details of its EXIF block, one per\n"
-    "line, as the window's Image Info dialog lists them.\n"
+    "line, as the window's Image Info dialog lists them. The dimensions are those of the upright\n"
+    "picture, or with --keep-orientation those the file stores.\n"
     "\n"
     "Exit status: 0 done, 1 the image cannot be read, 2 usage error.\n";
 
 constexpr std::string_view kThumb =
-    "usage: kvscale thumb IMAGE -o OUT [--box WxH]\n"
-    "Writes the thumbnail embedded in IMAGE's EXIF block (a .jpg, or a .tif with an EXIF directory),\n"
-    "fitted into the box so that it fills it in one direction.\n"
+    "usage: kvscale thumb IMAGE -o OUT [--box WxH] [--keep-orientation]\n"
+    "Writes the thumbnail embedded in IMAGE's EXIF block (a JPEG, or a TIFF with an EXIF directory),\n"
+    "fitted into the box so that it fills it in one direction, turned upright as its photo is.\n"
     "\n"
     "  -o, --output OUT    the file to write; its extension gives the format\n"
     "  --box WxH           the box (default 220x165)\n"
+    "  --keep-orientation  the thumbnail as the file stores it\n"
     "\n"
     "Exit status: 0 written, 1 failed, 2 usage error, 3 no embedded thumbnail.\n";
 

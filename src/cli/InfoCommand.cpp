@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "imageio/Bitmap.h"
 #include "imageio/ImageInfoItems.h"
+#include "imageio/Orientation.h"
 
 namespace kv::cli {
 
@@ -20,10 +21,20 @@ std::string Printable(std::string text) {
 }  // namespace
 
 int RunInfo(Arguments& args) {
-    if (args.empty()) throw UsageError{"info needs an image"};
-    const std::string path(args.Take());
-    if (args.IsOption(path)) throw UsageError{"unknown option " + path};
-    if (!args.empty()) throw UsageError{"info takes one image"};
+    std::string path;
+    bool keepOrientation = false;
+    while (!args.empty()) {
+        const std::string_view word = args.Take();
+        if (args.IsOption(word)) {
+            if (word != "--keep-orientation") throw UsageError{"unknown option " + std::string(word)};
+            keepOrientation = true;
+        } else {
+            if (!path.empty()) throw UsageError{"info takes one image"};
+            path = word;
+        }
+    }
+    if (path.empty()) throw UsageError{"info needs an image"};
+    const TurnPicturesUprightScope orientation(!keepOrientation);
     std::unique_ptr<Bitmap> image = Bitmap::FromFile(path);
     if (image->GetLastStatus() != Status::Ok || image->GetPixelFormat() == PixelFormatUndefined) {
         std::fprintf(stderr, "kvscale: cannot open %s: %s\n", path.c_str(), image->GetLastErrorMessage().c_str());

@@ -10,6 +10,8 @@
 #include "document/IDocumentHost.h"
 #include "document/KVScaleCrafterDoc.h"
 #include "document/SaveImage.h"
+#include "imageio/ImageFiles.h"
+#include "imageio/Orientation.h"
 
 namespace kv::cli {
 
@@ -20,6 +22,7 @@ struct ResizeRequest {
     std::filesystem::path output;
     SizeOptions size;
     int32_t quality = ResizeSettings::kDefaultJpegQuality;
+    bool keepOrientation = false;
 };
 
 ResizeRequest ParseResize(Arguments& args) {
@@ -39,14 +42,15 @@ ResizeRequest ParseResize(Arguments& args) {
             r.quality = ParseQuality(args.TakeValue(word), word);
         } else if (word == "--max-memory") {
             SetMemoryBudgetOption(args.TakeValue(word), word);
+        } else if (word == "--keep-orientation") {
+            r.keepOrientation = true;
         } else {
             throw UsageError{"unknown option " + std::string(word)};
         }
     }
     if (r.input.empty()) throw UsageError{"resize needs an input image"};
     if (r.output.empty()) throw UsageError{"resize needs -o OUT"};
-    if (OutputMimeType(r.output).empty())
-        throw UsageError{"the output " + r.output.string() + " has no image extension (.jpg, .tif, .bmp, .gif, .png)"};
+    if (const std::string unwritable = UnwritableExtensionText(r.output); !unwritable.empty()) throw UsageError{unwritable};
     CheckSizeOptions(r.size);
     return r;
 }
@@ -103,6 +107,7 @@ void SayReason(const CKVScaleCrafterDoc& document) {
 int RunResize(Arguments& args) {
     const ResizeRequest request = ParseResize(args);
     const InterruptGuard interrupts;
+    const TurnPicturesUprightScope orientation(!request.keepOrientation);
 
     ResizeSettings settings;
     settings.jpegQuality = request.quality;

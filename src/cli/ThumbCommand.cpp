@@ -8,6 +8,8 @@
 #include "document/SaveImage.h"
 #include "imageio/Bitmap.h"
 #include "imageio/ExifThumbnail.h"
+#include "imageio/ImageFiles.h"
+#include "imageio/Orientation.h"
 
 namespace kv::cli {
 
@@ -17,6 +19,7 @@ struct ThumbRequest {
     std::filesystem::path input;
     std::filesystem::path output;
     ThumbSize box = kDefaultThumbnailBox;
+    bool keepOrientation = false;
 };
 
 ThumbRequest ParseThumb(Arguments& args) {
@@ -33,14 +36,15 @@ ThumbRequest ParseThumb(Arguments& args) {
             if (w > int32_t{kMaxThumbnailSide} || h > int32_t{kMaxThumbnailSide})
                 throw UsageError{"--box sides go up to " + std::to_string(kMaxThumbnailSide)};
             r.box = {static_cast<uint32_t>(w), static_cast<uint32_t>(h)};
+        } else if (word == "--keep-orientation") {
+            r.keepOrientation = true;
         } else {
             throw UsageError{"unknown option " + std::string(word)};
         }
     }
     if (r.input.empty()) throw UsageError{"thumb needs an image"};
     if (r.output.empty()) throw UsageError{"thumb needs -o OUT"};
-    if (OutputMimeType(r.output).empty())
-        throw UsageError{"the output " + r.output.string() + " has no image extension (.jpg, .tif, .bmp, .gif, .png)"};
+    if (const std::string unwritable = UnwritableExtensionText(r.output); !unwritable.empty()) throw UsageError{unwritable};
     return r;
 }
 
@@ -64,6 +68,7 @@ std::unique_ptr<Bitmap> BitmapOf(const DibImage& dib) {
 int RunThumb(Arguments& args) {
     const ThumbRequest request = ParseThumb(args);
     const InterruptGuard interrupts;
+    const TurnPicturesUprightScope orientation(!request.keepOrientation);
     if (!FileReader::Open(request.input)) {
         std::fprintf(stderr, "kvscale: cannot open %s: %s\n", request.input.c_str(), std::strerror(errno));
         return kExitFailed;

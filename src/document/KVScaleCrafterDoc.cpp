@@ -9,6 +9,9 @@
 #include "document/NeighbourFiles.h"
 #include "document/OutputCheck.h"
 #include "document/SaveImage.h"
+#include "imageio/ImageFiles.h"
+#include "imageio/JpegQuality.h"
+#include "imageio/Orientation.h"
 #include "imageio/ResizeBitmap.h"
 #include "imageio/ResizeJobMemory.h"
 
@@ -59,6 +62,7 @@ void CKVScaleCrafterDoc::Say(const std::string& text) {
 
 PreparedImage PrepareImage(const std::filesystem::path& path, bool decode) {
     PreparedImage prepared;
+    prepared.upright = TurnPicturesUpright();
     auto bytes = std::make_shared<std::vector<uint8_t>>();
     prepared.read = ReadWholeFile(path, *bytes);
     if (!prepared.read.ok()) return prepared;
@@ -97,6 +101,9 @@ bool CKVScaleCrafterDoc::OnOpenDocument(const std::filesystem::path& path, Prepa
         dpiX_ = 0;
 
         const uint64_t fileBytes = prepared.bytes->size();
+        // Made ahead before the user's choice of how pictures stand was known, and the other way:
+        // opened again from the same bytes.
+        if (prepared.upright != TurnPicturesUpright()) prepared.bitmap.reset();
         std::unique_ptr<Bitmap> bitmap =
             prepared.bitmap ? std::move(prepared.bitmap) : Bitmap::FromMemory(std::move(prepared.bytes));
         if (bitmap->GetLastStatus() != Status::Ok || bitmap->GetPixelFormat() == PixelFormatUndefined) {
@@ -146,6 +153,16 @@ void CKVScaleCrafterDoc::OnSettingsChanged() {
 
 // ---- Saving ----
 
+std::optional<int32_t> CKVScaleCrafterDoc::OriginalJpegQuality() const {
+    return image_ ? EstimateJpegQuality(*image_) : std::nullopt;
+}
+
+int32_t CKVScaleCrafterDoc::SaveJpegQuality() const {
+    if (settings_.sameJpegQuality)
+        if (const std::optional<int32_t> original = OriginalJpegQuality()) return *original;
+    return settings_.jpegQuality;
+}
+
 int CKVScaleCrafterDoc::SaveImage(Bitmap& result, std::filesystem::path path, int quiet, Bitmap& source,
                                   int32_t quality) {
     return kv::SaveImage(result, std::move(path), quiet, source, quality, settings_.dpi, prompt_);
@@ -155,6 +172,11 @@ bool CKVScaleCrafterDoc::OnResizeAndSave(const std::filesystem::path& output, CR
     failureReason_.clear();
     failureFromMemory_ = false;
     if (!image_) return false;
+    // A name the program cannot write says so and which names it can, before anything is made.
+    if (const std::string unwritable = UnwritableExtensionText(output); !unwritable.empty()) {
+        Say(unwritable);
+        return false;
+    }
     SaveOutcome outcome = SaveOutcome::Failed;
     try {
         outcome = ResizeAndSave(output, progress);
@@ -225,7 +247,7 @@ CKVScaleCrafterDoc::SaveOutcome CKVScaleCrafterDoc::ResizeAndSave(const std::fil
             return SaveOutcome::Failed;
         }
     }
-    if (SaveImage(*result, output, 0, *image_, settings_.jpegQuality) == 1) return SaveOutcome::Saved;
+    if (SaveImage(*result, output, 0, *image_, SaveJpegQuality()) == 1) return SaveOutcome::Saved;
     failureReason_ = result->GetLastErrorMessage();
     return SaveOutcome::Failed;
 }

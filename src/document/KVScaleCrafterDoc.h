@@ -35,6 +35,7 @@ struct PreparedImage {
     IoResult read;
     std::shared_ptr<const std::vector<uint8_t>> bytes;
     std::unique_ptr<Bitmap> bitmap;  // made from the bytes; decoded when asked for
+    bool upright = true;             // whether pictures were turned upright when it was made
 };
 // Reads a file whole and opens it from memory; with decode, its pixels are decoded too. Safe to run
 // on any thread.
@@ -71,7 +72,8 @@ public:
     // "Resize and Save" once the user chose the output path: the image resized to the output
     // settings (a plain copy when the size is the image's own) and written with SaveImage. Nothing
     // is created at the path unless the whole result is written. A resize whose memory would not
-    // fit the budget is refused before it starts. Pixels that do not decode say "Can't open file";
+    // fit the budget is refused before it starts. A path whose extension no format is written under
+    // says so and names those that are. Pixels that do not decode say "Can't open file";
     // any other failure tells why (memory, a stop) and then "Can't create output image!". progress
     // may watch the resize.
     bool OnResizeAndSave(const std::filesystem::path& output, CRSProgress* progress = nullptr);
@@ -82,6 +84,13 @@ public:
     // Whether the last "Resize and Save" failed for want of memory (its "Maybe not enough memory!"
     // is then the cause, not a guess).
     bool LastFailureWasMemory() const { return failureFromMemory_; }
+
+    // The quality the open image's JPEG file was written at, as far as its quantisation tables tell;
+    // nothing when no JPEG is open.
+    std::optional<int32_t> OriginalJpegQuality() const;
+    // The quality "Resize and Save" writes a JPEG at: the original's when the settings ask for the
+    // same quality and the original is a JPEG, else the settings' own.
+    int32_t SaveJpegQuality() const;
 
     // Writes a resized image of this document's source with the output settings' resolution.
     int SaveImage(Bitmap& result, std::filesystem::path path, int quiet, Bitmap& source, int32_t quality);

@@ -5,12 +5,13 @@
 #include <string>
 #include <system_error>
 
+#include "imageio/ImageFiles.h"
+
 namespace kv {
 
 bool IsNavigableImage(const std::filesystem::path& path) {
-    std::string ext = path.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext == ".jpg" || ext == ".tif" || ext == ".bmp" || ext == ".png";
+    const ImageFileType* type = FindImageFileType(path);
+    return type && type->navigable;
 }
 
 std::filesystem::path FindNeighbourFile(const std::filesystem::path& current, bool forward,

@@ -5,7 +5,8 @@
 
 namespace kv {
 
-// Whether Next and Previous step onto a file: ".jpg", ".tif", ".bmp" or ".png", in any case.
+// Whether Next and Previous step onto a file: a JPEG, TIFF, BMP or PNG extension in any case (GIF is
+// left out).
 bool IsNavigableImage(const std::filesystem::path& path);
 
 // The image after (forward) or before the current one in its folder, in name order and wrapping

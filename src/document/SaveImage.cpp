@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <string>
 #include <vector>
+
+#include "imageio/ImageFiles.h"
+#include "imageio/UprightMetadata.h"
 
 namespace kv {
 
@@ -13,17 +15,6 @@ namespace {
 constexpr int32_t kThumbnailQuality = 75;
 constexpr int32_t kThumbnailAbove = 200;  // a result must exceed this on both sides to get a new one
 constexpr int32_t kThumbnailDivisor = 20;
-
-// The extension as the save command reads it: from the last dot of the file name, so that a file
-// named ".jpg" has one.
-std::string UpperExtension(const std::filesystem::path& path) {
-    const std::string name = path.filename().string();
-    const size_t dot = name.rfind('.');
-    if (dot == std::string::npos) return {};
-    std::string ext = name.substr(dot);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::toupper(c); });
-    return ext;
-}
 
 PropertyItem Short(uint32_t id, uint16_t value) {
     return {id, PropertyTagType::Short, {static_cast<uint8_t>(value & 0xFF), static_cast<uint8_t>(value >> 8)}};
@@ -51,13 +42,8 @@ void RebuildThumbnail(Bitmap& result) {
 }  // namespace
 
 std::string_view OutputMimeType(const std::filesystem::path& path) {
-    const std::string ext = UpperExtension(path);
-    if (ext == ".JPG") return "image/jpeg";
-    if (ext == ".BMP") return "image/bmp";
-    if (ext == ".GIF") return "image/gif";
-    if (ext == ".TIF") return "image/tiff";
-    if (ext == ".PNG") return "image/png";
-    return {};
+    const ImageFileType* type = FindImageFileType(path);
+    return type ? type->mimeType : std::string_view{};
 }
 
 bool IsResolutionTag(uint32_t id) {
@@ -120,6 +106,8 @@ void PrepareResult(Bitmap& result, Bitmap& source, float dpi) {
     }
     // What the source holds beyond its items (maker note, XMP, IPTC, comment) goes along whole.
     if (&source != &result) result.SetCarriedMetadata(source.GetCarriedMetadata());
+    // A source turned upright gives an upright result, whose metadata must not have it turned again.
+    MarkResultUpright(result, source.GetAppliedOrientation());
     if (hadThumbnail && result.GetWidth() > kThumbnailAbove && result.GetHeight() > kThumbnailAbove)
         RebuildThumbnail(result);
 

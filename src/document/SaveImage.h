@@ -10,9 +10,9 @@
 
 namespace kv {
 
-// The encoder's MIME type for an output path, chosen by its extension upper-cased: ".JPG", ".BMP",
-// ".GIF", ".TIF" or ".PNG". Any other extension, the four-letter ".jpeg" and ".tiff" included,
-// has no format and gives an empty text.
+// The encoder's MIME type for an output path, chosen by its extension in any case (".jpg", ".jpeg",
+// ".jpe", ".tif", ".tiff", ".bmp", ".gif", ".png"). Any other extension has no format and gives an
+// empty text.
 std::string_view OutputMimeType(const std::filesystem::path& path);
 
 // The seven resolution tags that are never carried from a source into a result: the result gets

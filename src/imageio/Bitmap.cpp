@@ -11,6 +11,7 @@
 #include "imageio/BitmapState.h"
 #include "imageio/Decoders.h"
 #include "imageio/Encoders.h"
+#include "imageio/Orientation.h"
 #include "imageio/PixelConvert.h"
 #include "imageio/PropertyItems.h"
 
@@ -29,10 +30,14 @@ DecodeResult EnsureDecoded(BitmapState& s) {
             s.decodeFailure = DecodeResult::Failure(Status::WrongState, "The bitmap has no pixels");
         } else {
             DecodeResult result = DecodeImage(*s.source, s.header.format, s.pixels);
-            if (result.ok() && (s.pixels.width != s.header.width || s.pixels.height != s.header.height ||
+            const bool swap = OrientationSwapsSides(s.turn);
+            if (result.ok() && (s.pixels.width != (swap ? s.header.height : s.header.width) ||
+                                s.pixels.height != (swap ? s.header.width : s.header.height) ||
                                 s.pixels.format != s.header.pixelFormat)) {
                 result = DecodeResult::Failure(Status::GenericError, "The image changed between opening and decoding");
             }
+            if (result.ok() && !TurnPixelsUpright(s.pixels, s.turn))
+                result = DecodeResult::Failure(Status::OutOfMemory, "Not enough memory to turn the picture upright");
             if (!result.ok()) {
                 s.pixels = PixelBuffer{};
                 s.decodeFailure = std::move(result);
@@ -116,12 +121,35 @@ Bitmap::~Bitmap() = default;
 
 namespace {
 
+// A header as the bitmap shows it when its pixels are turned upright: the turned size and
+// resolution, and the turn counted in what decoding takes.
+DecodeResult TurnHeader(ImageHeader& header, int turn) {
+    if (turn == kUprightOrientation) return DecodeResult::Success();
+    const uint64_t extra = TurnExtraBytes(header.width, header.height, header.pixelFormat, turn);
+    if (extra > 0) {
+        // The decoder's own buffers are gone by the time the picture is turned: the peak is the
+        // larger of the decode and the picture with its turned copy.
+        uint64_t turning = 0;
+        if (auto limit = CheckDecodeMemory(header.width, header.height, header.pixelFormat, 0, extra, &turning); !limit.ok())
+            return limit;
+        header.decodeBytes = std::max(header.decodeBytes, turning);
+    }
+    if (OrientationSwapsSides(turn)) {
+        std::swap(header.width, header.height);
+        std::swap(header.dpiX, header.dpiY);
+    }
+    return DecodeResult::Success();
+}
+
 // Reads the header of a file into a new bitmap's state; the reader stays with the state.
 DecodeResult Probe(BitmapState& state, std::unique_ptr<ByteReader> reader) {
     ImageHeader header;
     DecodeResult probe = ProbeImage(*reader, header);
+    const int turn = TurnPicturesUpright() ? header.orientation : kUprightOrientation;
+    if (probe.ok()) probe = TurnHeader(header, turn);
     if (probe.ok()) {
         state.header = header;
+        state.turn = turn;
         state.dpiX = header.dpiX;
         state.dpiY = header.dpiY;
         state.source = std::move(reader);
@@ -177,6 +205,8 @@ Status Bitmap::SetResolution(float dpiX, float dpiY) {
     state_->dpiY = dpiY;
     return Status::Ok;
 }
+
+int Bitmap::GetAppliedOrientation() const { return state_->turn; }
 
 uint64_t Bitmap::PendingDecodeBytes() const {
     BitmapState& s = *state_;
@@ -453,6 +483,10 @@ std::unique_ptr<Bitmap> Bitmap::GetThumbnailImage(int32_t width, int32_t height)
                     return nullptr;
                 }
                 reduced = std::move(bgr);
+            }
+            if (!TurnPixelsUpright(reduced, s.turn)) {
+                SetStatus(Status::OutOfMemory, "Not enough memory for the thumbnail");
+                return nullptr;
             }
         }
     }

@@ -75,6 +75,11 @@ public:
     float GetVerticalResolution() const;
     Status SetResolution(float dpiX, float dpiY);
 
+    // The orientation its file stated that the pixels are turned by, so that the picture stands
+    // upright (see Orientation.h); 1 when they are as stored: no orientation, pictures kept as
+    // stored, or a bitmap made in memory. Width, height and resolution are the turned picture's.
+    int GetAppliedOrientation() const;
+
     // What decoding the pixels will still allocate: 0 once they are decoded (or failed to decode)
     // and for bitmaps made in memory.
     uint64_t PendingDecodeBytes() const;

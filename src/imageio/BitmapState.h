@@ -20,7 +20,12 @@ namespace kv {
 struct BitmapState {
     // The file the pixels and property items come from; null for bitmaps made in memory.
     std::unique_ptr<ByteReader> source;
+    // The header as the bitmap shows it: for a picture turned upright, its width, height and
+    // resolution are those of the turned picture.
     ImageHeader header;
+    // The orientation the decoded pixels are turned by (the file's, when pictures are turned
+    // upright), 1 when they stay as stored.
+    int turn = 1;
     std::atomic<float> dpiX{kDefaultDpi};
     std::atomic<float> dpiY{kDefaultDpi};
 

@@ -18,6 +18,9 @@ struct ImageHeader {
     uint32_t flags = 0;
     float dpiX = 96.0f;
     float dpiY = 96.0f;
+    // How the file says its stored pixels are to be turned to stand upright (1 to 8, see
+    // Orientation.h). The size and pixels above are the stored ones; the bitmap turns them.
+    int orientation = 1;
     // What decoding the pixels allocates at its peak, in bytes: the picture in its own format and
     // whatever the decoder keeps beside it for the whole picture.
     uint64_t decodeBytes = 0;

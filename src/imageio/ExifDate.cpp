@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "imageio/ImageFiles.h"
+
 namespace kv {
 
 namespace {
@@ -40,9 +42,10 @@ bool ScanLiteral(std::string_view& text, char c) {
 }
 
 bool HasDateExtension(const std::filesystem::path& path) {
+    if (HasFormatExtension(path, ImageFormat::Jpeg) || HasFormatExtension(path, ImageFormat::Tiff)) return true;
     std::string extension = path.extension().string();
     for (char& c : extension) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return extension == ".JPG" || extension == ".TIF" || extension == ".TIFF" || extension == ".DNG";
+    return extension == ".DNG";
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ std::optional<int64_t> ParseExifDateTime(std::string_view text);
 // is no valid date.
 bool GetExifDateTime(Bitmap& image, int64_t& time);
 
-// The same for a file whose extension is ".jpg", ".tif", ".tiff" or ".dng" (any case); the file is
+// The same for a file whose extension is a JPEG or TIFF one or ".dng" (any case); the file is
 // opened for its header and property items only.
 bool GetExifDateTime(const std::filesystem::path& path, int64_t& time);
 

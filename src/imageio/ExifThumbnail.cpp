@@ -1,7 +1,9 @@
 #include "imageio/ExifThumbnail.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
+#include <utility>
 #include <optional>
 #include <vector>
 
@@ -9,6 +11,8 @@
 #include "codecs/SlimJpegDecoder.h"
 #include "imageio/Bitmap.h"
 #include "imageio/ExifFinders.h"
+#include "imageio/ImageFiles.h"
+#include "imageio/Orientation.h"
 #include "imageio/TiffIfdReader.h"
 
 namespace kv {
@@ -19,6 +23,7 @@ namespace Tag {
 constexpr uint16_t ImageWidth = 0x0100;
 constexpr uint16_t ImageLength = 0x0101;
 constexpr uint16_t Compression = 0x0103;
+constexpr uint16_t Orientation = 0x0112;
 constexpr uint16_t StripOffsets = 0x0111;
 constexpr uint16_t StripByteCounts = 0x0117;
 constexpr uint16_t JpegInterchangeFormat = 0x0201;
@@ -34,16 +39,6 @@ constexpr uint32_t kCompressionJpeg = 6;
 constexpr uint64_t kApp1HeaderBytes = 8;
 
 ExifThumbnail Damaged(std::string why) { return {{}, std::move(why)}; }
-
-bool HasExtension(const std::filesystem::path& path, std::string_view wanted) {
-    const std::string extension = path.extension().string();
-    if (extension.size() != wanted.size()) return false;
-    for (size_t i = 0; i < extension.size(); ++i) {
-        const char c = extension[i] >= 'A' && extension[i] <= 'Z' ? static_cast<char>(extension[i] - 'A' + 'a') : extension[i];
-        if (c != wanted[i]) return false;
-    }
-    return true;
-}
 
 // The fitted size of a source, or the reason there can be none.
 std::optional<ThumbSize> ThumbnailSize(ThumbSize source, ThumbSize box, std::string& error) {
@@ -64,13 +59,47 @@ std::optional<ThumbSize> ThumbnailSize(ThumbSize source, ThumbSize box, std::str
     return size;
 }
 
-ExifThumbnail Build(ThumbSize source, int channels, ThumbSize& box, const ThumbnailRowSource& rows) {
+// The preview's rows turned by the orientation of the file's picture: a camera stores its preview
+// the way it stores the picture. Null when a row cannot be had.
+std::optional<std::vector<uint8_t>> TurnedRows(ThumbSize& source, int channels, int orientation,
+                                               const ThumbnailRowSource& rows) {
+    const size_t rowBytes = size_t{source.width} * static_cast<size_t>(channels);
+    std::vector<uint8_t> stored(rowBytes * source.height), turned(stored.size());
+    for (uint32_t y = 0; y < source.height; ++y) {
+        const uint8_t* row = rows();
+        if (!row) return std::nullopt;
+        std::copy(row, row + rowBytes, stored.begin() + static_cast<ptrdiff_t>(y * rowBytes));
+    }
+    const bool swap = OrientationSwapsSides(orientation);
+    const ThumbSize upright = swap ? ThumbSize{source.height, source.width} : source;
+    TurnRows(stored.data(), static_cast<ptrdiff_t>(rowBytes), static_cast<int32_t>(source.width),
+             static_cast<int32_t>(source.height), channels, orientation, turned.data(),
+             static_cast<ptrdiff_t>(upright.width) * channels);
+    source = upright;
+    return turned;
+}
+
+ExifThumbnail Build(ThumbSize source, int channels, ThumbSize& box, int orientation, const ThumbnailRowSource& rows) {
     std::string error;
-    const std::optional<ThumbSize> size = ThumbnailSize(source, box, error);
-    if (!size) return Damaged(error);
+    if (!ThumbnailSize(source, box, error)) return Damaged(error);
     DibImagePtr image;
+    std::optional<ThumbSize> size;
     try {
-        image = BuildNearestThumbnail(source, channels, *size, rows);
+        std::optional<std::vector<uint8_t>> turned;
+        if (orientation != kUprightOrientation) {
+            turned = TurnedRows(source, channels, orientation, rows);
+            if (!turned) return Damaged("the embedded thumbnail is cut short");
+        }
+        size = ThumbnailSize(source, box, error);
+        if (!size) return Damaged(error);
+        size_t next = 0;
+        const size_t rowBytes = size_t{source.width} * static_cast<size_t>(channels);
+        image = BuildNearestThumbnail(source, channels, *size, turned ? ThumbnailRowSource([&]() -> const uint8_t* {
+                                                                           const uint8_t* row = turned->data() + next;
+                                                                           next += rowBytes;
+                                                                           return row;
+                                                                       })
+                                                                     : rows);
     } catch (const std::bad_alloc&) {
         return Damaged("there is not enough memory for the thumbnail");
     }
@@ -79,14 +108,14 @@ ExifThumbnail Build(ThumbSize source, int channels, ThumbSize& box, const Thumbn
     return {std::move(image), {}};
 }
 
-ExifThumbnail DecodeJpegThumbnail(const std::vector<uint8_t>& data, ThumbSize& box) {
+ExifThumbnail DecodeJpegThumbnail(const std::vector<uint8_t>& data, ThumbSize& box, int orientation) {
     try {
         IQZStreamMem stream(data.data(), data.size());
         unsigned width = 0, height = 0;
         uint8_t isColour = 0;
         const std::unique_ptr<SlimJpeg::Decoder> decoder =
             SlimJpeg::CreateDecoder(stream, &width, &height, &isColour, nullptr, nullptr, nullptr);
-        return Build({width, height}, isColour ? 3 : 1, box, [&] { return decoder->ReadRow(); });
+        return Build({width, height}, isColour ? 3 : 1, box, orientation, [&] { return decoder->ReadRow(); });
     } catch (const SlimJpeg::Error&) {
         return Damaged("the embedded JPEG thumbnail is damaged");
     } catch (const std::bad_alloc&) {
@@ -94,8 +123,10 @@ ExifThumbnail DecodeJpegThumbnail(const std::vector<uint8_t>& data, ThumbSize& b
     }
 }
 
-// The thumbnail that a thumbnail directory describes, with its data at offsets from the TIFF base.
-ExifThumbnail ReadThumbnailIfd(TiffIfdReader& tiff, const ByteReader& file, uint32_t offset, ThumbSize& box) {
+// The thumbnail that a thumbnail directory describes, with its data at offsets from the TIFF base,
+// turned by the orientation of the file's picture.
+ExifThumbnail ReadThumbnailIfd(TiffIfdReader& tiff, const ByteReader& file, uint32_t offset, ThumbSize& box,
+                               int orientation) {
     const std::optional<TiffIfd> ifd = tiff.ReadIfd(offset);
     if (!ifd) return Damaged(tiff.error());
     uint32_t compression = 0, width = 0, height = 0;
@@ -123,16 +154,42 @@ ExifThumbnail ReadThumbnailIfd(TiffIfdReader& tiff, const ByteReader& file, uint
     std::vector<uint8_t> data(*dataLength);
     if (!data.empty() && file.ReadAt(tiff.base() + *dataOffset, data.data(), data.size()) != data.size())
         return Damaged("the file could not be read");
-    if (compression == kCompressionJpeg) return DecodeJpegThumbnail(data, box);
+    if (compression == kCompressionJpeg) return DecodeJpegThumbnail(data, box, orientation);
 
     size_t next = 0;
     const size_t rowBytes = size_t{width} * 3;
-    return Build({width, height}, 3, box, [&]() -> const uint8_t* {
+    return Build({width, height}, 3, box, orientation, [&]() -> const uint8_t* {
         const uint8_t* row = data.data() + next;
         next += rowBytes;
         return row;
     });
 }
+
+// The orientation a first directory states, when pictures are turned upright; 1 otherwise.
+int TurnOf(const TiffIfd& ifd0) {
+    if (!TurnPicturesUpright()) return kUprightOrientation;
+    for (const TiffEntry& entry : ifd0.entries)
+        if (entry.tag == Tag::Orientation) return ValidOrientation(entry.value);
+    return kUprightOrientation;
+}
+
+// The image's own size as the reader hands it out: that of the upright picture. Swaps the sides
+// read from the tags when the reader returns, however it returns.
+class UprightSize {
+public:
+    UprightSize(uint32_t& width, uint32_t& height) : width_(width), height_(height) {}
+    ~UprightSize() {
+        if (OrientationSwapsSides(turn)) std::swap(width_, height_);
+    }
+    UprightSize(const UprightSize&) = delete;
+    UprightSize& operator=(const UprightSize&) = delete;
+
+    int turn = kUprightOrientation;
+
+private:
+    uint32_t& width_;
+    uint32_t& height_;
+};
 
 }  // namespace
 
@@ -143,6 +200,8 @@ ExifThumbnail ReadJpegExifThumbnail(const ByteReader& file, ThumbSize& box, uint
     if (!tiff) return Damaged("the Exif block has no valid header");
     const std::optional<TiffIfd> ifd0 = tiff->ReadIfd(tiff->ifd0Offset());
     if (!ifd0) return Damaged(tiff->error());
+    UprightSize upright(width, height);
+    upright.turn = TurnOf(*ifd0);
 
     uint32_t exifOffset = 0;
     const auto takeSize = [&](const TiffEntry& entry) {
@@ -159,7 +218,7 @@ ExifThumbnail ReadJpegExifThumbnail(const ByteReader& file, ThumbSize& box, uint
         if (!exif) return Damaged(tiff->error());
         for (const TiffEntry& entry : exif->entries) takeSize(entry);
     }
-    return ReadThumbnailIfd(*tiff, file, ifd0->next, box);
+    return ReadThumbnailIfd(*tiff, file, ifd0->next, box, upright.turn);
 }
 
 ExifThumbnail ReadTiffExifThumbnail(const ByteReader& file, ThumbSize& box, uint32_t& width, uint32_t& height) {
@@ -168,17 +227,19 @@ ExifThumbnail ReadTiffExifThumbnail(const ByteReader& file, ThumbSize& box, uint
     if (!tiff) return Damaged("the file has no valid TIFF header");
     const std::optional<TiffIfd> ifd0 = tiff->ReadIfd(tiff->ifd0Offset());
     if (!ifd0) return Damaged(tiff->error());
+    UprightSize upright(width, height);
+    upright.turn = TurnOf(*ifd0);
     for (const TiffEntry& entry : ifd0->entries) {
         if (entry.tag == Tag::ImageWidth) width = entry.value;
         if (entry.tag == Tag::ImageLength) height = entry.value;
     }
     if (ifd0->next == 0) return {};
-    return ReadThumbnailIfd(*tiff, file, ifd0->next, box);
+    return ReadThumbnailIfd(*tiff, file, ifd0->next, box, upright.turn);
 }
 
 ExifThumbnail ReadJpegExifThumbnail(const std::filesystem::path& path, ThumbSize& box, uint32_t& width,
                                     uint32_t& height) {
-    if (!HasExtension(path, ".jpg")) return {};
+    if (!HasFormatExtension(path, ImageFormat::Jpeg)) return {};
     const std::unique_ptr<FileReader> file = FileReader::Open(path);
     if (!file) return {};
     return ReadJpegExifThumbnail(*file, box, width, height);
@@ -186,7 +247,7 @@ ExifThumbnail ReadJpegExifThumbnail(const std::filesystem::path& path, ThumbSize
 
 ExifThumbnail ReadTiffExifThumbnail(const std::filesystem::path& path, ThumbSize& box, uint32_t& width,
                                     uint32_t& height) {
-    if (!HasExtension(path, ".tif")) return {};
+    if (!HasFormatExtension(path, ImageFormat::Tiff)) return {};
     const std::unique_ptr<FileReader> file = FileReader::Open(path);
     if (!file) return {};
     return ReadTiffExifThumbnail(*file, box, width, height);

@@ -19,6 +19,8 @@
 
 #include "imageio/ColourProfile.h"
 #include "imageio/Decoders.h"
+#include "imageio/JpegQuality.h"
+#include "imageio/Orientation.h"
 #include "imageio/PixelConvert.h"
 
 namespace kv {
@@ -212,40 +214,40 @@ bool LayoutOf(const jpeg_decompress_struct& cinfo, Layout& layout) {
     }
 }
 
-// Reads the resolution from the first IFD of an EXIF block: XResolution, YResolution and
-// ResolutionUnit (inches unless it says centimetres). False when the block does not say.
-class ExifResolution {
+// Reads from the first IFD of an EXIF block: the resolution from XResolution, YResolution and
+// ResolutionUnit (inches unless it says centimetres), and the orientation.
+class ExifFirstIfd {
 public:
-    ExifResolution(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-
-    bool Read(float& dpiX, float& dpiY) {
-        if (size_ < 14 || std::memcmp(data_, "Exif\0\0", 6) != 0) return false;
-        data_ += 6;
-        size_ -= 6;
+    ExifFirstIfd(const uint8_t* data, size_t size) {
+        if (size < 14 || std::memcmp(data, "Exif\0\0", 6) != 0) return;
+        data_ = data + 6;
+        size_ = size - 6;
         if (data_[0] == 'I' && data_[1] == 'I') little_ = true;
         else if (data_[0] == 'M' && data_[1] == 'M') little_ = false;
-        else return false;
-        if (U16(2) != 42) return false;
+        else return;
+        if (U16(2) != 42) return;
         const uint32_t ifd = U32(4);
-        if (ifd > size_ - 2) return false;
-        const uint32_t count = U16(ifd);
+        if (ifd != 0 && ifd <= size_ - 2) ifd_ = ifd;
+    }
+
+    // Whether the block is an Exif block with a readable TIFF header.
+    bool IsExif() const { return ifd_ != 0; }
+
+    // False when the block does not state a resolution.
+    bool Read(float& dpiX, float& dpiY) const {
         double x = 0, y = 0;
         uint32_t unit = 2;
-        for (uint32_t i = 0; i < count; ++i) {
-            const uint64_t entry = uint64_t{ifd} + 2 + 12ull * i;
-            if (entry + 12 > size_) break;
-            const uint32_t at = static_cast<uint32_t>(entry);
-            const uint16_t tag = U16(at), type = U16(at + 2);
+        ForEachEntry([&](uint32_t at, uint16_t tag, uint16_t type) {
             if ((tag == PropertyTag::XResolution || tag == PropertyTag::YResolution) && type == PropertyTagType::Rational) {
                 const uint32_t offset = U32(at + 8);
-                if (uint64_t{offset} + 8 > size_) continue;
+                if (uint64_t{offset} + 8 > size_) return;
                 const uint32_t num = U32(offset), den = U32(offset + 4);
-                if (num == 0 || den == 0) continue;
+                if (num == 0 || den == 0) return;
                 (tag == PropertyTag::XResolution ? x : y) = static_cast<double>(num) / den;
             } else if (tag == PropertyTag::ResolutionUnit && type == PropertyTagType::Short) {
                 unit = U16(at + 8);
             }
-        }
+        });
         if (x <= 0 || y <= 0 || (unit != 2 && unit != 3)) return false;
         const double factor = unit == 3 ? 2.54 : 1.0;
         dpiX = static_cast<float>(x * factor);
@@ -253,7 +255,30 @@ public:
         return true;
     }
 
+    // The Orientation tag's value, 1 when the block has none.
+    int Orientation() const {
+        int orientation = kUprightOrientation;
+        ForEachEntry([&](uint32_t at, uint16_t tag, uint16_t type) {
+            if (tag == PropertyTag::Orientation && type == PropertyTagType::Short && U32(at + 4) >= 1)
+                orientation = ValidOrientation(U16(at + 8));
+        });
+        return orientation;
+    }
+
 private:
+    // Calls visit(entry offset, tag, type) for each entry of the first IFD that lies in the block.
+    template <class Visit>
+    void ForEachEntry(const Visit& visit) const {
+        if (ifd_ == 0) return;
+        const uint32_t count = U16(ifd_);
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint64_t entry = uint64_t{ifd_} + 2 + 12ull * i;
+            if (entry + 12 > size_) break;
+            const uint32_t at = static_cast<uint32_t>(entry);
+            visit(at, U16(at), U16(at + 2));
+        }
+    }
+
     uint16_t U16(uint32_t at) const {
         if (uint64_t{at} + 2 > size_) return 0;
         return little_ ? static_cast<uint16_t>(data_[at] | data_[at + 1] << 8)
@@ -265,8 +290,9 @@ private:
         return little_ ? (a | b << 8 | c << 16 | d << 24) : (a << 24 | b << 16 | c << 8 | d);
     }
 
-    const uint8_t* data_;
-    size_t size_;
+    const uint8_t* data_ = nullptr;  // the TIFF header
+    size_t size_ = 0;
+    uint32_t ifd_ = 0;  // offset of the first IFD; 0 when the block is no readable Exif block
     bool little_ = true;
 };
 
@@ -394,22 +420,43 @@ DecodeResult ProbeJpeg(const ByteReader& file, ImageHeader& header) {
     header.dpiX = header.dpiY = kDefaultDpi;
 
     const auto& c = ctx.cinfo;
-    if (c.saw_JFIF_marker && (c.density_unit == 1 || c.density_unit == 2) && c.X_density > 0 && c.Y_density > 0) {
+    const bool jfifDensity =
+        c.saw_JFIF_marker && (c.density_unit == 1 || c.density_unit == 2) && c.X_density > 0 && c.Y_density > 0;
+    if (jfifDensity) {
         const float factor = c.density_unit == 2 ? 2.54f : 1.0f;
         header.dpiX = c.X_density * factor;
         header.dpiY = c.Y_density * factor;
         header.flags |= ImageFlagsHasRealDPI;
-    } else {
-        for (jpeg_saved_marker_ptr m = c.marker_list; m; m = m->next) {
-            if (m->marker != JPEG_APP0 + 1) continue;
-            float x = 0, y = 0;
-            if (ExifResolution(m->data, m->data_length).Read(x, y)) {
-                header.dpiX = x;
-                header.dpiY = y;
-                header.flags |= ImageFlagsHasRealDPI;
-                break;
-            }
+    }
+    bool resolutionRead = jfifDensity, orientationRead = false;
+    for (jpeg_saved_marker_ptr m = c.marker_list; m && !(resolutionRead && orientationRead); m = m->next) {
+        if (m->marker != JPEG_APP0 + 1) continue;
+        ExifFirstIfd ifd(m->data, m->data_length);
+        float x = 0, y = 0;
+        if (!resolutionRead && ifd.Read(x, y)) {
+            header.dpiX = x;
+            header.dpiY = y;
+            header.flags |= ImageFlagsHasRealDPI;
+            resolutionRead = true;
         }
+        // The first Exif block says how the picture stands, as every other reader takes it.
+        if (!orientationRead && ifd.IsExif()) {
+            header.orientation = ifd.Orientation();
+            orientationRead = true;
+        }
+    }
+    return DecodeResult::Success();
+}
+
+DecodeResult ReadJpegQuantTables(const ByteReader& file, JpegQuantTables& tables) {
+    tables = {};
+    JpegContext ctx(file);
+    if (!ReadHeader(ctx, false)) return LibraryFailure(ctx);
+    for (size_t t = 0; t < tables.size(); ++t) {
+        const JQUANT_TBL* table = ctx.cinfo.quant_tbl_ptrs[t];
+        if (!table) continue;
+        JpegQuantTable& values = tables[t].emplace();
+        for (size_t i = 0; i < values.size(); ++i) values[i] = table->quantval[i];
     }
     return DecodeResult::Success();
 }

@@ -15,6 +15,7 @@
 
 #include "imageio/ColourProfile.h"
 #include "imageio/Decoders.h"
+#include "imageio/Orientation.h"
 #include "imageio/PixelConvert.h"
 
 namespace kv {
@@ -309,11 +310,20 @@ DecodeResult ReadRows(TiffContext& ctx, const Layout& l, PixelBuffer& pixels) {
     return DecodeResult::Success();
 }
 
+// The page's Orientation tag, 1 when it has none.
+int OrientationOf(TIFF* tif) {
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+    return ValidOrientation(orientation);
+}
+
 DecodeResult ReadRgba(TiffContext& ctx, const Layout& l, PixelBuffer& pixels) {
     const size_t count = static_cast<size_t>(l.width) * l.height;
     std::unique_ptr<uint32_t[]> raster(new (std::nothrow) uint32_t[count]);
     if (!raster) return DecodeResult::Failure(Status::OutOfMemory, "Not enough memory to decode the TIFF image");
-    if (!TIFFReadRGBAImageOriented(ctx.tif, l.width, l.height, raster.get(), ORIENTATION_TOPLEFT, 1))
+    // The RGBA reader mirrors the rows towards the orientation asked for; asked for the page's own,
+    // it hands them over as stored, like the rows read one by one, and the bitmap turns both alike.
+    if (!TIFFReadRGBAImageOriented(ctx.tif, l.width, l.height, raster.get(), OrientationOf(ctx.tif), 1))
         return Failure(ctx, "The TIFF image data cannot be read");
     const bool alpha = pixels.format == PixelFormat32bppPARGB;
     for (uint32_t y = 0; y < l.height; ++y) {
@@ -366,6 +376,7 @@ DecodeResult ProbeTiff(const ByteReader& file, ImageHeader& header) {
     header.height = static_cast<int32_t>(l.height);
     header.pixelFormat = l.format;
     header.flags = l.flags | ImageFlagsHasRealPixelSize;
+    header.orientation = OrientationOf(ctx.tif);
     if (ReadResolution(ctx.tif, header.dpiX, header.dpiY)) header.flags |= ImageFlagsHasRealDPI;
     return DecodeResult::Success();
 }

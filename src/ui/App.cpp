@@ -58,13 +58,6 @@ constexpr int kManualMessageMs = 15000;
 
 QString ToQt(const std::filesystem::path& path) { return QFile::decodeName(path.string().c_str()); }
 
-// The formats a result can be written in, by extension.
-bool IsSavableExtension(std::string extension) {
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension == ".jpg" || extension == ".tif" || extension == ".bmp" || extension == ".gif" ||
-           extension == ".png";
-}
-
 const DefaultPrinter kDefaultPrinter;
 
 }  // namespace
@@ -128,6 +121,7 @@ bool CKVScaleCrafterApp::InitInstance(const std::vector<std::string>& arguments)
     recent_.Load(store_->profile());
     store_->LoadMain(stored_.resize);
     store_->LoadInterface(stored_);
+    SetPicturesUpright(!stored_.keepOrientation);
     colors_ = ReadBrowserColors(folders.ResourceFile());
     store_->LoadBatch(stored_.batch);
     store_->LoadInternet(stored_.internet);
@@ -314,6 +308,7 @@ bool CKVScaleCrafterApp::HandlesCommand(int id) const {
         case ID_BATCH_RUN:
         case ID_VIEW_LARGE_ICONS:
         case ID_VIEW_SMALL_ICONS:
+        case ID_VIEW_UPRIGHT:
         case ID_HELP_TOPICS:
         case ID_CONTEXT_HELP:
         case ID_HOME_PAGE:
@@ -336,6 +331,7 @@ CommandState CKVScaleCrafterApp::CommandStateOf(int id) const {
         case ID_BATCH_RUN: return {stored_.resize.batchMode && !batchList_->empty() && !BrowseWindowShowing(), false};
         case ID_VIEW_LARGE_ICONS: return {true, stored_.iconsZoom != kSmallIconsZoom};
         case ID_VIEW_SMALL_ICONS: return {true, stored_.iconsZoom == kSmallIconsZoom};
+        case ID_VIEW_UPRIGHT: return {true, !stored_.keepOrientation};
         default: return {};
     }
 }
@@ -357,6 +353,7 @@ void CKVScaleCrafterApp::OnCommand(int id) {
         case ID_BATCH_RUN: OnBatchRun(); break;
         case ID_VIEW_LARGE_ICONS: SetZoom(kLargeIconsZoom); break;
         case ID_VIEW_SMALL_ICONS: SetZoom(kSmallIconsZoom); break;
+        case ID_VIEW_UPRIGHT: TogglePicturesUpright(); break;
         case ID_APP_EXIT: frame_->close(); break;
         case ID_HELP_TOPICS: OnHelp(); break;
         case ID_CONTEXT_HELP: QWhatsThis::enterWhatsThisMode(); break;
@@ -365,6 +362,16 @@ void CKVScaleCrafterApp::OnCommand(int id) {
         case ID_APP_ABOUT: OnAbout(); break;
         default: break;
     }
+}
+
+void CKVScaleCrafterApp::TogglePicturesUpright() {
+    stored_.keepOrientation = !stored_.keepOrientation;
+    SetPicturesUpright(!stored_.keepOrientation);
+    // The open photo takes its new shape, and thumbnails made the other way are made again.
+    if (document_->HasImage()) OpenDocumentFile(document_->Path());
+    basket_->OnCommand(ID_VIEW_REFRESH);
+    if (CBrowseWnd* browse = frame_->BrowseWindow()) browse->Browser().OnCommand(ID_VIEW_REFRESH);
+    frame_->Actions().UpdateStates();
 }
 
 std::filesystem::path CKVScaleCrafterApp::DefaultOpenFolder() const {
@@ -387,13 +394,20 @@ void CKVScaleCrafterApp::OnResizeAndSave() {
     // The dialog starts beside the image with a name that says what the result is.
     const std::filesystem::path& source = document_->Path();
     std::string extension = source.extension().string();
-    if (!IsSavableExtension(extension)) extension = ".jpg";
+    if (!IsWritableImageFile(source)) extension = ".jpg";
     const ResizeSettings& settings = stored_.resize;
     const std::filesystem::path suggested =
         source.parent_path() / (source.stem().string() + "_RESIZED_TO_" + std::to_string(settings.width) + "x" +
                                 std::to_string(settings.height) + extension);
     const std::optional<std::filesystem::path> path = fileDialogs_->ChooseSavePath(frame_.get(), suggested);
     if (!path) return;
+    // A JPEG result asks for its quality, offering the original's where the original has one.
+    if (IsJpegFile(*path)) {
+        JpegSaveChoice choice{settings.jpegQuality, settings.sameJpegQuality, document_->OriginalJpegQuality()};
+        if (!fileDialogs_->ChooseJpegOptions(frame_.get(), choice)) return;
+        stored_.resize.jpegQuality = choice.quality;
+        stored_.resize.sameJpegQuality = choice.sameAsOriginal;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool saved = document_->OnResizeAndSave(*path);
     QApplication::restoreOverrideCursor();

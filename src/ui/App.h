@@ -133,6 +133,8 @@ private:
     void OnBatchSave();
     void OnBatchRun();
     void SetZoom(int zoom);
+    // "Turn Photos Upright": photos upright by their orientation tag, or as their files store them.
+    void TogglePicturesUpright();
     void OnHelp();
     void OnHomePage();
     void OnAbout();

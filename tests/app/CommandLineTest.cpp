@@ -72,12 +72,13 @@ TEST(CommandLineTest, ExistingFilesOnTheRealFileSystem) {
 TEST(CommandLineTest, OneImageOpensSeveralFillTheBatchList) {
     const auto none = [](const std::string&) { return false; };
     EXPECT_EQ(ParseCommandLine({"/x/notes.txt"}, none).open(), StartOpen::Nothing);
-    const StartupRequest one = ParseCommandLine({"/x/notes.txt", "/x/a.jpg", "/x/b.jpeg"}, none);
+    const StartupRequest one = ParseCommandLine({"/x/notes.txt", "/x/a.jpg", "/x/b.jfif"}, none);
     EXPECT_EQ(one.open(), StartOpen::Document);
     EXPECT_EQ(one.files, Paths{"/x/a.jpg"});
-    const StartupRequest three = ParseCommandLine({"/x/a.jpg", "/x/b.png", "-dde", "/x/a.jpg", "/x/c.TIF"}, none);
+    const StartupRequest three =
+        ParseCommandLine({"/x/a.jpg", "/x/b.png", "-dde", "/x/a.jpg", "/x/c.TIF", "/x/d.jpeg"}, none);
     EXPECT_EQ(three.open(), StartOpen::BatchList);
-    EXPECT_EQ(three.files, (Paths{"/x/a.jpg", "/x/b.png", "/x/a.jpg", "/x/c.TIF"}));
+    EXPECT_EQ(three.files, (Paths{"/x/a.jpg", "/x/b.png", "/x/a.jpg", "/x/c.TIF", "/x/d.jpeg"}));
 }
 
 TEST(CommandLineTest, RelativeNamesBecomeAbsolute) {

@@ -45,7 +45,7 @@ protected:
         Write(dir / "album/A.JPG", 100);
         Write(dir / "album/tiny.png", 15);
         Write(dir / "album/notes.txt", 100);
-        Write(dir / "album/x.jpeg", 100);
+        Write(dir / "album/x.jfif", 100);
         Write(dir / "album/b.wav", 100);
         Write(dir / "other/c.tif", 100);
     }
@@ -163,11 +163,11 @@ TEST_F(FolderBrowser, PastesAndDropsCopyOrMoveWithoutReplacingAnything) {
     EXPECT_EQ(Names(browser->items()), (std::vector<std::string>{"A (2).JPG", "A.JPG", "b.jpg", "c.tif"}));
 
     // A file that vanished before the drop is reported; the rest still arrive.
-    browser->Drop({1, 1}, FileList{{dir / "album/gone.jpg", dir / "album/x.jpeg"}, false}, DropEffect::Move);
+    browser->Drop({1, 1}, FileList{{dir / "album/gone.jpg", dir / "album/x.jfif"}, false}, DropEffect::Move);
     ASSERT_EQ(browser->lastFailures().size(), 1u);
     EXPECT_EQ(browser->lastFailures()[0].source, dir / "album/gone.jpg");
     EXPECT_EQ(prompt.messages.size(), 1u);
-    EXPECT_TRUE(fs::exists(dir / "other/x.jpeg"));
+    EXPECT_TRUE(fs::exists(dir / "other/x.jfif"));
 }
 
 TEST(LibraryText, FoldersFollowTheNameAndTheIcon) {

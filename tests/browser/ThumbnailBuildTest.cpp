@@ -15,7 +15,9 @@
 #include "browser/CellTestSupport.h"
 #include "browser/FileWriteProbe.h"
 #include "browser/ThumbnailJpeg.h"
+#include "common/OrientedPhotos.h"
 #include "common/TestFiles.h"
+#include "imageio/Orientation.h"
 
 namespace kv {
 namespace {
@@ -82,8 +84,8 @@ TEST_F(ThumbnailBuildTest, SoundNoteBesideJpegAndTiffOnly) {
         const char* image;
         bool note;
     };
-    const Case cases[] = {{"a.jpg", true}, {"a.JPG", true}, {"B.tif", true}, {"c.png", false},
-                          {"d.jpeg", false}, {"e.jpg", false}};
+    const Case cases[] = {{"a.jpg", true},   {"a.JPG", true},  {"B.tif", true},  {"c.png", false},
+                          {"d.jpeg", true},  {"d.JPE", true},  {"c.tiff", true}, {"e.jpg", false}};
     for (const Case& c : cases) EXPECT_EQ(HasSoundNote(dir_ / c.image), c.note) << c.image;
 }
 
@@ -107,6 +109,35 @@ TEST_F(ThumbnailBuildTest, JpegFirstFromItsEmbeddedPreviewThenFromTheImage) {
     EXPECT_EQ(cell.Thumbnail()->width(), 220);
     EXPECT_EQ(cell.Thumbnail()->height(), 165);
     ASSERT_TRUE(cell.HasCompressedThumbnail());
+}
+
+// A photo stored sideways, with its camera preview stored sideways too, gets an upright thumbnail
+// from the preview first and from the image later; kept as stored, both stay sideways. Each cell
+// says which way its picture was made.
+TEST_F(ThumbnailBuildTest, SidewaysPhotoGetsUprightThumbnailsUnlessKeptAsStored) {
+    if (!test::HaveOrientationTools()) GTEST_SKIP() << "ImageMagick or exiftool is not installed";
+    const std::string upright = Quadrants("upright.png", 400, 300);
+    const fs::path photo = dir_ / "sideways.jpg";
+    ASSERT_TRUE(test::MakeOrientedPhoto(upright, 6, photo, 120));
+    for (const bool turn : {true, false}) {
+        SCOPED_TRACE(turn);
+        const TurnPicturesUprightScope scope(turn);
+        const PixelSize expected = turn ? PixelSize{220, 165} : PixelSize{123, 165};
+        CPaletteItemImg cell;
+        for (const BuildStage stage : {BuildStage::First, BuildStage::Second}) {
+            ASSERT_TRUE(BuildThumbnail(cell, photo.string(), stage, nullptr));
+            EXPECT_EQ(cell.fullQuality, stage == BuildStage::Second ? 1 : 0);
+            EXPECT_EQ(cell.pictureStanding, turn ? kPictureUpright : kPictureAsStored);
+            EXPECT_EQ((PixelSize{cell.imageWidth, cell.imageHeight}), (turn ? PixelSize{400, 300} : PixelSize{300, 400}));
+            const DibImagePtr picture = cell.Thumbnail();
+            ASSERT_TRUE(picture);
+            ASSERT_EQ((PixelSize{picture->width(), picture->height()}), expected);
+            if (!turn) continue;
+            const int32_t w = picture->width(), h = picture->height();
+            for (auto [x, y] : {std::pair{w / 4, h / 4}, {3 * w / 4, h / 4}, {w / 4, 3 * h / 4}, {3 * w / 4, 3 * h / 4}})
+                EXPECT_TRUE(test::Near(test::PixelAt(picture, x, y), test::Quadrant(x, y, w, h), 24)) << x << "," << y;
+        }
+    }
 }
 
 TEST_F(ThumbnailBuildTest, FullImageKeepsOrientationAndColoursThroughTheStream) {
@@ -137,11 +168,11 @@ TEST_F(ThumbnailBuildTest, FullImageKeepsOrientationAndColoursThroughTheStream) 
 TEST_F(ThumbnailBuildTest, RefusedFiles) {
     const std::string damaged = (dir_ / "damaged.jpg").string();
     test::WriteBytes(damaged, {0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x10, 'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42});
-    const std::string fourLetters = Copy("small.jpg", "small.jpeg");
+    const std::string otherExtension = Copy("small.jpg", "small.jfif");
     const std::string noExtension = Copy("small.jpg", "small");
     fs::create_directory(dir_ / "folder.jpg");
     ASSERT_EQ(::mkfifo((dir_ / "pipe.jpg").c_str(), 0600), 0);
-    for (const fs::path& path : {fs::path(damaged), fs::path(fourLetters), fs::path(noExtension), dir_ / "folder.jpg",
+    for (const fs::path& path : {fs::path(damaged), fs::path(otherExtension), fs::path(noExtension), dir_ / "folder.jpg",
                                  dir_ / "pipe.jpg", dir_ / "missing.png"}) {
         CPaletteItemImg cell;
         EXPECT_FALSE(BuildThumbnail(cell, path.string(), BuildStage::First, nullptr)) << path;

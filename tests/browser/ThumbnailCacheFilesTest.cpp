@@ -45,7 +45,7 @@ TEST(ThumbnailCacheFilesTest, CellRecordBytes) {
     first->imageHeight = 1818;
     first->bitsPerPixel = 24;
     first->userValue1 = 7;
-    first->userValue2 = -2;
+    first->pictureStanding = -2;
     first->fullQuality = 1;
     first->userText1 = "\xC3\xA9";  // é
     first->lastSeenTime = 1'700'000'000;
@@ -96,7 +96,7 @@ TEST(ThumbnailCacheFilesTest, CellRecordBytes) {
     EXPECT_EQ(a.imageWidth, 4000);
     EXPECT_EQ(a.imageHeight, 1818);
     EXPECT_EQ(a.bitsPerPixel, 24);
-    EXPECT_EQ(a.userValue2, -2);
+    EXPECT_EQ(a.pictureStanding, -2);
     EXPECT_EQ(a.fullQuality, 1);
     EXPECT_EQ(a.userText1, "\xC3\xA9");
     EXPECT_EQ(a.lastSeenTime, 1'700'000'000);

@@ -170,6 +170,25 @@ TEST_F(ThumbsBuilderThreadsTest, FreshCellsAreSkippedAndModifiedFilesRebuilt) {
     EXPECT_EQ(after->fileTime, before->fileTime + 60);
 }
 
+// A cell whose picture was made the other way than pictures are made now (as stored, by an older
+// program or before the choice changed) is made again, the way they are made now.
+TEST_F(ThumbsBuilderThreadsTest, CellsMadeTheOtherWayUpAreRebuilt) {
+    const Paths files = Pngs("p", 2);
+    CThumbsBuilderThreads& pool = Pool();
+    pool.SetFiles(files);
+    ASSERT_TRUE(listener_.WaitFor(files[1]));
+    CMapStringToObPlus::Cell cell;
+    ASSERT_TRUE(cache_.Lookup(files[0], cell));
+    EXPECT_EQ(cell->pictureStanding, kPictureUpright);
+    cell->pictureStanding = kPictureAsStored;
+
+    pool.SetFiles(files);
+    ASSERT_TRUE(listener_.WaitFor(files[0], 2));
+    ASSERT_TRUE(cache_.Lookup(files[0], cell));
+    EXPECT_EQ(cell->pictureStanding, kPictureUpright);
+    EXPECT_EQ(listener_.CountOf(files[1]), 1u);
+}
+
 TEST_F(ThumbsBuilderThreadsTest, FileStillBeingWrittenIsWaitedFor) {
     const Paths files = Pngs("w", 2);
     int writer = ::open(files[0].c_str(), O_WRONLY | O_APPEND);

@@ -87,7 +87,7 @@ TEST(ThumbCommandTest, ExitStatuses) {
         {{"thumb", (dir / "loop.jpg").string(), "-o", out}, 1},  // damaged
         {{"thumb", (dir / "missing.jpg").string(), "-o", out}, 1},
         {{"thumb", DataPath("kodak-dc240.jpg").string()}, 2},
-        {{"thumb", DataPath("kodak-dc240.jpg").string(), "-o", (dir / "out.jpeg").string()}, 2},
+        {{"thumb", DataPath("kodak-dc240.jpg").string(), "-o", (dir / "out.webp").string()}, 2},
         {{"thumb", DataPath("kodak-dc240.jpg").string(), "-o", out, "--box", "0x10"}, 2},
         {{"thumb", DataPath("kodak-dc240.jpg").string(), "-o", out, "--box", "40000x10"}, 2},
         {{"thumb", "-o", out}, 2},

@@ -117,7 +117,7 @@ TEST_F(ResizeCommandTest, ValuesTheBarRefusesAndMisusedOptionsAreUsageErrors) {
         EXPECT_EQ(Resize(options), 2);
         EXPECT_FALSE(std::filesystem::exists(dir / "out.tif"));
     }
-    EXPECT_EQ(Resize({}, "out.jpeg"), 2);
+    EXPECT_EQ(Resize({}, "out.webp"), 2);
     EXPECT_EQ(Kvscale({"resize", input.string()}), 2);
 }
 

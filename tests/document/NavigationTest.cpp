@@ -32,17 +32,20 @@ TEST_F(NavigationTest, NextAndPreviousGoInNameOrderSkipOtherFormatsAndWrap) {
     Image("b.gif");
     Image("d.TIF");
     Image("e.txt");
+    Image("g.jpeg");
+    Image("h.Jpe");
+    Image("i.TIFF");
     std::filesystem::create_directory(dir / "f.bmp");
     ASSERT_TRUE(doc().OnOpenDocument(dir / "a.jpg"));
 
     std::vector<std::string> visited;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 6; ++i) {
         doc().OnNextFile();
         visited.push_back(OpenName());
     }
-    EXPECT_EQ(visited, (std::vector<std::string>{"c.png", "d.TIF", "a.jpg"}));
+    EXPECT_EQ(visited, (std::vector<std::string>{"c.png", "d.TIF", "g.jpeg", "h.Jpe", "i.TIFF", "a.jpg"}));
     doc().OnPreviousFile();
-    EXPECT_EQ(OpenName(), "d.TIF");
+    EXPECT_EQ(OpenName(), "i.TIFF");
     EXPECT_EQ(rig.prompt.beeps, 0);
     EXPECT_TRUE(rig.prompt.messages.empty());
 }

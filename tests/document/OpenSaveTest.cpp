@@ -148,16 +148,31 @@ TEST_F(OpenSaveTest, SourceWithoutItemsGetsNoSoftwareTagButTheSettingsResolution
     EXPECT_EQ(tags.at("PNG-pHYs:PixelsPerUnitX"), "7874");  // 200 dots per inch
 }
 
-TEST_F(OpenSaveTest, ExtensionWithoutAFormatWritesNothingAndSaysOnlyThatNoImageWasMade) {
+// Every spelling of a format writes that format; a name no format is written under says so, and
+// which names are, instead of blaming memory, and writes nothing.
+TEST_F(OpenSaveTest, TheExtensionChoosesTheFormatAndAnUnknownOneIsExplained) {
     WritePattern(dir / "in.png", 60, 40);
     ASSERT_TRUE(doc().OnOpenDocument(dir / "in.png"));
-    for (const std::string name : {"out.jpeg", "out.tiff", "out", "out.webp"}) {
+    const struct {
+        const char* name;
+        ImageFormat format;
+    } written[] = {{"out.jpeg", ImageFormat::Jpeg}, {"out.JPE", ImageFormat::Jpeg}, {"out.tiff", ImageFormat::Tiff},
+                   {"out.Tif", ImageFormat::Tiff}};
+    for (const auto& w : written) {
+        ASSERT_TRUE(doc().OnResizeAndSave(dir / w.name)) << w.name;
+        EXPECT_EQ(Bitmap::FromFile(dir / w.name)->GetRawFormat(), w.format) << w.name;
+        std::filesystem::remove(dir / w.name);
+    }
+    EXPECT_TRUE(messages().empty());
+    for (const std::string name : {"out", "out.webp"}) {
         for (const int32_t width : {60, 90}) {  // the plain copy and the resize
             SCOPED_TRACE(name + " " + std::to_string(width));
             rig.prompt.messages.clear();
             SetOutput(width, 40);
             EXPECT_FALSE(doc().OnResizeAndSave(dir / name));
-            EXPECT_EQ(messages(), std::vector<std::string>{kCantCreate});
+            EXPECT_EQ(messages(), std::vector<std::string>{name + (name == "out" ? " cannot be saved without an extension"
+                                                                                 : " cannot be saved as .webp") +
+                                                           "; use .jpg, .jpeg, .jpe, .tif, .tiff, .bmp, .gif or .png."});
             EXPECT_EQ(FileNamesIn(dir.path()), std::vector<std::string>{"in.png"});
         }
     }
@@ -345,14 +360,15 @@ TEST_F(OpenSaveTest, QuietSaveFailsWithoutAWord) {
     EXPECT_EQ(doc().SaveImage(result, dir / "out.png", 0, *doc().Image(), 75), 1);
 }
 
-TEST(OutputMimeType, FollowsTheUpperCasedExtensionExactly) {
+TEST(OutputMimeType, FollowsTheExtensionInAnyCase) {
     const struct {
         const char* path;
         std::string_view mime;
     } cases[] = {
         {"a.jpg", "image/jpeg"}, {"a.JpG", "image/jpeg"}, {"a.bmp", "image/bmp"},  {"a.gif", "image/gif"},
-        {"a.TIF", "image/tiff"}, {"a.png", "image/png"},  {"/x.png/a.jpeg", ""},   {"a.tiff", ""},
-        {"a.jpg.", ""},          {"jpg", ""},             {"dir.jpg/a", ""},       {".jpg", "image/jpeg"},
+        {"a.TIF", "image/tiff"}, {"a.png", "image/png"},  {"/x.png/a.jpeg", "image/jpeg"}, {"a.tiff", "image/tiff"},
+        {"a.jpe", "image/jpeg"}, {"a.jpg.", ""},          {"jpg", ""},             {"dir.jpg/a", ""},
+        {".jpg", "image/jpeg"},  {"a.tiffs", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(OutputMimeType(c.path), c.mime) << c.path;
 }

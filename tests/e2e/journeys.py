@@ -161,6 +161,71 @@ def next_previous(journey):
     window.exit()
 
 
+def upright_portrait(journey):
+    """A portrait from a camera held sideways (stored 1512x1134 with Orientation 6) opens upright at
+    1134x1512, is cropped to 4:5 at 1080x1350 and saved: the file is a 1080x1350 upright portrait
+    that says orientation 1, the middle of the picture as ImageMagick crops the upright photo."""
+    upright = journey.path("upright.png")
+    subprocess.run(["/usr/bin/convert", journey.photos["kodak-dc240.jpg"], "-strip", "-rotate", "90", "-resize",
+                    "1134x1512!", upright], check=True)
+    photo = journey.path("portrait.jpg")
+    subprocess.run(["/usr/bin/convert", upright, "-rotate", "270", "-quality", "92", photo], check=True)
+    subprocess.run(["exiftool", "-q", "-overwrite_original", "-n", "-Orientation=6", photo], check=True)
+    output = journey.path("portrait-4x5.jpg")
+
+    window = journey.start(photo)
+    wait_for("the upright portrait", lambda: opened(window, "portrait.jpg", 1134, 1512))
+    crop = window.choose(window.find_described("Sets how to correct output size", pyatspi.ROLE_COMBO_BOX), "Down")
+    wait_for("Crop chosen", lambda: crop.name == "Crop")
+    window.type_into("Width", "1080")
+    window.type_into("Height", "1350")
+    wait_for("the 4:5 size", lambda: (window.text_of("Width"), window.text_of("Height")) == ("1080", "1350"))
+    window.resize_and_save(output)
+    wait_for("the portrait written", lambda: os.path.exists(output) and jpeg_size(output), timeout=40)
+    window.exit()
+
+    if jpeg_size(output) != (1080, 1350):
+        raise AssertionError("wrote %s, expected 1080x1350" % (jpeg_size(output),))
+    tag = subprocess.run(["exiftool", "-n", "-s3", "-Orientation", output], capture_output=True, text=True).stdout
+    if tag.strip() != "1":
+        raise AssertionError("the portrait says orientation %r" % tag.strip())
+
+    def difference(reference):
+        made = journey.path("reference.png")
+        subprocess.run(["/usr/bin/convert", reference, "-resize", "1080x1350^", "-gravity", "center", "-extent",
+                        "1080x1350", made], check=True)
+        compared = subprocess.run(["compare", "-metric", "RMSE", output, made, "null:"], capture_output=True, text=True)
+        return float(re.search(r"\(([0-9.e-]+)\)", compared.stderr).group(1))
+    sideways = journey.path("sideways.png")
+    subprocess.run(["/usr/bin/convert", photo, sideways], check=True)  # as stored: no -auto-orient
+    upright_difference, sideways_difference = difference(upright), difference(sideways)
+    if upright_difference > 0.05 or upright_difference * 3 > sideways_difference:
+        raise AssertionError("the portrait differs from the upright crop by %g (from a sideways one by %g)" %
+                             (upright_difference, sideways_difference))
+
+
+def jpeg_spellings(journey):
+    """Next and Previous step through a.jpg, b.jpeg and c.TIFF as through any other photos."""
+    folder = journey.path("photos")
+    os.makedirs(folder)
+    shutil.copy(journey.photos["kodak-dc240.jpg"], os.path.join(folder, "a.jpg"))
+    subprocess.run([journey.program("kvscale"), "resize", journey.photos["kodak-dc240.jpg"], "-o",
+                    os.path.join(folder, "b.jpeg"), "--percent", "50"], check=True)
+    subprocess.run([journey.program("kvscale"), "resize", journey.photos["kodak-dc240.jpg"], "-o",
+                    os.path.join(folder, "c.TIFF"), "--percent", "25"], check=True)
+
+    window = journey.start(os.path.join(folder, "a.jpg"))
+    wait_for("a.jpg", lambda: opened(window, "a.jpg", 640, 480))
+    for key, name, width, height in (("alt+Right", "b.jpeg", 320, 240), ("alt+Right", "c.TIFF", 160, 120),
+                                     ("alt+Left", "b.jpeg", 320, 240)):
+        activate(window)
+        window.keys(key)
+        wait_for(name, lambda: opened(window, name, width, height))
+    if window.dialog_open():
+        raise AssertionError("a message was shown")
+    window.exit()
+
+
 def manual(journey):
     """F1 opens the installed manual in the desktop's browser (here a stand-in that notes the address)."""
     tools = journey.path("tools")
@@ -313,7 +378,8 @@ def batch_empty_folder(journey):
 
 JOURNEYS = {"print-size-to-tiff": print_size_to_tiff, "named-setting": named_setting,
             "next-previous": next_previous, "manual": manual, "batch-unique-names": batch_unique_names,
-            "resolution-key-by-key": resolution_key_by_key, "batch-empty-folder": batch_empty_folder}
+            "resolution-key-by-key": resolution_key_by_key, "batch-empty-folder": batch_empty_folder,
+            "upright-portrait": upright_portrait, "jpeg-spellings": jpeg_spellings}
 
 
 def main():

@@ -220,12 +220,16 @@ class Window:
                    for i in range(self.app.childCount))
 
     def resize_and_save(self, path):
-        """Resize and Save... (Ctrl+S) with a path typed into the save dialog."""
+        """Resize and Save... (Ctrl+S) with a path typed into the save dialog; a JPEG's options are
+        taken as offered."""
         self.keys("ctrl+s")
         wait_for("the save dialog", self.dialog_open, timeout=15)
         self.keys("ctrl+a")
         xdotool("type", "--delay", "10", path)
         self.keys("Return")
+        if os.path.splitext(path)[1].lower() in (".jpg", ".jpeg", ".jpe"):
+            options = self.find("JPEG Options", pyatspi.ROLE_DIALOG, timeout=15)
+            find_in(options, "Save", pyatspi.ROLE_PUSH_BUTTON).queryAction().doAction(0)
 
     def open_first_batch_photo(self):
         """A click on the first card of the batch list: its photo opens in the view above."""

@@ -60,8 +60,8 @@ TEST(ExifDateTest, CameraFilesByExtension) {
     const struct {
         const char* name;
         bool found;
-    } cases[] = {{"a.jpg", true}, {"b.JPG", true}, {"c.tif", true},  {"d.TIFF", true},
-                 {"e.dng", true}, {"f.png", false}, {"g.jpeg", false}, {"h", false}};
+    } cases[] = {{"a.jpg", true}, {"b.JPG", true}, {"c.tif", true},  {"d.TIFF", true}, {"e.dng", true},
+                 {"f.png", false}, {"g.jpeg", true}, {"g.JPE", true}, {"h", false}};
     for (const auto& c : cases) {
         WriteBytes(dir / c.name, canon);
         int64_t time = 0;

@@ -339,8 +339,8 @@ TEST(ExifThumbnailTest, TiffPreviewWithSizeFromTheFirstDirectoryOnly) {
     }
 }
 
-// The readers look at a file only when its name has their exact three-letter extension, in any case.
-TEST(ExifThumbnailTest, OnlyThreeLetterExtensionsAreSearched) {
+// The readers look at a file only when its name has one of their format's extensions, in any case.
+TEST(ExifThumbnailTest, OnlyTheFormatsOwnExtensionsAreSearched) {
     TempDir dir;
     const Bytes jpeg = ExifJpeg({});
     const Bytes tiff = TiffWithExifThumbnail(false);
@@ -351,9 +351,10 @@ TEST(ExifThumbnailTest, OnlyThreeLetterExtensionsAreSearched) {
         Reader reader;
         bool found;
     } cases[] = {
-        {"a.jpg", jpeg, Jpeg, true},   {"b.JPG", jpeg, Jpeg, true},   {"c.jpeg", jpeg, Jpeg, false},
-        {"d.tif", jpeg, Jpeg, false},  {"e.tif", tiff, Tiff, true},   {"f.TIF", tiff, Tiff, true},
-        {"g.tiff", tiff, Tiff, false}, {"h.TIFF", tiff, Tiff, false}, {"i.jpg", tiff, Tiff, false},
+        {"a.jpg", jpeg, Jpeg, true},  {"b.JPG", jpeg, Jpeg, true},   {"c.jpeg", jpeg, Jpeg, true},
+        {"c.Jpe", jpeg, Jpeg, true},  {"d.tif", jpeg, Jpeg, false},  {"e.tif", tiff, Tiff, true},
+        {"f.TIF", tiff, Tiff, true},  {"g.tiff", tiff, Tiff, true},  {"h.TIFF", tiff, Tiff, true},
+        {"i.jpg", tiff, Tiff, false}, {"j.png", jpeg, Jpeg, false},
     };
     for (const auto& c : cases) {
         const std::filesystem::path path = dir / c.name;

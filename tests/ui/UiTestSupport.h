@@ -49,8 +49,20 @@ public:
         suggestions.push_back(start);
         return Next();
     }
+    // The JPEG options offered are recorded; a queued answer replaces them (nothing: cancel), and
+    // without one they stand as offered.
+    bool ChooseJpegOptions(QWidget*, ui::JpegSaveChoice& choice) override {
+        jpegOffers.push_back(choice);
+        if (jpegAnswers.empty()) return true;
+        const std::optional<ui::JpegSaveChoice> answer = jpegAnswers.front();
+        jpegAnswers.pop_front();
+        if (answer) choice = *answer;
+        return answer.has_value();
+    }
     std::deque<std::optional<std::filesystem::path>> answers;
     std::vector<std::filesystem::path> suggestions;
+    std::deque<std::optional<ui::JpegSaveChoice>> jpegAnswers;
+    std::vector<ui::JpegSaveChoice> jpegOffers;
 
 private:
     std::optional<std::filesystem::path> Next() {

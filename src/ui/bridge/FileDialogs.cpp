@@ -4,18 +4,41 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-namespace kv::ui {
+#include "imageio/ImageFiles.h"
+#include "ui/dialogs/JpegOptionsDlg.h"
 
-const char* const kOpenImageFilter =
-    "All Supported Files (*.jpg *.tif *.bmp *.gif *.png);;JPEG Files (*.jpg);;TIFF Files (*.tif);;"
-    "Bitmap Files (*.bmp);;GIF Files (*.gif);;PNG Files (*.png)";
-const char* const kSaveImageFilter =
-    "JPEG Files (*.jpg);;TIFF Files (*.tif);;Bitmap Files (*.bmp);;GIF Files (*.gif);;PNG Files (*.png)";
+namespace kv::ui {
 
 namespace {
 QString ToQt(const std::filesystem::path& path) { return QFile::decodeName(path.string().c_str()); }
 std::filesystem::path FromQt(const QString& path) { return std::filesystem::path(QFile::encodeName(path).toStdString()); }
+
+// "JPEG Files (*.jpg *.jpeg *.jpe);;TIFF Files (*.tif *.tiff);;..." for the kinds a filter takes.
+std::string KindFilters(bool writableOnly) {
+    std::string filters;
+    std::string_view kind;
+    for (const ImageFileType& type : ImageFileTypes()) {
+        if (writableOnly && type.mimeType.empty()) continue;
+        if (type.kindName != kind) {
+            if (!kind.empty()) filters += ");;";
+            kind = type.kindName;
+            filters.append(kind).append(" (");
+        } else {
+            filters += ' ';
+        }
+        filters.append("*").append(type.extension);
+    }
+    return filters.empty() ? filters : filters + ")";
+}
 }  // namespace
+
+std::string OpenImageFilter() {
+    std::string all;
+    for (const ImageFileType& type : ImageFileTypes()) all.append(all.empty() ? "*" : " *").append(type.extension);
+    return "All Supported Files (" + all + ");;" + KindFilters(false) + ";;All Files (*)";
+}
+
+std::string SaveImageFilter() { return KindFilters(true); }
 
 std::string FilterExtension(const std::string& filter) {
     const size_t star = filter.find("*.");
@@ -27,7 +50,7 @@ std::string FilterExtension(const std::string& filter) {
 std::optional<std::filesystem::path> QtFileDialogs::ChooseImageToOpen(QWidget* parent,
                                                                       const std::filesystem::path& folder) {
     const QString chosen = QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), ToQt(folder),
-                                                        QString::fromLatin1(kOpenImageFilter));
+                                                        QString::fromStdString(OpenImageFilter()));
     if (chosen.isEmpty()) return std::nullopt;
     return FromQt(chosen);
 }
@@ -35,7 +58,7 @@ std::optional<std::filesystem::path> QtFileDialogs::ChooseImageToOpen(QWidget* p
 std::optional<std::filesystem::path> QtFileDialogs::ChooseSavePath(QWidget* parent,
                                                                    const std::filesystem::path& suggested) {
     QFileDialog dialog(parent, QStringLiteral("Resize and Save"), ToQt(suggested),
-                       QString::fromLatin1(kSaveImageFilter));
+                       QString::fromStdString(SaveImageFilter()));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     // The dialog asks before replacing a file; the chosen filter gives a name without extension its
@@ -49,6 +72,13 @@ std::optional<std::filesystem::path> QtFileDialogs::ChooseSavePath(QWidget* pare
         if (!extension.isEmpty() && filter.contains(QStringLiteral("*.") + extension)) dialog.selectNameFilter(filter);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return FromQt(dialog.selectedFiles().first());
+}
+
+bool QtFileDialogs::ChooseJpegOptions(QWidget* parent, JpegSaveChoice& choice) {
+    CJpegOptionsDlg dialog(choice, parent);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    choice = dialog.Choice();
+    return true;
 }
 
 std::optional<std::filesystem::path> QtFileDialogs::ChooseFolder(QWidget* parent, const std::filesystem::path& start) {
